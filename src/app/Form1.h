@@ -1,0 +1,97 @@
+#pragma once
+
+#include <QCursor>
+#include <QString>
+#include <QWidget>
+
+class QCheckBox;
+class QGroupBox;
+class QLineEdit;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QTreeWidget;
+class FolderListView;
+class WindowTimer;
+class cSysTray;
+class DestinationOptions;
+class ScheduleController;
+class StartWithSystem;
+class TrayWindowBehaviour;
+
+// The main window. It owns every control, restores the saved state when it loads and saves the
+// folder list when it closes; the subsystems' own classes hold their behaviour.
+class Form1 final : public QWidget
+{
+    Q_OBJECT
+public:
+    enum class MousePointer { Default = 0, Busy = 11, Custom = 99 };
+
+    explicit Form1(QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // The start-up sequence; runs once, before the window is first shown.
+    void Form_Load();
+    // The shutdown steps; run on every close request, never cancel it.
+    void Form_QueryUnload();
+
+    QString status() const;
+    void setStatus(const QString& caption);
+
+    MousePointer mousePointer() const { return m_pointer; }
+    void setMousePointer(MousePointer pointer);
+    bool isBusy() const { return m_pointer == MousePointer::Busy; }
+    bool hasCustomPointer() const { return m_hasCustomPointer; }
+
+    // Window-level state shared with the subsystems.
+    bool IsLoading = false;
+    int IntervalSeconds = 0;
+    qint32 ElapsedSeconds = 0;
+    QString SavedStatus;
+
+    // Controls, named as users and tests know them.
+    QGroupBox* Frame1 = nullptr;
+    QProgressBar* ProgressBar1 = nullptr;
+    FolderListView* ListView1 = nullptr;
+    QPushButton* PushButton7 = nullptr;
+    QPushButton* PushButton8 = nullptr;
+    QPushButton* PushButton9 = nullptr;
+    QGroupBox* Frame3 = nullptr;
+    QCheckBox* Check4 = nullptr;
+    QCheckBox* Check8 = nullptr;
+    QGroupBox* Frame4 = nullptr;
+    QLineEdit* Text1 = nullptr;
+    QCheckBox* Check1 = nullptr;
+    QCheckBox* Check2 = nullptr;
+    QTreeWidget* ListView2 = nullptr;
+    QGroupBox* Frame2 = nullptr;
+    QLineEdit* Text5 = nullptr;
+    QPushButton* PushButton1 = nullptr;
+    QPushButton* PushButton2 = nullptr;
+    QPushButton* PushButton5 = nullptr;
+    QPushButton* PushButton6 = nullptr;
+    QPushButton* PushButton3 = nullptr;
+    QPushButton* PushButton4 = nullptr;
+    QPushButton* PushButton11 = nullptr;
+    QPushButton* PushButton12 = nullptr;
+    QPlainTextEdit* RichTextBox1 = nullptr;
+    WindowTimer* Timer1 = nullptr;
+    cSysTray* cSysTray1 = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void createControls();
+    void loadHandPointer();
+    void restoreCheckBox(QCheckBox* box, const QString& stored);
+
+    MousePointer m_pointer = MousePointer::Default;
+    QCursor m_handCursor;
+    bool m_hasCustomPointer = false;
+    bool m_unloaded = false;
+    DestinationOptions* m_destination = nullptr;
+    ScheduleController* m_schedule = nullptr;
+    StartWithSystem* m_startWithSystem = nullptr;
+    TrayWindowBehaviour* m_trayBehaviour = nullptr;
+};

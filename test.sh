@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Tessaly and runs every test through ctest, headless.
+#   ./test.sh              the ordinary build, in build/
+#   ./test.sh --sanitize   a build with AddressSanitizer and UndefinedBehaviorSanitizer, in build-sanitize/
+# Extra arguments after "--" go to ctest (for example: ./test.sh -- -L zip).
+set -euo pipefail
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+source "$ROOT/scripts/common.sh"
+
+dir="$ROOT/build"
+cmake_args=()
+if [ "${1:-}" = "--sanitize" ]; then
+    dir="$ROOT/build-sanitize"
+    cmake_args=(-DTESSALY_SANITIZE=ON -DTESSALY_WERROR=ON)
+    shift
+fi
+[ "${1:-}" = "--" ] && shift
+
+ensure_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+build_tree "$dir" "${cmake_args[@]}"
+
+export QT_QPA_PLATFORM=offscreen
+export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+cd "$dir"
+ctest --output-on-failure --parallel "$(nproc)" "$@"

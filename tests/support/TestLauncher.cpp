@@ -1,0 +1,5 @@
+#include "support/TestLauncher.h"
+
+TestLauncher::TestLauncher() { Launcher::install(this); }
+
+TestLauncher::~TestLauncher() { Launcher::install(nullptr); }
