@@ -12,6 +12,7 @@
 #include "app/Twips.h"
 #include "app/WindowTimer.h"
 #include "backup/HistoryFile.h"
+#include "backup/RunControl.h"
 #include "desktop/StartWithSystem.h"
 #include "desktop/TrayWindowBehaviour.h"
 #include "desktop/cSysTray.h"
@@ -127,6 +128,9 @@ void Form1::closeEvent(QCloseEvent* event)
 {
     if (!m_unloaded) {
         m_unloaded = true;
+        // A run in progress abandons the archive it is writing; the previous one stays.
+        if (RunControl::isRunning())
+            RunControl::requestCancel();
         Form_QueryUnload();
     }
     event->accept();
