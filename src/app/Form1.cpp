@@ -124,6 +124,13 @@ void Form1::Form_QueryUnload()
     });
 }
 
+void Form1::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        m_trayBehaviour->windowStateChanged();
+}
+
 void Form1::closeEvent(QCloseEvent* event)
 {
     if (!m_unloaded) {

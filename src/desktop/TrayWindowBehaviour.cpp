@@ -21,3 +21,5 @@ void TrayWindowBehaviour::applyStartInTray()
     if (m_form.Check8->isChecked())
         m_form.setWindowState(m_form.windowState() | Qt::WindowMinimized);
 }
+
+void TrayWindowBehaviour::windowStateChanged() { }

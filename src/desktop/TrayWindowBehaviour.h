@@ -14,6 +14,8 @@ public:
     // Checks "Start in system tray" from the store and, when checked, minimises the window before
     // it is first shown.
     void applyStartInTray();
+    // The window was minimised, restored or maximised.
+    void windowStateChanged();
 
 private:
     Form1& m_form;
