@@ -112,15 +112,15 @@ private:
         }
         if (recurse && !found.isEmpty())
             trap.line(20, [&] { level(found, true); });
-        trap.line(30, [&] {
-            for (const QString& path : std::as_const(found)) {
-                if (!FolderExists(path))
-                    continue;
-                YieldToEvents();
+        for (const QString& path : std::as_const(found)) {
+            if (!FolderExists(path))
+                continue;
+            YieldToEvents();
+            trap.line(30, [&] {
                 if (QDir(path).isRoot() || !IsHiddenSystemFolder(m_attributes(path)))
                     folderSet.append(path);
-            }
-        });
+            });
+        }
     }
 
     // Appends path + name + separator for each accepted sub-folder, in name order. Sub-folders found
