@@ -141,10 +141,15 @@ void FolderListView::itemClick()
 void FolderListView::mousePressEvent(QMouseEvent* event)
 {
     m_armed = true;
+    if (!itemAt(event->position().toPoint())) {
+        // A press below the rows keeps the selection: a double-click there removes the selected row.
+        setFocus(Qt::MouseFocusReason);
+        event->accept();
+        return;
+    }
     // The list selects the row first; a press on a row is then the item click.
     QTreeWidget::mousePressEvent(event);
-    if (itemAt(event->position().toPoint()))
-        itemClick();
+    itemClick();
 }
 
 void FolderListView::mouseMoveEvent(QMouseEvent* event)
