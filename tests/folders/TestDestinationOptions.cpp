@@ -104,12 +104,6 @@ private Q_SLOTS:
         QCOMPARE(stored(SettingsKeys::Path), QString());
         QTest::keyClick(m_form->Text5, '/');
         QCOMPARE(stored(SettingsKeys::Path), QStringLiteral("/"));
-
-        // An emptied prefix stays empty on the next start instead of falling back to "Backup".
-        m_form->Text1->clear();
-        Form1 next;
-        next.Form_Load();
-        QCOMPARE(next.Text1->text(), QString());
     }
 
     void stampOptionsAreStoredOnTheClick()

@@ -134,10 +134,11 @@ private Q_SLOTS:
         QCOMPARE(m_form->Text5->text(), QStringLiteral("/srv/Backups"));
     }
 
-    void neverWritesLastFolder()
+    void lastFolderIsNeverCreated()
     {
         m_dialog->setNextDirectory(QStringLiteral("/srv/Backups"));
         QTest::mouseClick(m_form->PushButton1, Qt::LeftButton);
+        QCOMPARE(m_form->Text5->text(), QStringLiteral("/srv/Backups"));
         m_form->Form_QueryUnload();
         QVERIFY(!m_settings.storedKeys().contains(QStringLiteral("LastFolder")));
     }
