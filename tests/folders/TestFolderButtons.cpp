@@ -164,7 +164,7 @@ private Q_SLOTS:
         QCOMPARE(m_form->Text5->text(), before);
     }
 
-    void clearListUnderTheErrorConvention()
+    void clearListWaitsWhileBusy()
     {
         m_form->ListView1->AppendEntry(QStringLiteral("/a"));
         m_form->ListView1->AppendEntry(QStringLiteral("/b"));
