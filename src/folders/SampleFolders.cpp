@@ -167,14 +167,14 @@ quint32 FolderAttributes(const QString& path)
         throw AppError(PathNotFound, Routine, QStringLiteral("Path not found"));
     return bits;
 #else
-    const QFileInfo info(path);
+    // Without its final separator, so that a link is seen as the link and not as its target.
+    const QFileInfo info(QDir::cleanPath(path));
     if (!info.exists() && !info.isSymLink())
         throw AppError(PathNotFound, Routine, QStringLiteral("Path not found"));
     quint32 attributes = 0;
     if (info.isDir())
         attributes |= FolderAttribute::Directory;
-    // A folder path ends with a separator; its own name decides whether it is hidden.
-    if (QDir(path).dirName().startsWith(u'.') || info.isHidden())
+    if (info.isHidden())
         attributes |= FolderAttribute::Hidden;
     if (info.isSymLink())
         attributes |= FolderAttribute::ReparsePoint;

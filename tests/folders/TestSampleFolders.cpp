@@ -225,6 +225,8 @@ private Q_SLOTS:
         QVERIFY(QFile::link(m_dir->path(), m_dir->filePath(QStringLiteral("Docs/up"))));
         QVERIFY(QFile::link(m_dir->path(), m_dir->filePath(QStringLiteral("Docs/up-again"))));
         QVERIFY(QFile::link(m_dir->filePath(QStringLiteral("Docs")), m_dir->filePath(QStringLiteral("same-docs"))));
+        QVERIFY(FolderAttributes(walked(QStringLiteral("same-docs"))) & FolderAttribute::ReparsePoint);
+        QVERIFY(!(FolderAttributes(walked(QStringLiteral("Docs"))) & FolderAttribute::ReparsePoint));
         const QStringList set = walk();
         QCOMPARE(set, (QStringList{start(), walked(QStringLiteral("Docs"))}));
     }
