@@ -17,6 +17,7 @@
 #include "desktop/TrayWindowBehaviour.h"
 #include "desktop/cSysTray.h"
 #include "folders/DestinationOptions.h"
+#include "folders/FolderButtons.h"
 #include "folders/FolderListView.h"
 #include "schedule/ScheduleController.h"
 
@@ -36,6 +37,7 @@ Form1::Form1(QWidget* parent)
 {
     createControls();
     m_destination = new DestinationOptions(*this);
+    m_folderButtons = new FolderButtons(*this);
     m_schedule = new ScheduleController(*this);
     m_startWithSystem = new StartWithSystem(*this);
     m_trayBehaviour = new TrayWindowBehaviour(*this);

@@ -15,6 +15,7 @@ class FolderListView;
 class WindowTimer;
 class cSysTray;
 class DestinationOptions;
+class FolderButtons;
 class ScheduleController;
 class StartWithSystem;
 class TrayWindowBehaviour;
@@ -92,6 +93,7 @@ private:
     bool m_hasCustomPointer = false;
     bool m_unloaded = false;
     DestinationOptions* m_destination = nullptr;
+    FolderButtons* m_folderButtons = nullptr;
     ScheduleController* m_schedule = nullptr;
     StartWithSystem* m_startWithSystem = nullptr;
     TrayWindowBehaviour* m_trayBehaviour = nullptr;

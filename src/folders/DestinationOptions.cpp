@@ -1,11 +1,15 @@
 #include "folders/DestinationOptions.h"
 
 #include "app/CheckState.h"
+#include "app/ErrorTrap.h"
 #include "app/Form1.h"
+#include "app/Launcher.h"
 #include "app/SettingsStore.h"
 
 #include <QCheckBox>
+#include <QFocusEvent>
 #include <QLineEdit>
+#include <QPushButton>
 
 namespace {
 
@@ -29,4 +33,29 @@ DestinationOptions::DestinationOptions(Form1& form)
             [](const QString& text) { SettingsStore::WriteSetting(SettingsKeys::Text1, text); });
     storeStateOnChange(m_form.Check1, SettingsKeys::Check1, this);
     storeStateOnChange(m_form.Check2, SettingsKeys::Check2, this);
+    m_form.Text5->installEventFilter(this);
+    m_form.Text1->installEventFilter(this);
+    connect(m_form.PushButton2, &QPushButton::clicked, this, &DestinationOptions::PushButton2_Click);
+}
+
+bool DestinationOptions::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::FocusIn) {
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        auto* box = qobject_cast<QLineEdit*>(watched);
+        // Coming back from a menu or another window is not a new visit to the box.
+        if (box && reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason) {
+            // After the click that brought the focus has placed the cursor, so typing replaces the text.
+            QMetaObject::invokeMethod(box, &QLineEdit::selectAll, Qt::QueuedConnection);
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+// "View This Folder": the backup folder as the box holds it, unchecked; the desktop reports a
+// folder that does not exist.
+void DestinationOptions::PushButton2_Click()
+{
+    ErrorTrap trap(QStringLiteral("Form1.PushButton2_Click"));
+    trap.line(10, [&] { Launcher::instance().openPath(m_form.Text5->text()); });
 }

@@ -5,12 +5,19 @@
 class Form1;
 
 // The backup folder, the archive name prefix and the two stamp options: every change of these
-// controls is written to the settings store at once, typed, pasted, chosen or restored.
+// controls is written to the settings store at once, typed, pasted, chosen or restored. The two text
+// boxes select their whole text when they get the focus; "View This Folder" opens the backup folder.
 class DestinationOptions final : public QObject
 {
     Q_OBJECT
+    Q_DISABLE_COPY_MOVE(DestinationOptions)
 public:
     explicit DestinationOptions(Form1& form);
+
+    void PushButton2_Click();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     Form1& m_form;

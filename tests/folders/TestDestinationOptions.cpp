@@ -1,0 +1,145 @@
+#include "app/Form1.h"
+#include "app/Launcher.h"
+#include "app/SettingsStore.h"
+#include "support/TempSettings.h"
+#include "support/TestLauncher.h"
+#include "support/TestPrompter.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <memory>
+#include <stdexcept>
+
+using SettingsStore::ReadSetting;
+
+namespace {
+
+class FailingLauncher final : public Launcher
+{
+public:
+    FailingLauncher() { Launcher::install(this); }
+    ~FailingLauncher() override { Launcher::install(nullptr); }
+    void openPath(const QString&) override { throw std::runtime_error("No application is registered"); }
+    void openWebPage(const QString&) override { }
+};
+
+QString stored(const SettingsKeys::Key& key) { return ReadSetting(QLatin1String(key.name), QStringLiteral("absent")); }
+
+} // namespace
+
+class TestDestinationOptions : public QObject
+{
+    Q_OBJECT
+    TempSettings m_settings;
+    std::unique_ptr<TestPrompter> m_prompter;
+    std::unique_ptr<TestLauncher> m_launcher;
+    std::unique_ptr<Form1> m_form;
+
+private Q_SLOTS:
+    void init()
+    {
+        m_settings.clear();
+        m_prompter = std::make_unique<TestPrompter>();
+        m_launcher = std::make_unique<TestLauncher>();
+        m_form = std::make_unique<Form1>();
+        m_form->Form_Load();
+        m_form->show();
+        QApplication::setActiveWindow(m_form.get());
+        QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+    }
+
+    void cleanup()
+    {
+        m_form.reset();
+        m_launcher.reset();
+        m_prompter.reset();
+    }
+
+    void focusSelectsTheWholeText()
+    {
+        m_form->Text5->setText(QStringLiteral("/srv/Backups"));
+        m_form->Text1->setText(QStringLiteral("Nightly"));
+
+        // By mouse: the click places the cursor, then the whole text is selected.
+        QTest::mouseClick(m_form->Text5, Qt::LeftButton, Qt::NoModifier, QPoint(5, m_form->Text5->height() / 2));
+        QTRY_COMPARE(m_form->Text5->selectedText(), QStringLiteral("/srv/Backups"));
+        QTest::keyClicks(m_form->Text5, QStringLiteral("/data"));
+        QCOMPARE(m_form->Text5->text(), QStringLiteral("/data"));
+
+        // By keyboard: Tab from the box before it.
+        m_form->Check8->setFocus(Qt::OtherFocusReason);
+        QTRY_VERIFY(m_form->Check8->hasFocus());
+        QTest::keyClick(m_form->Check8, Qt::Key_Tab);
+        QTRY_VERIFY(m_form->Text1->hasFocus());
+        QTRY_COMPARE(m_form->Text1->selectedText(), QStringLiteral("Nightly"));
+
+        // A click into a box that already has the focus only moves the cursor (waiting first, so
+        // the click is not taken as the second half of a double-click).
+        QTest::qWait(QApplication::doubleClickInterval() + 100);
+        QTest::mouseClick(m_form->Text1, Qt::LeftButton, Qt::NoModifier, QPoint(3, m_form->Text1->height() / 2));
+        QCoreApplication::processEvents();
+        QCOMPARE(m_form->Text1->selectedText(), QString());
+    }
+
+    void everyKeystrokeIsStoredAtOnce()
+    {
+        m_form->Text1->setFocus();
+        m_form->Text1->clear();
+        QCOMPARE(stored(SettingsKeys::Text1), QString());
+        const QString typed = QStringLiteral("Daily;Run");
+        for (qsizetype i = 0; i < typed.size(); ++i) {
+            QTest::keyClick(m_form->Text1, typed.at(i).toLatin1());
+            QCOMPARE(stored(SettingsKeys::Text1), typed.left(i + 1));
+        }
+        QTest::keyClick(m_form->Text1, Qt::Key_Backspace);
+        QCOMPARE(stored(SettingsKeys::Text1), QStringLiteral("Daily;Ru"));
+
+        m_form->Text5->setFocus();
+        m_form->Text5->selectAll();
+        QTest::keyClick(m_form->Text5, Qt::Key_Delete);
+        QCOMPARE(stored(SettingsKeys::Path), QString());
+        QTest::keyClick(m_form->Text5, '/');
+        QCOMPARE(stored(SettingsKeys::Path), QStringLiteral("/"));
+    }
+
+    void stampOptionsAreStoredOnTheClick()
+    {
+        QVERIFY(m_form->Check1->isChecked());
+        QTest::mouseClick(m_form->Check1, Qt::LeftButton, Qt::NoModifier, QPoint(6, m_form->Check1->height() / 2));
+        QCOMPARE(stored(SettingsKeys::Check1), QStringLiteral("0"));
+        QTest::mouseClick(m_form->Check2, Qt::LeftButton, Qt::NoModifier, QPoint(6, m_form->Check2->height() / 2));
+        QCOMPARE(stored(SettingsKeys::Check2), QStringLiteral("0"));
+        QTest::mouseClick(m_form->Check1, Qt::LeftButton, Qt::NoModifier, QPoint(6, m_form->Check1->height() / 2));
+        QCOMPARE(stored(SettingsKeys::Check1), QStringLiteral("1"));
+    }
+
+    void viewThisFolderOpensTheTextAsItStands()
+    {
+        for (const QString& path : {QStringLiteral("/srv/My Backups/"), QStringLiteral("/no/such/folder"),
+                                    QStringLiteral(" /spaced ")}) {
+            m_form->Text5->setText(path);
+            QTest::mouseClick(m_form->PushButton2, Qt::LeftButton);
+        }
+        QCOMPARE(m_launcher->paths, (QStringList{QStringLiteral("/srv/My Backups/"), QStringLiteral("/no/such/folder"),
+                                                 QStringLiteral(" /spaced ")}));
+        QVERIFY(m_prompter->shown().isEmpty());
+    }
+
+    void viewThisFolderUnderTheErrorConvention()
+    {
+        FailingLauncher failing;
+        QTest::mouseClick(m_form->PushButton2, Qt::LeftButton);
+        QCOMPARE(m_prompter->shown().size(), 1);
+        QVERIFY2(m_prompter->shown().first().text.startsWith(
+                     QStringLiteral("No application is registered\r\nin Tessaly2021/08/31.Form1.PushButton2_Click "
+                                    "at line 10\r\r")),
+                 qPrintable(m_prompter->shown().first().text));
+    }
+};
+
+QTEST_MAIN(TestDestinationOptions)
+#include "TestDestinationOptions.moc"
