@@ -15,6 +15,7 @@ class FolderListView;
 class WindowTimer;
 class cSysTray;
 class DestinationOptions;
+class HistoryButtons;
 class ScheduleController;
 class StartWithSystem;
 class TrayWindowBehaviour;
@@ -95,4 +96,5 @@ private:
     ScheduleController* m_schedule = nullptr;
     StartWithSystem* m_startWithSystem = nullptr;
     TrayWindowBehaviour* m_trayBehaviour = nullptr;
+    HistoryButtons* m_history = nullptr;
 };
