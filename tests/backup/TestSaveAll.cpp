@@ -189,8 +189,6 @@ private Q_SLOTS:
             << "Backup" << true << false << "Documents//" << "" << "Backup 2021-08-31.zip" << "";
         QTest::newRow("backup folder with a trailing separator")
             << "" << false << false << "Documents" << "/" << "Documents.zip" << "Documents";
-        QTest::newRow("backup folder with doubled separators")
-            << "" << false << false << "Documents" << "//" << "Documents.zip" << "Documents";
     }
 
     void archiveNames()
