@@ -4,7 +4,10 @@
 
 namespace {
 
-QString twoDigits(int value) { return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0')); }
+QString twoDigits(int value)
+{
+    return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
+}
 
 // Blanks only: a tab typed into the prefix is part of the name.
 QString trimBlanks(const QString& text)
@@ -23,8 +26,9 @@ QString trimBlanks(const QString& text)
 QString DateStamp(const QDateTime& moment)
 {
     const QDate date = moment.date();
-    return QStringLiteral("%1-%2-%3").arg(date.year(), 4, 10, QLatin1Char('0')).arg(twoDigits(date.month()),
-                                                                                     twoDigits(date.day()));
+    return QStringLiteral("%1-%2-%3")
+        .arg(date.year(), 4, 10, QLatin1Char('0'))
+        .arg(twoDigits(date.month()), twoDigits(date.day()));
 }
 
 QString TimeStamp(const QDateTime& moment)

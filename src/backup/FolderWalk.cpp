@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-
 #include <optional>
 #include <set>
 #include <utility>
@@ -26,7 +25,7 @@ std::optional<FolderKey> folderKey(const QString& path)
     struct stat info;
     if (::stat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISDIR(info.st_mode))
         return std::nullopt;
-    return FolderKey{static_cast<quint64>(info.st_dev), static_cast<quint64>(info.st_ino)};
+    return FolderKey { static_cast<quint64>(info.st_dev), static_cast<quint64>(info.st_ino) };
 }
 #else
 using FolderKey = QString;
@@ -49,8 +48,8 @@ void walk(const QString& startPath, QStringList& result, bool recurse, std::set<
     QStringList level;
     // Hidden (and on Windows system) folders are left out of the listing itself. Sorted by name, so
     // archives list their folders in the same order on every file system.
-    const QFileInfoList entries = QDir(startPath).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot,
-                                                                QDir::Name | QDir::IgnoreCase);
+    const QFileInfoList entries
+        = QDir(startPath).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
     YieldToEvents();
     for (const QFileInfo& entry : entries) {
         YieldToEvents();

@@ -67,9 +67,9 @@ void HistoryButtons::PushButton12_Click()
 {
     ErrorTrap trap(QStringLiteral("Form1.PushButton12_Click"));
     trap.line(10, [&] {
-        const Prompter::Answer answer
-            = Prompter::instance().show(QStringLiteral("Are you sure you want to delete the history log and start over?"),
-                                        ApplicationTitle(), Prompter::Buttons::YesNo, Prompter::Icon::None);
+        const Prompter::Answer answer = Prompter::instance().show(
+            QStringLiteral("Are you sure you want to delete the history log and start over?"), ApplicationTitle(),
+            Prompter::Buttons::YesNo, Prompter::Icon::None);
         if (answer == Prompter::Answer::Yes)
             DeleteFileQuietly(HistoryFile());
     });

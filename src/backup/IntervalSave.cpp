@@ -22,7 +22,11 @@
 
 namespace {
 
-enum class FolderOutcome { Handled, ListEnded };
+enum class FolderOutcome
+{
+    Handled,
+    ListEnded
+};
 
 // One folder of the run, steps numbered as the error box reports them.
 FolderOutcome backupFolder(ErrorTrap& trap, Form1& form, FolderListView& list, int position, bool silent)

@@ -18,7 +18,10 @@ QString collapsePairs(QStringView text, QChar separator)
 
 } // namespace
 
-QChar PathSeparator() { return QDir::separator(); }
+QChar PathSeparator()
+{
+    return QDir::separator();
+}
 
 QString CollapseBackslashes(const QString& path, QChar separator)
 {
@@ -33,11 +36,17 @@ QString CollapseBackslashes(const QString& path, QChar separator)
     return lead + collapsePairs(QStringView(path).mid(rest), separator);
 }
 
-QString CollapseBackslashes(const QString& path) { return CollapseBackslashes(path, PathSeparator()); }
+QString CollapseBackslashes(const QString& path)
+{
+    return CollapseBackslashes(path, PathSeparator());
+}
 
 QString LastPathPart(const QString& path, QChar separator)
 {
     return path.mid(path.lastIndexOf(separator) + 1);
 }
 
-QString LastPathPart(const QString& path) { return LastPathPart(path, PathSeparator()); }
+QString LastPathPart(const QString& path)
+{
+    return LastPathPart(path, PathSeparator());
+}

@@ -18,7 +18,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTreeWidget>
-
 #include <optional>
 
 namespace {
@@ -45,16 +44,16 @@ ScheduleController::ScheduleController(Form1& form)
 void ScheduleController::fillIntervalList()
 {
     QTreeWidget* list = m_form.ListView2;
-    list->setHeaderLabels({QStringLiteral("How often would you like to backup?")});
+    list->setHeaderLabels({ QStringLiteral("How often would you like to backup?") });
     list->header()->resizeSection(0, TwipsToPixels(7000));
     for (const Interval& interval : IntervalTable)
-        list->addTopLevelItem(new QTreeWidgetItem(QStringList{QString::fromLatin1(interval.label)}));
+        list->addTopLevelItem(new QTreeWidgetItem(QStringList { QString::fromLatin1(interval.label) }));
 }
 
 void ScheduleController::selectStoredInterval()
 {
-    const int position = ToInteger16(SettingsStore::ReadSetting(SettingsKeys::OftenIndex),
-                                     QStringLiteral("Form1.Form_Load"));
+    const int position
+        = ToInteger16(SettingsStore::ReadSetting(SettingsKeys::OftenIndex), QStringLiteral("Form1.Form_Load"));
     QTreeWidgetItem* row = m_form.ListView2->topLevelItem(position - 1);
     if (!row)
         throw AppError::indexOutOfBounds(QStringLiteral("ListView2.ListItems"));
@@ -139,7 +138,8 @@ void ScheduleController::Timer1_Timer()
     trap.line(100, [&] { YieldToEvents(); });
     trap.line(110, [&] { SaveAll(m_form, *m_form.ListView1, *m_form.Frame1, true); });
     run.reset();
-    trap.line(120, [&] { m_form.setStatus(QStringLiteral("Auto Zip And Backup Complete at ") + CurrentDateTimeText()); });
+    trap.line(120,
+              [&] { m_form.setStatus(QStringLiteral("Auto Zip And Backup Complete at ") + CurrentDateTimeText()); });
     trap.line(130, [&] { YieldToEvents(); });
     trap.line(140, [&] { m_form.setStatus(m_form.SavedStatus); });
     trap.line(150, [&] { m_form.ElapsedSeconds = 0; });

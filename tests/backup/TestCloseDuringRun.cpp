@@ -74,7 +74,8 @@ private Q_SLOTS:
         // No further folder, no boxes, and the result pause does not hold the program open.
         QVERIFY2(sinceClose.elapsed() < 30000, qPrintable(QString::number(sinceClose.elapsed())));
         QVERIFY(prompter.shown().isEmpty());
-        QCOMPARE(QDir(backups).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("Backup First.zip")});
+        QCOMPARE(QDir(backups).entryList(QDir::Files | QDir::Hidden),
+                 QStringList { QStringLiteral("Backup First.zip") });
         QFile previous(backups + QStringLiteral("/Backup First.zip"));
         QVERIFY(previous.open(QIODevice::ReadOnly));
         QCOMPARE(previous.readAll(), QByteArray("the previous archive"));

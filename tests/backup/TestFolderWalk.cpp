@@ -45,34 +45,35 @@ private Q_SLOTS:
 
     void descendantsComeBeforeTheirFolder()
     {
-        makeFolders({QStringLiteral("A/A1/X"), QStringLiteral("A/A2"), QStringLiteral("B")});
+        makeFolders({ QStringLiteral("A/A1/X"), QStringLiteral("A/A2"), QStringLiteral("B") });
         makeFile(QStringLiteral("top.txt"));
         makeFile(QStringLiteral("A/inA.txt"));
-        QStringList result{QStringLiteral("kept")};
+        QStringList result { QStringLiteral("kept") };
         CollectSubFolders(root(), result, true);
-        QCOMPARE(result, QStringList{QStringLiteral("kept")}
-                             + prefixed({QStringLiteral("A/A1/X/"), QStringLiteral("A/A1/"), QStringLiteral("A/A2/"),
-                                         QStringLiteral("A/"), QStringLiteral("B/")}));
+        QCOMPARE(result,
+                 QStringList { QStringLiteral("kept") }
+                     + prefixed({ QStringLiteral("A/A1/X/"), QStringLiteral("A/A1/"), QStringLiteral("A/A2/"),
+                                  QStringLiteral("A/"), QStringLiteral("B/") }));
     }
 
     void withoutRecursionOnlyDirectChildren()
     {
-        makeFolders({QStringLiteral("A/A1"), QStringLiteral("B"), QStringLiteral("C")});
+        makeFolders({ QStringLiteral("A/A1"), QStringLiteral("B"), QStringLiteral("C") });
         QStringList result;
         CollectSubFolders(root(), result, false);
-        QCOMPARE(result, prefixed({QStringLiteral("A/"), QStringLiteral("B/"), QStringLiteral("C/")}));
+        QCOMPARE(result, prefixed({ QStringLiteral("A/"), QStringLiteral("B/"), QStringLiteral("C/") }));
     }
 
     void filesAndHiddenFoldersNeverEnter()
     {
-        makeFolders({QStringLiteral(".hidden/inside/deeper"), QStringLiteral("Shown/.secret/below"),
-                     QStringLiteral("Shown/plain")});
+        makeFolders({ QStringLiteral(".hidden/inside/deeper"), QStringLiteral("Shown/.secret/below"),
+                      QStringLiteral("Shown/plain") });
         makeFile(QStringLiteral("a.txt"));
         makeFile(QStringLiteral(".dotfile"));
         makeFile(QStringLiteral("Shown/b.txt"));
         QStringList result;
         CollectSubFolders(root(), result, true);
-        QCOMPARE(result, prefixed({QStringLiteral("Shown/plain/"), QStringLiteral("Shown/")}));
+        QCOMPARE(result, prefixed({ QStringLiteral("Shown/plain/"), QStringLiteral("Shown/") }));
     }
 
     void emptyMissingAndFileStartsGiveNothing()
@@ -89,23 +90,23 @@ private Q_SLOTS:
 
     void oneTrailingSeparatorWhateverTheStart()
     {
-        makeFolders({QStringLiteral("Old")});
+        makeFolders({ QStringLiteral("Old") });
         QStringList result;
         // A start joined with one separator too many still yields clean paths.
         CollectSubFolders(m_dir.path() + QStringLiteral("//R//"), result, true);
-        QCOMPARE(result, QStringList{QDir::cleanPath(m_dir.path()) + QStringLiteral("/R/Old/")});
+        QCOMPARE(result, QStringList { QDir::cleanPath(m_dir.path()) + QStringLiteral("/R/Old/") });
     }
 
     void linksBackUpTheTreeDoNotLoop()
     {
-        makeFolders({QStringLiteral("A/B"), QStringLiteral("C")});
+        makeFolders({ QStringLiteral("A/B"), QStringLiteral("C") });
         // A link to the start, a link to an ancestor and a second name for a folder already found.
         QVERIFY(QFile::link(root(), root() + QStringLiteral("A/B/toRoot")));
         QVERIFY(QFile::link(root() + QStringLiteral("A"), root() + QStringLiteral("A/B/toA")));
         QVERIFY(QFile::link(root() + QStringLiteral("C"), root() + QStringLiteral("A/toC")));
         QStringList result;
         CollectSubFolders(root(), result, true);
-        QCOMPARE(result, prefixed({QStringLiteral("A/B/"), QStringLiteral("A/"), QStringLiteral("C/")}));
+        QCOMPARE(result, prefixed({ QStringLiteral("A/B/"), QStringLiteral("A/"), QStringLiteral("C/") }));
     }
 
     void linkToAFolderOutsideIsEnteredOnce()
@@ -116,17 +117,17 @@ private Q_SLOTS:
         QVERIFY(QFile::link(outside, root() + QStringLiteral("L2")));
         QStringList result;
         CollectSubFolders(root(), result, true);
-        QCOMPARE(result, prefixed({QStringLiteral("L1/Inner/"), QStringLiteral("L1/")}));
+        QCOMPARE(result, prefixed({ QStringLiteral("L1/Inner/"), QStringLiteral("L1/") }));
         QDir(outside).removeRecursively();
     }
 
     void brokenLinkIsIgnored()
     {
-        makeFolders({QStringLiteral("Real")});
+        makeFolders({ QStringLiteral("Real") });
         QVERIFY(QFile::link(root() + QStringLiteral("gone"), root() + QStringLiteral("Dangling")));
         QStringList result;
         CollectSubFolders(root(), result, true);
-        QCOMPARE(result, prefixed({QStringLiteral("Real/")}));
+        QCOMPARE(result, prefixed({ QStringLiteral("Real/") }));
     }
 
     // The window keeps handling events while a large tree is walked.

@@ -12,7 +12,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
-
 #include <memory>
 
 // The three history buttons of the real window, clicked as a user clicks them.
@@ -61,7 +60,7 @@ private Q_SLOTS:
     void viewOpensTheLogOrSaysThereIsNone()
     {
         click(m_form->PushButton3);
-        QCOMPARE(m_prompter->texts(), QStringList{noHistory});
+        QCOMPARE(m_prompter->texts(), QStringList { noHistory });
         QCOMPARE(m_prompter->shown().first().buttons, Prompter::Buttons::Ok);
         QVERIFY(m_launcher->paths.isEmpty());
 
@@ -69,7 +68,7 @@ private Q_SLOTS:
         AddToHistory(QStringLiteral("an entry"));
         click(m_form->PushButton3);
         QVERIFY(m_prompter->shown().isEmpty());
-        QCOMPARE(m_launcher->paths, QStringList{HistoryFile()});
+        QCOMPARE(m_launcher->paths, QStringList { HistoryFile() });
     }
 
     void copyPutsTheWholeLogOnTheClipboard()
@@ -79,8 +78,9 @@ private Q_SLOTS:
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("before"));
 
         const QString first = QStringLiteral("Docs was backup and zipped as /b/Backup Docs.zip at 8/31/21 2:05:00 PM");
-        const QString second = QStringLiteral("Music \u00e4 was not backup and zipped because name not matched: /m/*.*\n"
-                                              "nothing to do, 8/31/21 2:05:01 PM");
+        const QString second
+            = QStringLiteral("Music \u00e4 was not backup and zipped because name not matched: /m/*.*\n"
+                             "nothing to do, 8/31/21 2:05:01 PM");
         AddToHistory(first);
         AddToHistory(second);
         click(m_form->PushButton4);
@@ -101,7 +101,8 @@ private Q_SLOTS:
     {
         writeLog("<b>Docs</b> was backup and zipped as /b/&amp;.zip at T\r\n");
         click(m_form->PushButton4);
-        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("<b>Docs</b> was backup and zipped as /b/&amp;.zip at T\r\n"));
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+                 QStringLiteral("<b>Docs</b> was backup and zipped as /b/&amp;.zip at T\r\n"));
     }
 
     void clearAsksAndDeletesOnlyOnYes()
@@ -109,21 +110,21 @@ private Q_SLOTS:
         AddToHistory(QStringLiteral("kept"));
         m_prompter->setNextAnswer(Prompter::Answer::No);
         click(m_form->PushButton12);
-        QCOMPARE(m_prompter->texts(), QStringList{clearQuestion});
+        QCOMPARE(m_prompter->texts(), QStringList { clearQuestion });
         QCOMPARE(m_prompter->shown().first().buttons, Prompter::Buttons::YesNo);
         QVERIFY(QFile::exists(HistoryFile()));
 
         m_prompter->clear();
         m_prompter->setNextAnswer(Prompter::Answer::Yes);
         click(m_form->PushButton12);
-        QCOMPARE(m_prompter->texts(), QStringList{clearQuestion});
+        QCOMPARE(m_prompter->texts(), QStringList { clearQuestion });
         QVERIFY(!QFile::exists(HistoryFile()));
 
         // Clearing a log that is not there asks, then quietly does nothing.
         m_prompter->clear();
         m_prompter->setNextAnswer(Prompter::Answer::Yes);
         click(m_form->PushButton12);
-        QCOMPARE(m_prompter->texts(), QStringList{clearQuestion});
+        QCOMPARE(m_prompter->texts(), QStringList { clearQuestion });
 
         // The next entry starts a new file.
         AddToHistory(QStringLiteral("fresh"));

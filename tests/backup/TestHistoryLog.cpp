@@ -63,7 +63,8 @@ private Q_SLOTS:
 
     void writtenInTheLocalEightBitEncoding()
     {
-        const QString entry = QStringLiteral("Dokumente \u00e4\u00f6\u00fc was backup and zipped as /b/\u00df.zip at x");
+        const QString entry
+            = QStringLiteral("Dokumente \u00e4\u00f6\u00fc was backup and zipped as /b/\u00df.zip at x");
         AddToHistory(entry);
         QCOMPARE(contents(HistoryFile()), entry.toLocal8Bit() + "\r\n");
         QCOMPARE(QString::fromLocal8Bit(contents(HistoryFile())), entry + QStringLiteral("\r\n"));

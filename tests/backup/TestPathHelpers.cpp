@@ -92,7 +92,8 @@ private Q_SLOTS:
         const QString name = LastPathPart(folderPath, u'\\');
         const QString base = ArchiveBaseName(w("Backup"), DateStamp(moment), TimeStamp(moment), name);
         QCOMPARE(base, w("Backup 2021-08-31 02-05-PM Documents"));
-        QCOMPARE(ArchivePath(w(R"(D:\Backups)"), base, u'\\'), w(R"(D:\Backups\Backup 2021-08-31 02-05-PM Documents.zip)"));
+        QCOMPARE(ArchivePath(w(R"(D:\Backups)"), base, u'\\'),
+                 w(R"(D:\Backups\Backup 2021-08-31 02-05-PM Documents.zip)"));
         QCOMPARE(ArchivePath(w(R"(D:\Backups\)"), w("Name"), u'\\'), w(R"(D:\Backups\Name.zip)"));
         QCOMPARE(ArchivePath(w(R"(\\server\share)"), w("Name"), u'\\'), w(R"(\\server\share\Name.zip)"));
         QCOMPARE(ArchivePath(w("/srv/backups/"), w("Name"), u'/'), w("/srv/backups/Name.zip"));

@@ -19,7 +19,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-
 #include <functional>
 #include <memory>
 
@@ -33,7 +32,7 @@ class TestSaveAll : public QObject
     std::unique_ptr<TestPrompter> m_prompter;
     std::unique_ptr<TestClock> m_clock;
     std::unique_ptr<Form1> m_form;
-    const QDateTime m_moment{QDate(2021, 8, 31), QTime(14, 5)};
+    const QDateTime m_moment { QDate(2021, 8, 31), QTime(14, 5) };
 
     QString src() const { return m_files.path() + QStringLiteral("/Src/"); }
     QString backups() const { return m_files.path() + QStringLiteral("/Backups"); }
@@ -57,9 +56,9 @@ class TestSaveAll : public QObject
     QStringList filesIn(const QString& archive)
     {
         QProcess unzip;
-        unzip.start(QStringLiteral("unzip"), {QStringLiteral("-Z1"), archive});
+        unzip.start(QStringLiteral("unzip"), { QStringLiteral("-Z1"), archive });
         if (!unzip.waitForFinished(60000) || unzip.exitCode() != 0)
-            return {QStringLiteral("<unreadable: ") + QString::fromLocal8Bit(unzip.readAllStandardError()) + u'>'};
+            return { QStringLiteral("<unreadable: ") + QString::fromLocal8Bit(unzip.readAllStandardError()) + u'>' };
         const QString stored = src().mid(1);
         QStringList names;
         for (const QString& name : QString::fromUtf8(unzip.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts)) {
@@ -72,7 +71,7 @@ class TestSaveAll : public QObject
     QByteArray contentIn(const QString& archive, const QString& relative)
     {
         QProcess unzip;
-        unzip.start(QStringLiteral("unzip"), {QStringLiteral("-p"), archive, src().mid(1) + relative});
+        unzip.start(QStringLiteral("unzip"), { QStringLiteral("-p"), archive, src().mid(1) + relative });
         unzip.waitForFinished(60000);
         return unzip.readAllStandardOutput();
     }
@@ -153,18 +152,20 @@ private Q_SLOTS:
         run(false);
 
         const QString archive = backups() + QStringLiteral("/Backup 2021-08-31 02-05-PM Documents.zip");
-        QCOMPARE(backupFiles(), QStringList{QStringLiteral("Backup 2021-08-31 02-05-PM Documents.zip")});
+        QCOMPARE(backupFiles(), QStringList { QStringLiteral("Backup 2021-08-31 02-05-PM Documents.zip") });
         // The folder's own files, then one folder after another in the walk's order.
-        QCOMPARE(filesIn(archive), (QStringList{QStringLiteral("Documents/a.txt"), QStringLiteral("Documents/Sub/Deep/c.txt"),
-                                                QStringLiteral("Documents/Other/d.txt"), QStringLiteral("Documents/Sub/b.txt")}));
+        QCOMPARE(filesIn(archive),
+                 (QStringList { QStringLiteral("Documents/a.txt"), QStringLiteral("Documents/Sub/Deep/c.txt"),
+                                QStringLiteral("Documents/Other/d.txt"), QStringLiteral("Documents/Sub/b.txt") }));
         QCOMPARE(contentIn(archive, QStringLiteral("Documents/Sub/Deep/c.txt")), QByteArray("deep down"));
-        QCOMPARE(logLines(), QStringList{QStringLiteral("Documents was backup and zipped as ") + archive
-                                         + QStringLiteral(" at ") + when()});
-        QCOMPARE(m_prompter->texts(), QStringList{QStringLiteral("Done.")});
+        QCOMPARE(logLines(),
+                 QStringList { QStringLiteral("Documents was backup and zipped as ") + archive + QStringLiteral(" at ")
+                               + when() });
+        QCOMPARE(m_prompter->texts(), QStringList { QStringLiteral("Done.") });
         QCOMPARE(m_prompter->shown().first().title, ApplicationTitle());
         QCOMPARE(m_form->status(), QStringLiteral("Auto Backup Complete at ") + when());
         // The list is left as it was.
-        QCOMPARE(m_form->ListView1->Entries(), QStringList{src() + QStringLiteral("Documents/")});
+        QCOMPARE(m_form->ListView1->Entries(), QStringList { src() + QStringLiteral("Documents/") });
     }
 
     void archiveNames_data()
@@ -176,19 +177,34 @@ private Q_SLOTS:
         QTest::addColumn<QString>("backupSuffix");
         QTest::addColumn<QString>("archive");
         QTest::addColumn<QString>("logName");
-        QTest::newRow("no prefix, no stamps") << "" << false << false << "Documents" << "" << "Documents.zip" << "Documents";
-        QTest::newRow("blanks around the prefix")
-            << "  Daily  " << false << false << "Documents" << "" << "Daily Documents.zip" << "Documents";
-        QTest::newRow("date only") << "" << true << false << "Documents" << "" << "2021-08-31 Documents.zip"
+        QTest::newRow("no prefix, no stamps") << "" << false << false << "Documents"
+                                              << ""
+                                              << "Documents.zip"
+                                              << "Documents";
+        QTest::newRow("blanks around the prefix") << "  Daily  " << false << false << "Documents"
+                                                  << ""
+                                                  << "Daily Documents.zip"
+                                                  << "Documents";
+        QTest::newRow("date only") << "" << true << false << "Documents"
+                                   << ""
+                                   << "2021-08-31 Documents.zip"
                                    << "Documents";
-        QTest::newRow("time only") << "Backup" << false << true << "Documents" << "" << "Backup 02-05-PM Documents.zip"
+        QTest::newRow("time only") << "Backup" << false << true << "Documents"
+                                   << ""
+                                   << "Backup 02-05-PM Documents.zip"
                                    << "Documents";
-        QTest::newRow("one trailing separator")
-            << "Backup" << true << false << "Documents/" << "" << "Backup 2021-08-31 Documents.zip" << "Documents";
-        QTest::newRow("two trailing separators")
-            << "Backup" << true << false << "Documents//" << "" << "Backup 2021-08-31.zip" << "";
-        QTest::newRow("backup folder with a trailing separator")
-            << "" << false << false << "Documents" << "/" << "Documents.zip" << "Documents";
+        QTest::newRow("one trailing separator") << "Backup" << true << false << "Documents/"
+                                                << ""
+                                                << "Backup 2021-08-31 Documents.zip"
+                                                << "Documents";
+        QTest::newRow("two trailing separators") << "Backup" << true << false << "Documents//"
+                                                 << ""
+                                                 << "Backup 2021-08-31.zip"
+                                                 << "";
+        QTest::newRow("backup folder with a trailing separator") << "" << false << false << "Documents"
+                                                                 << "/"
+                                                                 << "Documents.zip"
+                                                                 << "Documents";
     }
 
     void archiveNames()
@@ -205,10 +221,11 @@ private Q_SLOTS:
         m_form->Text5->setText(backups() + backupSuffix);
         m_form->ListView1->AppendEntry(src() + entry);
         run(true);
-        QCOMPARE(backupFiles(), QStringList{archive});
-        QCOMPARE(filesIn(backups() + u'/' + archive), QStringList{QStringLiteral("Documents/a.txt")});
-        QCOMPARE(logLines(), QStringList{logName + QStringLiteral(" was backup and zipped as ") + backups() + u'/'
-                                         + archive + QStringLiteral(" at ") + when()});
+        QCOMPARE(backupFiles(), QStringList { archive });
+        QCOMPARE(filesIn(backups() + u'/' + archive), QStringList { QStringLiteral("Documents/a.txt") });
+        QCOMPARE(logLines(),
+                 QStringList { logName + QStringLiteral(" was backup and zipped as ") + backups() + u'/' + archive
+                               + QStringLiteral(" at ") + when() });
         QVERIFY(m_prompter->shown().isEmpty());
     }
 
@@ -222,17 +239,20 @@ private Q_SLOTS:
         run(true);
         const QString alpha = backups() + QStringLiteral("/Backup Alpha.zip");
         const QString zeta = backups() + QStringLiteral("/Backup Zeta.zip");
-        QCOMPARE(logLines(), (QStringList{QStringLiteral("Zeta was backup and zipped as ") + zeta + QStringLiteral(" at ") + when(),
-                                          QStringLiteral("Alpha was backup and zipped as ") + alpha + QStringLiteral(" at ") + when()}));
-        QCOMPARE(filesIn(alpha), QStringList{QStringLiteral("Alpha/old.txt")});
+        QCOMPARE(logLines(),
+                 (QStringList {
+                     QStringLiteral("Zeta was backup and zipped as ") + zeta + QStringLiteral(" at ") + when(),
+                     QStringLiteral("Alpha was backup and zipped as ") + alpha + QStringLiteral(" at ") + when() }));
+        QCOMPARE(filesIn(alpha), QStringList { QStringLiteral("Alpha/old.txt") });
 
         // A later run of the same name replaces the archive: what was removed is gone from it.
         QVERIFY(QFile::remove(src() + QStringLiteral("Alpha/old.txt")));
         write(src() + QStringLiteral("Alpha/new.txt"), "new");
         QVERIFY(QFile::setPermissions(alpha, QFile::ReadOwner));
         run(true);
-        QCOMPARE(filesIn(alpha), QStringList{QStringLiteral("Alpha/new.txt")});
-        QCOMPARE(backupFiles(), (QStringList{QStringLiteral("Backup Alpha.zip"), QStringLiteral("Backup Zeta.zip")}));
+        QCOMPARE(filesIn(alpha), QStringList { QStringLiteral("Alpha/new.txt") });
+        QCOMPARE(backupFiles(),
+                 (QStringList { QStringLiteral("Backup Alpha.zip"), QStringLiteral("Backup Zeta.zip") }));
         QCOMPARE(logLines().size(), 4);
     }
 
@@ -244,7 +264,7 @@ private Q_SLOTS:
         run(true);
         const QString archive = backups() + QStringLiteral("/Backup Gone.zip");
         const QByteArray older = read(archive);
-        QCOMPARE(filesIn(archive), QStringList{QStringLiteral("Gone/g.txt")});
+        QCOMPARE(filesIn(archive), QStringList { QStringLiteral("Gone/g.txt") });
 
         QVERIFY(QDir(src() + QStringLiteral("Gone")).removeRecursively());
         write(src() + QStringLiteral("Kept/k.txt"), "k");
@@ -257,10 +277,10 @@ private Q_SLOTS:
         const QString reason = failure.mid(start.size()).chopped(2 + when().size());
         QVERIFY2(reason.contains(QStringLiteral("Gone")), qPrintable(reason));
         // Not silent: the engine's words in a box, then the run goes on and ends with "Done.".
-        QCOMPARE(m_prompter->texts(), (QStringList{reason, QStringLiteral("Done.")}));
+        QCOMPARE(m_prompter->texts(), (QStringList { reason, QStringLiteral("Done.") }));
         QVERIFY(logLines().at(2).startsWith(QStringLiteral("Kept was backup and zipped as ")));
         QCOMPARE(read(archive), older);
-        QCOMPARE(backupFiles(), (QStringList{QStringLiteral("Backup Gone.zip"), QStringLiteral("Backup Kept.zip")}));
+        QCOMPARE(backupFiles(), (QStringList { QStringLiteral("Backup Gone.zip"), QStringLiteral("Backup Kept.zip") }));
 
         // Silent: no box at all, the same entry.
         m_prompter->clear();
@@ -301,7 +321,7 @@ private Q_SLOTS:
 
         QVERIFY(m_prompter->shown().isEmpty());
         QVERIFY(!QFile::exists(HistoryFile()));
-        QCOMPARE(backupFiles(), QStringList{QStringLiteral("a file")});
+        QCOMPARE(backupFiles(), QStringList { QStringLiteral("a file") });
     }
 
     void clearedLogStartsAgainWithTheNextEntry()
@@ -323,7 +343,7 @@ private Q_SLOTS:
 
     void entriesRemovedDuringTheRun()
     {
-        for (const char* name : {"One", "Two", "Three"}) {
+        for (const char* name : { "One", "Two", "Three" }) {
             write(src() + QLatin1String(name) + QStringLiteral("/f.txt"), "f");
             m_form->ListView1->AppendEntry(src() + QLatin1String(name));
         }
@@ -336,9 +356,10 @@ private Q_SLOTS:
         // One box for the position that is gone, even in a silent run; the rest of the run goes on.
         QCOMPARE(m_prompter->shown().size(), 1);
         QCOMPARE(m_prompter->shown().first().title, QStringLiteral("Application Error"));
-        QVERIFY2(m_prompter->texts().first().startsWith(QStringLiteral("Index out of bounds\r\n") + applicationError(100)),
-                 qPrintable(m_prompter->texts().first()));
-        QCOMPARE(backupFiles(), QStringList{QStringLiteral("One.zip")});
+        QVERIFY2(
+            m_prompter->texts().first().startsWith(QStringLiteral("Index out of bounds\r\n") + applicationError(100)),
+            qPrintable(m_prompter->texts().first()));
+        QCOMPARE(backupFiles(), QStringList { QStringLiteral("One.zip") });
         QCOMPARE(logLines().size(), 1);
         QCOMPARE(m_form->status(), QStringLiteral("Auto Backup Complete at ") + when());
     }
@@ -356,10 +377,11 @@ private Q_SLOTS:
             return false;
         });
         const auto at = [&](int minutes) { return RegionalDateTime(m_moment.addSecs(60 * minutes)); };
-        QCOMPARE(logLines(), (QStringList{QStringLiteral("A was backup and zipped as ") + backups()
-                                              + QStringLiteral("/Backup 2021-08-31 02-06-PM A.zip at ") + at(2),
-                                          QStringLiteral("B was backup and zipped as ") + backups()
-                                              + QStringLiteral("/Changed 2021-08-31 02-09-PM B.zip at ") + at(5)}));
+        QCOMPARE(logLines(),
+                 (QStringList { QStringLiteral("A was backup and zipped as ") + backups()
+                                    + QStringLiteral("/Backup 2021-08-31 02-06-PM A.zip at ") + at(2),
+                                QStringLiteral("B was backup and zipped as ") + backups()
+                                    + QStringLiteral("/Changed 2021-08-31 02-09-PM B.zip at ") + at(5) }));
         QCOMPARE(m_form->status(), QStringLiteral("Auto Backup Complete at ") + at(6));
     }
 
@@ -375,7 +397,7 @@ private Q_SLOTS:
         QCOMPARE(m_prompter->shown().size(), 2);
         for (const QString& text : m_prompter->texts())
             QVERIFY2(text.contains(applicationError(200)), qPrintable(text));
-        QCOMPARE(backupFiles(), (QStringList{QStringLiteral("A.zip"), QStringLiteral("B.zip")}));
+        QCOMPARE(backupFiles(), (QStringList { QStringLiteral("A.zip"), QStringLiteral("B.zip") }));
         QCOMPARE(m_form->status(), QStringLiteral("Auto Backup Complete at ") + when());
     }
 
@@ -404,7 +426,7 @@ private Q_SLOTS:
             RunControl::Guard guard;
             run(true);
         }
-        QCOMPARE(backupFiles(), (QStringList{QStringLiteral("A.zip"), QStringLiteral("B.zip")}));
+        QCOMPARE(backupFiles(), (QStringList { QStringLiteral("A.zip"), QStringLiteral("B.zip") }));
     }
 };
 

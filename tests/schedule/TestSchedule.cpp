@@ -21,7 +21,6 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
-
 #include <functional>
 #include <memory>
 #include <optional>
@@ -47,7 +46,7 @@ class TestSchedule : public QObject
     std::unique_ptr<Form1> m_form;
     std::optional<QSignalBlocker> m_quietTimer;
     ScheduleController* m_schedule = nullptr;
-    const QDateTime m_moment{QDate(2021, 8, 31), QTime(14, 5)};
+    const QDateTime m_moment { QDate(2021, 8, 31), QTime(14, 5) };
 
     QString backups() const { return m_files.path() + QStringLiteral("/Backups"); }
 
@@ -310,8 +309,8 @@ private Q_SLOTS:
             },
             [&] { tick(); });
         QCOMPARE(during,
-                 (QStringList{Next + QStringLiteral("00:00:01"), Next + QStringLiteral("00:00:02"),
-                              Next + QStringLiteral("00:00:03")}));
+                 (QStringList { Next + QStringLiteral("00:00:01"), Next + QStringLiteral("00:00:02"),
+                                Next + QStringLiteral("00:00:03") }));
         QCOMPARE(m_form->ProgressBar1->value(), 5);
         QCOMPARE(logLines().size(), 1);
         QCOMPARE(m_form->ElapsedSeconds, 0);
@@ -402,7 +401,7 @@ private Q_SLOTS:
         QCOMPARE(m_prompter->texts().last(), QStringLiteral("Done."));
         QCOMPARE(logLines().size(), 1);
         // The run's final words stayed up, with the window live, for the pause.
-        QCOMPARE(afterRun, QStringList{QStringLiteral("Auto Backup Complete at ") + RegionalDateTime(m_moment)});
+        QCOMPARE(afterRun, QStringList { QStringLiteral("Auto Backup Complete at ") + RegionalDateTime(m_moment) });
         QVERIFY2(pausedFor >= 4500, qPrintable(QString::number(pausedFor)));
         QCOMPARE(m_form->status(), QStringLiteral("Auto Zip And Backup is Turned Off."));
         QVERIFY(!m_form->isBusy());
