@@ -1,5 +1,7 @@
 #include "zip/ZipDeflate.h"
 
+#include "zip/DeflateWalk.h"
+
 #include <libdeflate.h>
 #include <zlib.h>
 
@@ -9,68 +11,37 @@
 #include <stdexcept>
 
 DeflateWorker::DeflateWorker(int level)
-    : m_level(level)
-    , m_whole(libdeflate_alloc_compressor(level))
-    , m_stream(new z_stream{})
+    : m_compressor(libdeflate_alloc_compressor(level))
 {
-    if (!m_whole || deflateInit2(m_stream, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
-        if (m_whole)
-            libdeflate_free_compressor(m_whole);
-        delete m_stream;
+    if (!m_compressor)
         throw std::bad_alloc();
-    }
 }
 
-DeflateWorker::~DeflateWorker()
-{
-    deflateEnd(m_stream);
-    delete m_stream;
-    libdeflate_free_compressor(m_whole);
-}
+DeflateWorker::~DeflateWorker() { libdeflate_free_compressor(m_compressor); }
 
 void DeflateWorker::compressWhole(const std::uint8_t* data, std::size_t size, std::vector<std::uint8_t>& out)
 {
-    out.clear();
-    if (size >= 4096 && LooksIncompressible(data, size)) {
-        AppendStoredBlocks(data, size, true, out);
-        return;
-    }
-    out.resize(libdeflate_deflate_compress_bound(m_whole, size));
-    const std::size_t written = libdeflate_deflate_compress(m_whole, data, size, out.data(), out.size());
-    // Stored blocks are never larger than the data plus 5 bytes per 64 KiB.
-    const std::size_t storedSize = size + 5 * (size / 65535 + 1);
-    if (written == 0 || written >= storedSize) {
-        out.clear();
-        AppendStoredBlocks(data, size, true, out);
-        return;
-    }
-    out.resize(written);
+    compressPiece(data, size, true, out);
 }
 
-void DeflateWorker::compressPiece(const std::uint8_t* dictionary, std::size_t dictionarySize,
-                                  const std::uint8_t* data, std::size_t size, bool last,
-                                  std::vector<std::uint8_t>& out)
+void DeflateWorker::compressPiece(const std::uint8_t* data, std::size_t size, bool last, std::vector<std::uint8_t>& out)
 {
     out.clear();
+    if (size == 0 && last) {
+        AppendEmptyFinalBlock(out);
+        return;
+    }
     if (size >= 4096 && LooksIncompressible(data, size)) {
         AppendStoredBlocks(data, size, last, out);
         return;
     }
-    deflateReset(m_stream);
-    if (dictionarySize > 0)
-        deflateSetDictionary(m_stream, dictionary, static_cast<uInt>(dictionarySize));
-    out.resize(deflateBound(m_stream, static_cast<uLong>(size)) + 16);
-    m_stream->next_in = const_cast<Bytef*>(data);
-    m_stream->avail_in = static_cast<uInt>(size);
-    m_stream->next_out = out.data();
-    m_stream->avail_out = static_cast<uInt>(out.size());
-    // A sync flush ends on a byte boundary without closing the stream, so pieces join.
-    const int result = deflate(m_stream, last ? Z_FINISH : Z_SYNC_FLUSH);
-    if ((last && result != Z_STREAM_END) || (!last && result != Z_OK) || m_stream->avail_in != 0)
-        throw std::runtime_error("deflate failed");
-    out.resize(out.size() - m_stream->avail_out);
+    out.resize(libdeflate_deflate_compress_bound(m_compressor, size));
+    const std::size_t written = libdeflate_deflate_compress(m_compressor, data, size, out.data(), out.size());
+    out.resize(written);
+    // Stored blocks are never larger than the data plus 5 bytes per 64 KiB; and a piece that
+    // cannot be made joinable (never expected) is stored instead, which is always valid.
     const std::size_t storedSize = size + 5 * (size / 65535 + 1);
-    if (out.size() >= storedSize) {
+    if (written == 0 || written + 5 >= storedSize || (!last && !MakeJoinable(out))) {
         out.clear();
         AppendStoredBlocks(data, size, last, out);
     }

@@ -5,11 +5,10 @@
 #include <vector>
 
 struct libdeflate_compressor;
-struct z_stream_s;
 
-// Raw deflate pieces that join into one stream: a whole file in one go (libdeflate), or a large
-// file in pieces compressed side by side, each ending on a byte boundary and primed with the 32 KiB
-// before it (zlib), so both cores work on one file. Data that does not shrink goes into stored
+// Raw deflate made with libdeflate: a whole file in one go, or a large file in pieces compressed
+// side by side (so both cores work on one file) and joined into one stream: every piece but the
+// last loses its final mark and ends on a byte boundary. Data that does not shrink goes into stored
 // blocks, which cost 5 bytes per 64 KiB.
 class DeflateWorker final
 {
@@ -21,15 +20,11 @@ public:
 
     // A complete stream for the whole of data.
     void compressWhole(const std::uint8_t* data, std::size_t size, std::vector<std::uint8_t>& out);
-    // One piece of a stream: data follows dictionary (the bytes just before it, may be empty);
-    // the last piece closes the stream, the others end on a byte boundary.
-    void compressPiece(const std::uint8_t* dictionary, std::size_t dictionarySize, const std::uint8_t* data,
-                       std::size_t size, bool last, std::vector<std::uint8_t>& out);
+    // One piece of a stream: the last piece closes the stream, the others end on a byte boundary.
+    void compressPiece(const std::uint8_t* data, std::size_t size, bool last, std::vector<std::uint8_t>& out);
 
 private:
-    int m_level;
-    libdeflate_compressor* m_whole = nullptr;
-    z_stream_s* m_stream = nullptr;
+    libdeflate_compressor* m_compressor = nullptr;
 };
 
 // Appends data as stored blocks; the last one closes the stream when final is set.

@@ -15,8 +15,6 @@
 
 namespace {
 
-constexpr std::size_t DictionarySize = 32768;
-
 // Reads up to `length` bytes at `offset`; returns the count read, or -1 with errorText set.
 std::int64_t readAt(const QString& path, std::int64_t offset, std::int64_t length, std::uint8_t* buffer,
                     QString& errorText)
@@ -159,7 +157,6 @@ void CompressionPipeline::work()
         {
             std::lock_guard lock(m_mutex);
             piece.ready = true;
-            piece.tailReady = true;
         }
         m_readyCondition.notify_all();
     }
@@ -171,9 +168,6 @@ void CompressionPipeline::process(DeflateWorker& deflater, Piece& piece, std::ve
     input.resize(static_cast<std::size_t>(piece.length));
     QString errorText;
     const std::int64_t got = readAt(item.path, piece.offset, piece.length, input.data(), errorText);
-    const bool firstPiece = piece.whole || piece.offset == 0;
-
-    const std::size_t index = static_cast<std::size_t>(&piece - m_pieces.data());
     if (got < 0) {
         piece.failed = true;
         piece.error = errorText;
@@ -183,41 +177,11 @@ void CompressionPipeline::process(DeflateWorker& deflater, Piece& piece, std::ve
     }
     piece.readBytes = got;
     piece.crc = Crc32(0, input.data(), static_cast<std::size_t>(got));
+    // A file that became shorter than planned ends with this piece; the writer drops the pieces
+    // planned beyond it. Growth after the walk is not read, so sizes and CRC always agree.
     const bool closes = piece.lastPlanned || got < piece.length;
     piece.endsStream = closes;
-
-    if (!piece.whole && !closes) {
-        // Hand the tail to the next piece before compressing, so it can start at once.
-        const std::size_t tail = std::min<std::size_t>(DictionarySize, static_cast<std::size_t>(got));
-        std::vector<std::uint8_t> tailBytes(input.begin() + static_cast<std::ptrdiff_t>(got - static_cast<std::int64_t>(tail)),
-                                            input.begin() + static_cast<std::ptrdiff_t>(got));
-        {
-            std::lock_guard lock(m_mutex);
-            piece.tail = std::move(tailBytes);
-            piece.tailReady = true;
-        }
-        m_readyCondition.notify_all();
-    }
-
-    if (piece.whole) {
-        deflater.compressWhole(input.data(), static_cast<std::size_t>(got), piece.out);
-        return;
-    }
-    if (got == 0 && !firstPiece) {
-        // The file ended exactly where the previous piece did: close the stream.
-        AppendEmptyFinalBlock(piece.out);
-        piece.endsStream = true;
-        return;
-    }
-    std::vector<std::uint8_t> dictionary;
-    if (!firstPiece) {
-        std::unique_lock lock(m_mutex);
-        Piece& previous = m_pieces[index - 1];
-        m_readyCondition.wait(lock, [&] { return previous.tailReady || m_stopping; });
-        dictionary = previous.tail;
-    }
-    deflater.compressPiece(dictionary.data(), dictionary.size(), input.data(), static_cast<std::size_t>(got), closes,
-                           piece.out);
+    deflater.compressPiece(input.data(), static_cast<std::size_t>(got), closes, piece.out);
 }
 
 bool CompressionPipeline::waitReady(std::size_t index)
@@ -242,7 +206,6 @@ void CompressionPipeline::release(std::size_t index)
         piece.cost = 0;
     }
     std::vector<std::uint8_t>().swap(piece.out);
-    std::vector<std::uint8_t>().swap(piece.tail);
     m_workCondition.notify_all();
 }
 

@@ -23,8 +23,8 @@ public:
     {
         int threads = 2;
         int level = 6;
-        std::int64_t wholeFileLimit = 16 << 20; // larger files are split into pieces
-        std::int64_t pieceSize = 1 << 20;
+        std::int64_t wholeFileLimit = 4 << 20; // larger files are split into pieces
+        std::int64_t pieceSize = 4 << 20;
         std::int64_t budget = 48 << 20; // input bytes of pieces taken but not yet written
     };
 
@@ -71,10 +71,6 @@ private:
         QString error;
         bool ready = false;
         std::int64_t cost = 0;
-        // The last 32 KiB this piece read: the next piece of the same file is primed with exactly
-        // these bytes, so a file changing under us cannot make the pieces disagree.
-        std::vector<std::uint8_t> tail;
-        bool tailReady = false;
     };
 
     void work();

@@ -154,6 +154,30 @@ private Q_SLOTS:
         QVERIFY(temporariesOf(archive).isEmpty());
     }
 
+    void largeFilesAreSplitAndJoinedIntoOneStream()
+    {
+        // Pieces of one file are compressed apart and joined; the joins must hold whatever the
+        // pieces hold (compressed text, stored random bytes, runs of zeros) and wherever the file
+        // ends (on a piece boundary, one byte after it).
+        const qint64 piece = 4 * 1024 * 1024;
+        const QString root = path(QStringLiteral("Pieces"));
+        const QByteArray text = textLike(piece, 1);
+        const QByteArray noise = randomBytes(piece, 2);
+        const QByteArray zeros(piece, '\0');
+        writeFile(root + QStringLiteral("/text-noise-zeros.dat"), text + noise + zeros);
+        writeFile(root + QStringLiteral("/noise-text.dat"), noise + text);
+        writeFile(root + QStringLiteral("/exact-two.txt"), text + textLike(piece, 3));
+        writeFile(root + QStringLiteral("/one-byte-over.txt"), text + "x");
+        writeFile(root + QStringLiteral("/zeros-noise-byte.dat"), zeros + noise + "y");
+        const QString archive = path(QStringLiteral("pieces.zip"));
+        QCOMPARE(makeZip(archive, {root + QStringLiteral("/*.*")}), 0);
+        QMap<QString, QString> files;
+        QStringList folders;
+        expectTree(root, files, folders);
+        QCOMPARE(files.size(), 5);
+        verifyArchive(archive, files, folders);
+    }
+
     void patternsThatOverlapGiveOneEntryEach()
     {
         const QString root = path(QStringLiteral("Overlap"));
