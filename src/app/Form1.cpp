@@ -11,6 +11,7 @@
 #include "app/TextRoutines.h"
 #include "app/Twips.h"
 #include "app/WindowTimer.h"
+#include "backup/HistoryButtons.h"
 #include "backup/HistoryFile.h"
 #include "backup/RunControl.h"
 #include "desktop/StartWithSystem.h"
@@ -41,6 +42,7 @@ Form1::Form1(QWidget* parent)
     m_schedule = new ScheduleController(*this);
     m_startWithSystem = new StartWithSystem(*this);
     m_trayBehaviour = new TrayWindowBehaviour(*this);
+    m_history = new HistoryButtons(*this);
 }
 
 Form1::~Form1() = default;

@@ -16,6 +16,7 @@ class WindowTimer;
 class cSysTray;
 class DestinationOptions;
 class FolderButtons;
+class HistoryButtons;
 class ScheduleController;
 class StartWithSystem;
 class TrayWindowBehaviour;
@@ -97,4 +98,5 @@ private:
     ScheduleController* m_schedule = nullptr;
     StartWithSystem* m_startWithSystem = nullptr;
     TrayWindowBehaviour* m_trayBehaviour = nullptr;
+    HistoryButtons* m_history = nullptr;
 };

@@ -1,36 +1,59 @@
 #include "schedule/ScheduleController.h"
 
 #include "app/AppError.h"
+#include "app/ErrorTrap.h"
+#include "app/EventYield.h"
 #include "app/Form1.h"
 #include "app/SettingsStore.h"
 #include "app/TextRoutines.h"
 #include "app/Twips.h"
 #include "app/WindowTimer.h"
+#include "backup/Clock.h"
+#include "backup/IntervalSave.h"
+#include "backup/RunControl.h"
+#include "folders/FolderListView.h"
 #include "schedule/IntervalTable.h"
 
 #include <QHeaderView>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTreeWidget>
+#include <optional>
+
+namespace {
+const QString TurnOn = QStringLiteral("Turn On Auto Zip And Backup");
+const QString TurnOff = QStringLiteral("Turn Off Auto Zip And Backup");
+} // namespace
 
 ScheduleController::ScheduleController(Form1& form)
     : QObject(&form)
     , m_form(form)
 {
+    connect(m_form.ListView2, &QTreeWidget::itemClicked, this, &ScheduleController::ListView2_Click);
+    // Choosing with the keyboard is a choice too. A mouse click reports both signals; handling it
+    // twice stores the same position and resets the same count.
+    connect(m_form.ListView2, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
+        if (current && !m_form.IsLoading)
+            ListView2_Click();
+    });
+    connect(m_form.Timer1, &WindowTimer::Timer, this, &ScheduleController::Timer1_Timer);
+    connect(m_form.PushButton5, &QPushButton::clicked, this, &ScheduleController::PushButton5_Click);
+    connect(m_form.PushButton6, &QPushButton::clicked, this, &ScheduleController::PushButton6_Click);
 }
 
 void ScheduleController::fillIntervalList()
 {
     QTreeWidget* list = m_form.ListView2;
-    list->setHeaderLabels({QStringLiteral("How often would you like to backup?")});
+    list->setHeaderLabels({ QStringLiteral("How often would you like to backup?") });
     list->header()->resizeSection(0, TwipsToPixels(7000));
     for (const Interval& interval : IntervalTable)
-        list->addTopLevelItem(new QTreeWidgetItem(QStringList{QString::fromLatin1(interval.label)}));
+        list->addTopLevelItem(new QTreeWidgetItem(QStringList { QString::fromLatin1(interval.label) }));
 }
 
 void ScheduleController::selectStoredInterval()
 {
-    const int position = ToInteger16(SettingsStore::ReadSetting(SettingsKeys::OftenIndex),
-                                     QStringLiteral("Form1.Form_Load"));
+    const int position
+        = ToInteger16(SettingsStore::ReadSetting(SettingsKeys::OftenIndex), QStringLiteral("Form1.Form_Load"));
     QTreeWidgetItem* row = m_form.ListView2->topLevelItem(position - 1);
     if (!row)
         throw AppError::indexOutOfBounds(QStringLiteral("ListView2.ListItems"));
@@ -41,11 +64,123 @@ void ScheduleController::applyStoredSwitchState()
 {
     const QString state = SettingsStore::ReadSetting(SettingsKeys::StartStopState);
     if (state == QLatin1String("Off")) {
-        m_form.PushButton5->setText(QStringLiteral("Turn On Auto Zip And Backup"));
+        m_form.PushButton5->setText(TurnOn);
         m_form.setStatus(QStringLiteral("Auto Zip And Backup is Turned Off."));
         m_form.Timer1->setInterval(0);
     } else if (state == QLatin1String("On")) {
-        m_form.PushButton5->setText(QStringLiteral("Turn Off Auto Zip And Backup"));
+        m_form.PushButton5->setText(TurnOff);
         m_form.Timer1->setInterval(1000);
     }
+}
+
+int ScheduleController::SelectedIntervalSeconds() const
+{
+    const QTreeWidgetItem* selected = m_form.ListView2->currentItem();
+    if (!selected)
+        return 0;
+    return IntervalSecondsForLabel(selected->text(0));
+}
+
+void ScheduleController::ListView2_Click()
+{
+    ErrorTrap trap(QStringLiteral("Form1.ListView2_Click"));
+    trap.line(10, [&] {
+        QTreeWidget* list = m_form.ListView2;
+        QTreeWidgetItem* selected = list->currentItem();
+        if (!selected)
+            throw AppError::invalidProcedureCall(QStringLiteral("ListView2.SelectedItem"));
+        SettingsStore::WriteSetting(SettingsKeys::OftenIndex, QString::number(list->indexOfTopLevelItem(selected) + 1));
+    });
+    trap.line(20, [&] { m_form.IntervalSeconds = SelectedIntervalSeconds(); });
+    trap.line(30, [&] { m_form.ElapsedSeconds = 0; });
+}
+
+void ScheduleController::Timer1_Timer()
+{
+    ErrorTrap trap(QStringLiteral("Form1.Timer1_Timer"));
+    bool off = false;
+    trap.line(10, [&] {
+        if (m_form.Timer1->Interval() == 0) {
+            m_form.setStatus(QStringLiteral("Auto Zip And Backup is Off."));
+            off = true;
+        }
+    });
+    if (off)
+        return;
+    trap.line(20, [&] { m_form.IntervalSeconds = SelectedIntervalSeconds(); });
+    trap.line(30, [&] { m_form.ElapsedSeconds = m_form.ElapsedSeconds + 1; });
+    // An interval that matches no row counts 0; a bar of 0 to 0 would show a busy animation.
+    trap.line(40, [&] {
+        if (m_form.IntervalSeconds > 0)
+            m_form.ProgressBar1->setMaximum(m_form.IntervalSeconds);
+    });
+    trap.line(50, [&] {
+        if (m_form.ElapsedSeconds <= m_form.IntervalSeconds)
+            m_form.ProgressBar1->setValue(m_form.ElapsedSeconds);
+    });
+    trap.line(60, [&] {
+        m_form.setStatus(QStringLiteral("Next Zip and backup will occur in ")
+                         + FormatDuration(static_cast<long long>(m_form.IntervalSeconds) - m_form.ElapsedSeconds));
+    });
+    trap.line(70, [&] { YieldToEvents(); });
+    if (m_form.ElapsedSeconds != m_form.IntervalSeconds)
+        return;
+
+    // Two runs never build archives at once: one that falls due during another is skipped.
+    std::optional<RunControl::Guard> run;
+    run.emplace();
+    if (!run->owns()) {
+        m_form.ElapsedSeconds = 0;
+        return;
+    }
+    trap.line(80, [&] { m_form.SavedStatus = m_form.status(); });
+    trap.line(90, [&] { m_form.setStatus(QStringLiteral("Zip and backup is running in background...")); });
+    trap.line(100, [&] { YieldToEvents(); });
+    trap.line(110, [&] { SaveAll(m_form, *m_form.ListView1, *m_form.Frame1, true); });
+    run.reset();
+    trap.line(120,
+              [&] { m_form.setStatus(QStringLiteral("Auto Zip And Backup Complete at ") + CurrentDateTimeText()); });
+    trap.line(130, [&] { YieldToEvents(); });
+    trap.line(140, [&] { m_form.setStatus(m_form.SavedStatus); });
+    trap.line(150, [&] { m_form.ElapsedSeconds = 0; });
+}
+
+void ScheduleController::PushButton5_Click()
+{
+    ErrorTrap trap(QStringLiteral("Form1.PushButton5_Click"));
+    trap.line(10, [&] {
+        const QString caption = m_form.PushButton5->text();
+        if (caption == TurnOn) {
+            m_form.PushButton5->setText(TurnOff);
+            m_form.Timer1->setInterval(1000);
+            SettingsStore::WriteSetting(SettingsKeys::StartStopState, QStringLiteral("On"));
+        } else if (caption == TurnOff) {
+            m_form.PushButton5->setText(TurnOn);
+            m_form.Timer1->setInterval(0);
+            SettingsStore::WriteSetting(SettingsKeys::StartStopState, QStringLiteral("Off"));
+        }
+    });
+}
+
+void ScheduleController::PushButton6_Click()
+{
+    // A click during any run, timed or manual, does nothing.
+    if (RunControl::isRunning())
+        return;
+    ErrorTrap trap(QStringLiteral("Form1.PushButton6_Click"));
+    std::optional<RunControl::Guard> run;
+    run.emplace();
+    QString kept;
+    trap.line(10, [&] { kept = m_form.status(); });
+    trap.line(20, [&] { m_form.setStatus(QStringLiteral("Zipping and backing up files...")); });
+    trap.line(30, [&] { m_form.setMousePointer(Form1::MousePointer::Busy); });
+    trap.line(40, [&] { SaveAll(m_form, *m_form.ListView1, *m_form.Frame1, false); });
+    run.reset();
+    trap.line(50, [&] { m_form.setMousePointer(Form1::MousePointer::Default); });
+    trap.line(60, [&] {
+        m_form.ProgressBar1->setValue(0);
+        m_form.ProgressBar1->setFormat(QStringLiteral("Progress Bar"));
+    });
+    trap.line(70, [&] { PauseSeconds(m_resultPause); });
+    trap.line(80, [&] { m_form.setStatus(kept); });
 }

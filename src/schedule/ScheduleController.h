@@ -4,10 +4,13 @@
 
 class Form1;
 
-// The interval list and the auto-backup switch of the main window.
+// The interval list, the one-second countdown, the auto-backup switch and the manual run of the
+// main window. Runs never overlap: a manual click during any run does nothing, and a timed run
+// that falls due during another run is skipped and the count starts again from 0.
 class ScheduleController final : public QObject
 {
     Q_OBJECT
+    Q_DISABLE_COPY_MOVE(ScheduleController)
 public:
     explicit ScheduleController(Form1& form);
 
@@ -18,6 +21,24 @@ public:
     // "On" starts the countdown, "Off" stops it and says so; any other text changes nothing.
     void applyStoredSwitchState();
 
+    // Seconds of the selected interval, matched by its exact label; 0 when nothing matches or
+    // nothing is selected.
+    int SelectedIntervalSeconds() const;
+
+    // A choice in the interval list: stores it and counts the new interval from now.
+    void ListView2_Click();
+    // One countdown second; starts a silent run when the count reaches the interval.
+    void Timer1_Timer();
+    // The auto-backup switch.
+    void PushButton5_Click();
+    // "Zip And Backup Now (Test)": a run with boxes, then the result stays up for a pause.
+    void PushButton6_Click();
+
+    // How long the manual run's result stays in the status line; tests shorten it.
+    double resultPauseSeconds() const { return m_resultPause; }
+    void setResultPauseSeconds(double seconds) { m_resultPause = seconds; }
+
 private:
     Form1& m_form;
+    double m_resultPause = 5;
 };

@@ -1,0 +1,12 @@
+#pragma once
+
+class Form1;
+class FolderListView;
+class QGroupBox;
+
+// One backup run: one archive per listed folder in the backup folder, one history entry per
+// folder. Reads the prefix, the two stamp options and the backup folder from the window afresh for
+// every folder. Silent runs (the timer's) show no failure box and no closing "Done.". The callers
+// keep runs from overlapping (RunControl::Guard); a cancel request stops the run before its next
+// folder.
+void SaveAll(Form1& form, FolderListView& FolderList, QGroupBox& StatusFrame, bool Silent);

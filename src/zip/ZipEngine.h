@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <functional>
+
+// One archive to make, as the binding's three steps describe it.
+struct ZipJob
+{
+    QString archivePath;
+    QStringList names; // names and patterns in order (the binding's slot 0 is not among them)
+    QString rootDirectory;
+    bool junkPaths = false;
+    bool recurse = false;
+    bool update = false;
+    bool freshen = false;
+    bool includeHidden = false;
+    bool noDirEntries = false;
+    bool quiet = false;
+    int threads = 0; // compression workers; 0 = one per core
+};
+
+// Receives the engine's words, one line at a time (each ends in "\n"). Called from the engine's
+// own threads.
+using ZipLineSink = std::function<void(const QString& line)>;
+
+// Makes the archive on the calling thread (the binding runs it off the window's thread) and
+// returns a ZipCode. Honours ZipCancelRequested().
+std::int32_t RunZipJob(const ZipJob& job, const ZipLineSink& print);

@@ -1,0 +1,89 @@
+#include "app/Form1.h"
+#include "app/SettingsStore.h"
+#include "backup/HistoryFile.h"
+#include "backup/RunControl.h"
+#include "folders/FolderListView.h"
+#include "schedule/ScheduleController.h"
+#include "support/TempSettings.h"
+#include "support/TestPrompter.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+// Closing the window while a manual run is in progress. A test executable of its own: closing the
+// window ends the application's event loops for good.
+class TestCloseDuringRun : public QObject
+{
+    Q_OBJECT
+
+    TempSettings m_settings;
+    QTemporaryDir m_files;
+
+    void write(const QString& path, const QByteArray& contents)
+    {
+        QDir().mkpath(QFileInfo(path).path());
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(contents);
+    }
+
+private Q_SLOTS:
+    void closeCancelsTheRunAndKeepsThePreviousArchive()
+    {
+        TestPrompter prompter;
+        const QString backups = m_files.path() + QStringLiteral("/Backups");
+        QVERIFY(QDir().mkpath(backups));
+        SettingsStore::WriteSetting(SettingsKeys::Path, backups);
+        SettingsStore::WriteSetting(SettingsKeys::Check1, QStringLiteral("0"));
+        SettingsStore::WriteSetting(SettingsKeys::Check2, QStringLiteral("0"));
+        SettingsStore::WriteSetting(SettingsKeys::StartStopState, QStringLiteral("Off"));
+        const QString first = m_files.path() + QStringLiteral("/First");
+        const QString second = m_files.path() + QStringLiteral("/Second");
+        write(first + QStringLiteral("/a.txt"), "a");
+        write(second + QStringLiteral("/b.txt"), "b");
+        write(backups + QStringLiteral("/Backup First.zip"), "the previous archive");
+
+        Form1 form;
+        form.Form_Load();
+        form.ListView1->AppendEntry(first);
+        form.ListView1->AppendEntry(second);
+        form.findChild<ScheduleController*>()->setResultPauseSeconds(60);
+
+        bool closedDuringRun = false;
+        QElapsedTimer sinceClose;
+        QTimer closer;
+        closer.setInterval(0);
+        connect(&closer, &QTimer::timeout, this, [&] {
+            if (RunControl::isRunning() && !sinceClose.isValid()) {
+                closedDuringRun = true;
+                sinceClose.start();
+                form.close();
+            }
+        });
+        closer.start();
+        QTest::mouseClick(form.PushButton6, Qt::LeftButton);
+        closer.stop();
+
+        QVERIFY(closedDuringRun);
+        QVERIFY(!RunControl::isRunning());
+        // No further folder, no boxes, and the result pause does not hold the program open.
+        QVERIFY2(sinceClose.elapsed() < 30000, qPrintable(QString::number(sinceClose.elapsed())));
+        QVERIFY(prompter.shown().isEmpty());
+        QCOMPARE(QDir(backups).entryList(QDir::Files | QDir::Hidden),
+                 QStringList { QStringLiteral("Backup First.zip") });
+        QFile previous(backups + QStringLiteral("/Backup First.zip"));
+        QVERIFY(previous.open(QIODevice::ReadOnly));
+        QCOMPARE(previous.readAll(), QByteArray("the previous archive"));
+        QVERIFY(!form.isBusy());
+        // The list was saved on the way out.
+        QCOMPARE(SettingsStore::ReadSetting(SettingsKeys::Folders), form.ListView1->EncodeFolders());
+    }
+};
+
+QTEST_MAIN(TestCloseDuringRun)
+#include "TestCloseDuringRun.moc"

@@ -1,0 +1,470 @@
+#include "app/Form1.h"
+#include "app/SettingsStore.h"
+#include "app/WindowTimer.h"
+#include "backup/Clock.h"
+#include "backup/HistoryFile.h"
+#include "backup/RunControl.h"
+#include "backup/TestClock.h"
+#include "folders/FolderListView.h"
+#include "schedule/ScheduleController.h"
+#include "support/TempSettings.h"
+#include "support/TestPrompter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <functional>
+#include <memory>
+#include <optional>
+
+using SettingsStore::ReadSetting;
+using SettingsStore::WriteSetting;
+
+namespace {
+const QString Next = QStringLiteral("Next Zip and backup will occur in ");
+const QString Running = QStringLiteral("Zip and backup is running in background...");
+} // namespace
+
+// The countdown, the switch and the manual run on the real window. Ticks are delivered by calling
+// the tick handler, one by one; the window's own one-second timer is kept quiet.
+class TestSchedule : public QObject
+{
+    Q_OBJECT
+
+    TempSettings m_settings;
+    QTemporaryDir m_files;
+    std::unique_ptr<TestPrompter> m_prompter;
+    std::unique_ptr<TestClock> m_clock;
+    std::unique_ptr<Form1> m_form;
+    std::optional<QSignalBlocker> m_quietTimer;
+    ScheduleController* m_schedule = nullptr;
+    const QDateTime m_moment { QDate(2021, 8, 31), QTime(14, 5) };
+
+    QString backups() const { return m_files.path() + QStringLiteral("/Backups"); }
+
+    // A folder with a file in it and `subFolders` sub-folders, each with a file.
+    QString makeFolder(const QString& name, int subFolders = 0)
+    {
+        const QString path = m_files.path() + QStringLiteral("/Src/") + name;
+        QDir().mkpath(path);
+        for (int i = 0; i <= subFolders; ++i) {
+            const QString folder = i == 0 ? path : path + QStringLiteral("/sub%1").arg(i, 3, 10, QLatin1Char('0'));
+            QDir().mkpath(folder);
+            QFile file(folder + QStringLiteral("/file.txt"));
+            if (file.open(QIODevice::WriteOnly))
+                file.write("contents of " + folder.toUtf8());
+        }
+        return path;
+    }
+
+    void start()
+    {
+        m_form = std::make_unique<Form1>();
+        m_form->Form_Load();
+        m_quietTimer.emplace(m_form->Timer1);
+        m_schedule = m_form->findChild<ScheduleController*>();
+        QVERIFY(m_schedule);
+        m_schedule->setResultPauseSeconds(0.2);
+    }
+
+    void tick() { m_schedule->Timer1_Timer(); }
+    void ticks(int count)
+    {
+        for (int i = 0; i < count; ++i)
+            tick();
+    }
+
+    void clickRow(int row)
+    {
+        QTreeWidget* list = m_form->ListView2;
+        QTreeWidgetItem* item = list->topLevelItem(row);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
+    }
+
+    QStringList logLines() const
+    {
+        QFile file(HistoryFile());
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        QStringList lines = QString::fromLocal8Bit(file.readAll()).split(QStringLiteral("\r\n"));
+        lines.removeLast();
+        return lines;
+    }
+
+    // Calls `step` on every pass of the event loop while `body` runs, for as long as it returns true.
+    void whileRunning(const std::function<bool()>& step, const std::function<void()>& body)
+    {
+        QTimer timer;
+        timer.setInterval(0);
+        bool active = true;
+        connect(&timer, &QTimer::timeout, this, [&] {
+            if (active)
+                active = step();
+        });
+        timer.start();
+        body();
+        timer.stop();
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_settings.clear();
+        QFile::remove(m_settings.tempFolder() + QStringLiteral("/Tessaly.txt"));
+        QDir(backups()).removeRecursively();
+        QDir().mkpath(backups());
+        WriteSetting(SettingsKeys::Path, backups());
+        WriteSetting(SettingsKeys::Check1, QStringLiteral("0"));
+        WriteSetting(SettingsKeys::Check2, QStringLiteral("0"));
+        m_prompter = std::make_unique<TestPrompter>();
+        m_clock = std::make_unique<TestClock>(m_moment);
+    }
+
+    void cleanup()
+    {
+        m_quietTimer.reset();
+        m_form.reset();
+        m_clock.reset();
+        m_prompter.reset();
+        QVERIFY(!RunControl::isRunning());
+    }
+
+    void fiveSecondTimeline()
+    {
+        start();
+        m_form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+        m_form->ListView1->AppendEntry(makeFolder(QStringLiteral("Docs")));
+        ticks(3);
+        clickRow(0);
+        QCOMPARE(ReadSetting(SettingsKeys::OftenIndex), QStringLiteral("1"));
+        QCOMPARE(m_form->ElapsedSeconds, 0);
+        QCOMPARE(m_form->IntervalSeconds, 5);
+
+        for (int second = 1; second <= 4; ++second) {
+            tick();
+            QCOMPARE(m_form->status(), Next + QStringLiteral("00:00:0%1").arg(5 - second));
+            QCOMPARE(m_form->ProgressBar1->maximum(), 5);
+            QCOMPARE(m_form->ProgressBar1->value(), second);
+        }
+        QVERIFY(logLines().isEmpty());
+
+        QStringList seen;
+        whileRunning(
+            [&] {
+                if (seen.isEmpty() || seen.last() != m_form->status())
+                    seen.append(m_form->status());
+                return true;
+            },
+            [&] { tick(); });
+        QVERIFY2(seen.contains(Running), qPrintable(seen.join(u'|')));
+        QVERIFY2(seen.contains(QStringLiteral("Auto Zip And Backup Complete at ") + RegionalDateTime(m_moment)),
+                 qPrintable(seen.join(u'|')));
+        QCOMPARE(logLines().size(), 1);
+        QVERIFY2(logLines().first().startsWith(QStringLiteral("Docs was")), qPrintable(logLines().first()));
+        QCOMPARE(m_form->status(), Next + QStringLiteral("00:00:00"));
+        QCOMPARE(m_form->SavedStatus, Next + QStringLiteral("00:00:00"));
+        QCOMPARE(m_form->ElapsedSeconds, 0);
+        QCOMPARE(m_form->ProgressBar1->value(), 5);
+        QVERIFY(m_prompter->shown().isEmpty());
+
+        tick();
+        QCOMPARE(m_form->status(), Next + QStringLiteral("00:00:04"));
+        QCOMPARE(m_form->ProgressBar1->value(), 1);
+        ticks(4);
+        QCOMPARE(logLines().size(), 2);
+    }
+
+    void firstTicksFollowTheChosenInterval()
+    {
+        start();
+        QCOMPARE(m_form->ListView2->currentItem()->text(0), QStringLiteral("Backup every 15 minutes"));
+        tick();
+        QCOMPARE(m_form->status(), Next + QStringLiteral("00:14:59"));
+        QCOMPARE(m_form->IntervalSeconds, 900);
+
+        m_form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+        clickRow(14);
+        QCOMPARE(ReadSetting(SettingsKeys::OftenIndex), QStringLiteral("15"));
+        tick();
+        QCOMPARE(m_form->status(), Next + QStringLiteral("23:59:59"));
+        QCOMPARE(m_form->ProgressBar1->maximum(), 86400);
+
+        // A shorter interval than the time already counted still counts in full.
+        ticks(100);
+        clickRow(1);
+        tick();
+        QCOMPARE(m_form->status(), Next + QStringLiteral("00:00:09"));
+
+        // Choosing the entry already chosen restarts the count and stores it again.
+        ticks(5);
+        WriteSetting(SettingsKeys::OftenIndex, QStringLiteral("9"));
+        clickRow(1);
+        QCOMPARE(ReadSetting(SettingsKeys::OftenIndex), QStringLiteral("2"));
+        QCOMPARE(m_form->ElapsedSeconds, 0);
+
+        // So does a choice made with the keyboard.
+        ticks(3);
+        m_form->ListView2->setFocus();
+        QTest::keyClick(m_form->ListView2, Qt::Key_Down);
+        QCOMPARE(m_form->ListView2->currentItem()->text(0), QStringLiteral("Backup every 30 seconds"));
+        QCOMPARE(ReadSetting(SettingsKeys::OftenIndex), QStringLiteral("3"));
+        QCOMPARE(m_form->ElapsedSeconds, 0);
+        QVERIFY(logLines().isEmpty());
+    }
+
+    void aLabelThatMatchesNoRowNeverRuns()
+    {
+        start();
+        m_form->ListView1->AppendEntry(makeFolder(QStringLiteral("Docs")));
+        m_form->ListView2->currentItem()->setText(0, QStringLiteral("backup every 15 minutes"));
+        for (int second = 1; second <= 3; ++second) {
+            tick();
+            QCOMPARE(m_form->status(), Next + QStringLiteral("00:00:0%1").arg(second));
+        }
+        QCOMPARE(m_form->IntervalSeconds, 0);
+        QVERIFY(logLines().isEmpty());
+        QVERIFY(m_prompter->shown().isEmpty());
+    }
+
+    void switchOffAndOnContinuesTheCount()
+    {
+        start();
+        QCOMPARE(m_form->PushButton5->text(), QStringLiteral("Turn Off Auto Zip And Backup"));
+        ticks(3);
+        QTest::mouseClick(m_form->PushButton5, Qt::LeftButton);
+        QCOMPARE(m_form->PushButton5->text(), QStringLiteral("Turn On Auto Zip And Backup"));
+        QCOMPARE(m_form->Timer1->Interval(), 0);
+        QCOMPARE(ReadSetting(SettingsKeys::StartStopState), QStringLiteral("Off"));
+        // Switching off leaves the last countdown text standing.
+        QCOMPARE(m_form->status(), Next + QStringLiteral("00:14:57"));
+        // A tick that still arrives once the timer is stopped says so and counts nothing.
+        tick();
+        QCOMPARE(m_form->status(), QStringLiteral("Auto Zip And Backup is Off."));
+        QCOMPARE(m_form->ElapsedSeconds, 3);
+
+        QTest::mouseClick(m_form->PushButton5, Qt::LeftButton);
+        QCOMPARE(m_form->PushButton5->text(), QStringLiteral("Turn Off Auto Zip And Backup"));
+        QCOMPARE(m_form->Timer1->Interval(), 1000);
+        QCOMPARE(ReadSetting(SettingsKeys::StartStopState), QStringLiteral("On"));
+        QCOMPARE(m_form->status(), QStringLiteral("Auto Zip And Backup is Off."));
+        tick();
+        QCOMPARE(m_form->status(), Next + QStringLiteral("00:14:56"));
+
+        // A caption that is neither action changes nothing.
+        m_form->PushButton5->setText(QStringLiteral("turn off auto zip and backup"));
+        QTest::mouseClick(m_form->PushButton5, Qt::LeftButton);
+        QCOMPARE(m_form->Timer1->Interval(), 1000);
+        QCOMPARE(ReadSetting(SettingsKeys::StartStopState), QStringLiteral("On"));
+    }
+
+    void storedSwitchState()
+    {
+        WriteSetting(SettingsKeys::StartStopState, QStringLiteral("Off"));
+        m_form = std::make_unique<Form1>();
+        m_form->Form_Load();
+        QCOMPARE(m_form->Timer1->Interval(), 0);
+        // The window's own timer is live here: no tick arrives while the switch is off.
+        QTest::qWait(1500);
+        QCOMPARE(m_form->status(), QStringLiteral("Auto Zip And Backup is Turned Off."));
+        QCOMPARE(m_form->ElapsedSeconds, 0);
+
+        WriteSetting(SettingsKeys::StartStopState, QStringLiteral("on"));
+        m_form = std::make_unique<Form1>();
+        m_form->Form_Load();
+        QCOMPARE(m_form->PushButton5->text(), QStringLiteral("Turn On Auto Zip And Backup"));
+        QCOMPARE(m_form->Timer1->Interval(), 0);
+        QCOMPARE(m_form->status(), QStringLiteral("Next backup will occur in xx:xx:xx"));
+
+        // And with the switch on, the window's own timer does tick.
+        WriteSetting(SettingsKeys::StartStopState, QStringLiteral("On"));
+        m_form = std::make_unique<Form1>();
+        m_form->Form_Load();
+        QTRY_VERIFY_WITH_TIMEOUT(m_form->status().startsWith(Next), 20000);
+    }
+
+    void ticksDuringALongRunStartNoSecondRun()
+    {
+        WriteSetting(SettingsKeys::OftenIndex, QStringLiteral("1"));
+        start();
+        m_form->ListView1->AppendEntry(makeFolder(QStringLiteral("Big"), 40));
+        ticks(4);
+        QStringList during;
+        whileRunning(
+            [&] {
+                if (!RunControl::isRunning())
+                    return true;
+                tick();
+                during.append(m_form->status());
+                return during.size() < 3;
+            },
+            [&] { tick(); });
+        QCOMPARE(during,
+                 (QStringList { Next + QStringLiteral("00:00:01"), Next + QStringLiteral("00:00:02"),
+                                Next + QStringLiteral("00:00:03") }));
+        QCOMPARE(m_form->ProgressBar1->value(), 5);
+        QCOMPARE(logLines().size(), 1);
+        QCOMPARE(m_form->ElapsedSeconds, 0);
+        QCOMPARE(m_form->status(), Next + QStringLiteral("00:00:00"));
+    }
+
+    void timedRunThatStopsEarly()
+    {
+        WriteSetting(SettingsKeys::OftenIndex, QStringLiteral("1"));
+        start();
+        ticks(4);
+        QStringList seen;
+        whileRunning(
+            [&] {
+                seen.append(m_form->status());
+                return true;
+            },
+            [&] { tick(); });
+        QCOMPARE(m_form->status(), Next + QStringLiteral("00:00:00"));
+        QCOMPARE(m_form->ElapsedSeconds, 0);
+        QVERIFY(logLines().isEmpty());
+        QVERIFY(m_prompter->shown().isEmpty());
+
+        // A missing backup folder: the same ending.
+        m_form->ListView1->AppendEntry(makeFolder(QStringLiteral("Docs")));
+        m_form->Text5->setText(backups() + QStringLiteral("/gone"));
+        ticks(5);
+        QCOMPARE(m_form->status(), Next + QStringLiteral("00:00:00"));
+        QCOMPARE(m_form->ElapsedSeconds, 0);
+        QVERIFY(logLines().isEmpty());
+    }
+
+    void manualRunWithAnEmptyList()
+    {
+        start();
+        tick();
+        const QString before = m_form->status();
+        QStringList seen;
+        bool busyDuringRun = false;
+        whileRunning(
+            [&] {
+                if (seen.isEmpty() || seen.last() != m_form->status())
+                    seen.append(m_form->status());
+                busyDuringRun = busyDuringRun || m_form->isBusy();
+                return true;
+            },
+            [&] { QTest::mouseClick(m_form->PushButton6, Qt::LeftButton); });
+        // The run stops at once; its message stays up during the pause, then the old text is back.
+        QVERIFY2(seen.contains(QStringLiteral("No files added to backup.")), qPrintable(seen.join(u'|')));
+        QCOMPARE(m_form->status(), before);
+        QVERIFY(!m_form->isBusy());
+        QVERIFY(m_prompter->shown().isEmpty());
+        QCOMPARE(m_form->ProgressBar1->value(), 0);
+        QCOMPARE(m_form->ProgressBar1->text(), QStringLiteral("Progress Bar"));
+        QCOMPARE(m_form->ElapsedSeconds, 1);
+    }
+
+    void manualRunIsBusyShowsDoneAndPausesForFiveSeconds()
+    {
+        WriteSetting(SettingsKeys::StartStopState, QStringLiteral("Off"));
+        start();
+        m_schedule->setResultPauseSeconds(5);
+        m_form->ListView1->AppendEntry(makeFolder(QStringLiteral("Docs")));
+        QCOMPARE(m_form->status(), QStringLiteral("Auto Zip And Backup is Turned Off."));
+        bool busyInRun = false;
+        QString statusInRun;
+        QStringList afterRun;
+        QElapsedTimer clock;
+        qint64 pausedFor = 0;
+        whileRunning(
+            [&] {
+                if (RunControl::isRunning()) {
+                    busyInRun = busyInRun || m_form->isBusy();
+                    if (statusInRun.isEmpty())
+                        statusInRun = m_form->status();
+                } else if (!statusInRun.isEmpty()) {
+                    if (!clock.isValid())
+                        clock.start();
+                    if (afterRun.isEmpty() || afterRun.last() != m_form->status())
+                        afterRun.append(m_form->status());
+                    pausedFor = clock.elapsed();
+                }
+                return true;
+            },
+            [&] { QTest::mouseClick(m_form->PushButton6, Qt::LeftButton); });
+        QVERIFY(busyInRun);
+        QCOMPARE(statusInRun, QStringLiteral("Zipping and backing up files..."));
+        QCOMPARE(m_prompter->texts().last(), QStringLiteral("Done."));
+        QCOMPARE(logLines().size(), 1);
+        // The run's final words stayed up, with the window live, for the pause.
+        QCOMPARE(afterRun, QStringList { QStringLiteral("Auto Backup Complete at ") + RegionalDateTime(m_moment) });
+        QVERIFY2(pausedFor >= 4500, qPrintable(QString::number(pausedFor)));
+        QCOMPARE(m_form->status(), QStringLiteral("Auto Zip And Backup is Turned Off."));
+        QVERIFY(!m_form->isBusy());
+        QCOMPARE(m_form->ElapsedSeconds, 0);
+    }
+
+    void runsNeverOverlap()
+    {
+        WriteSetting(SettingsKeys::OftenIndex, QStringLiteral("1"));
+        start();
+        m_form->ListView1->AppendEntry(makeFolder(QStringLiteral("One"), 20));
+        m_form->ListView1->AppendEntry(makeFolder(QStringLiteral("Two"), 20));
+        ticks(3);
+
+        // During a manual run: a second click does nothing, and a timed run falling due is skipped.
+        int clicks = 0;
+        QString statusAfterClick;
+        whileRunning(
+            [&] {
+                if (!RunControl::isRunning())
+                    return true;
+                if (clicks == 0) {
+                    QTest::mouseClick(m_form->PushButton6, Qt::LeftButton);
+                    statusAfterClick = m_form->status();
+                    ++clicks;
+                    tick();
+                    tick();
+                    return true;
+                }
+                return false;
+            },
+            [&] { QTest::mouseClick(m_form->PushButton6, Qt::LeftButton); });
+        QCOMPARE(clicks, 1);
+        QCOMPARE(statusAfterClick, QStringLiteral("Zipping and backing up files..."));
+        QCOMPARE(logLines().size(), 2);
+        QCOMPARE(m_prompter->texts().count(QStringLiteral("Done.")), 1);
+        QCOMPARE(m_form->ElapsedSeconds, 0);
+        tick();
+        QCOMPARE(m_form->status(), Next + QStringLiteral("00:00:04"));
+
+        // During a timed run: a click does nothing either.
+        m_prompter->clear();
+        ticks(3);
+        clicks = 0;
+        whileRunning(
+            [&] {
+                if (!RunControl::isRunning())
+                    return true;
+                QTest::mouseClick(m_form->PushButton6, Qt::LeftButton);
+                ++clicks;
+                return false;
+            },
+            [&] { tick(); });
+        QCOMPARE(clicks, 1);
+        QCOMPARE(logLines().size(), 4);
+        QVERIFY(m_prompter->shown().isEmpty());
+        QVERIFY(!m_form->isBusy());
+
+        // Once the run is over the button works again.
+        QTest::mouseClick(m_form->PushButton6, Qt::LeftButton);
+        QCOMPARE(logLines().size(), 6);
+    }
+};
+
+QTEST_MAIN(TestSchedule)
+#include "TestSchedule.moc"

@@ -1,0 +1,474 @@
+// The archive engine behind CGZipFiles, checked with real files and with readers nobody here
+// wrote: Python's zipfile (names, sizes, CRC, contents), unzip -t and 7-Zip.
+#include "ZipTestTools.h"
+
+#include "zip/CGZipFiles.h"
+#include "zip/CodeModule.h"
+#include "zip/ZipCancel.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace ZipTestTools;
+
+class TestZipEngine : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString path(const QString& relative) const { return m_dir.filePath(relative); }
+    // Stored form of a path below the test folder (absolute paths lose their leading "/").
+    QString stored(const QString& relative) const { return path(relative).mid(1); }
+
+    // Every regular file and folder under `folder` that the archive should hold, with the
+    // entry name it should carry.
+    void expectTree(const QString& folder, QMap<QString, QString>& files, QStringList& folders)
+    {
+        QDir dir(folder);
+        const auto infos = dir.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        for (const QFileInfo& info : infos) {
+            if (info.isDir()) {
+                folders.append(info.absoluteFilePath().mid(1) + u'/');
+                expectTree(info.absoluteFilePath(), files, folders);
+            } else if (info.isFile()) {
+                files.insert(info.absoluteFilePath().mid(1), info.absoluteFilePath());
+            }
+        }
+    }
+
+    // The patterns of a backup run: the folder's own, then one per sub-folder, deepest first.
+    QStringList runPatterns(const QString& folder)
+    {
+        QStringList subFolders;
+        collect(folder + u'/', subFolders);
+        QStringList patterns{folder + QStringLiteral("/*.*")};
+        for (const QString& sub : subFolders)
+            patterns.append(sub + QStringLiteral("*.*"));
+        return patterns;
+    }
+    void collect(const QString& start, QStringList& out)
+    {
+        QStringList level;
+        const auto names = QDir(start).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+        for (const QString& name : names)
+            level.append(start + name + u'/');
+        for (const QString& sub : level)
+            collect(sub, out);
+        out.append(level);
+    }
+
+    // The archive holds exactly these files and folders, with the sources' contents, and every
+    // independent reader accepts it.
+    void verifyArchive(const QString& archive, const QMap<QString, QString>& files, const QStringList& folders)
+    {
+        QString error;
+        const QMap<QString, ReadEntry> entries = readWithPython(archive, &error);
+        QVERIFY2(!entries.isEmpty(), qPrintable(error));
+        for (auto it = files.begin(); it != files.end(); ++it) {
+            QVERIFY2(entries.contains(it.key()), qPrintable(it.key()));
+            const ReadEntry& entry = entries.value(it.key());
+            QVERIFY(!entry.isDir);
+            QCOMPARE(entry.size, QFileInfo(it.value()).size());
+            QCOMPARE(entry.sha1, sha1OfFile(it.value()));
+        }
+        for (const QString& folder : folders) {
+            QVERIFY2(entries.contains(folder), qPrintable(folder));
+            QVERIFY(entries.value(folder).isDir);
+        }
+        QCOMPARE(entries.size(), files.size() + folders.size());
+        QString output;
+        QVERIFY2(unzipAccepts(archive, &output), qPrintable(output));
+        QVERIFY2(sevenZipAccepts(archive, &output), qPrintable(output));
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        ResetZipCancel();
+        QVERIFY(m_dir.isValid());
+    }
+
+    void cleanup()
+    {
+        // Folders made read-only by a test must be writable again to be removed.
+        QDirIterator it(m_dir.path(), QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            ::chmod(QFile::encodeName(it.next()).constData(), 0755);
+        ::chmod(QFile::encodeName(m_dir.path()).constData(), 0755);
+        QDir(m_dir.path()).removeRecursively();
+        QDir().mkpath(m_dir.path());
+        ResetZipCancel();
+    }
+
+    void mixedTreeAsTheBackupRunPassesIt()
+    {
+        const QString root = path(QStringLiteral("Docs"));
+        writeFile(root + QStringLiteral("/readme.txt"), textLike(5000, 1));
+        writeFile(root + QStringLiteral("/empty.txt"), QByteArray());
+        writeFile(root + QStringLiteral("/no dot"), textLike(300, 2));
+        writeFile(root + QStringLiteral("/photo.jpg"), randomBytes(300000, 3));
+        writeFile(root + QStringLiteral("/notes; draft, v2.txt"), textLike(20000, 4));
+        writeFile(root + QStringLiteral("/Überweisung März.csv"), textLike(7000, 5));
+        writeFile(root + QStringLiteral("/sub/data.csv"), textLike(100000, 6));
+        writeFile(root + QStringLiteral("/sub/deeper/log.txt"), textLike(1000, 7));
+        // Large enough to be split into pieces compressed side by side.
+        writeFile(root + QStringLiteral("/sub/deeper/big.log"), textLike(18 * 1024 * 1024 + 12345, 8));
+        QDir().mkpath(root + QStringLiteral("/empty folder"));
+        writeFile(root + QStringLiteral("/.hidden/secret.txt"), textLike(100, 9));
+        writeFile(root + QStringLiteral("/.profile"), textLike(100, 10));
+        writeFile(root + QStringLiteral("/sub/.cache"), textLike(100, 11));
+
+        const QString archive = path(QStringLiteral("out/Docs.zip"));
+        QDir().mkpath(path(QStringLiteral("out")));
+        QString message;
+        const QStringList patterns = runPatterns(root);
+        QCOMPARE(makeZip(archive, patterns, &message), 0);
+        QCOMPARE(message, QString());
+
+        QMap<QString, QString> files;
+        QStringList folders;
+        expectTree(root, files, folders);
+        QCOMPARE(files.size(), 9);
+        QCOMPARE(folders.size(), 3);
+        verifyArchive(archive, files, folders);
+
+        const QMap<QString, ReadEntry> entries = readWithPython(archive, nullptr);
+        // Hidden names stay out; non-ASCII names carry the UTF-8 flag; modes survive.
+        for (const QString& name : entries.keys())
+            QVERIFY2(!name.contains(QStringLiteral("/.")), qPrintable(name));
+        QVERIFY(entries.value(stored(QStringLiteral("Docs/Überweisung März.csv"))).flags & 0x800);
+        QCOMPARE(entries.value(stored(QStringLiteral("Docs/readme.txt"))).mode, 0644);
+        QVERIFY(!entries.firstKey().startsWith(u'/'));
+        QVERIFY(temporariesOf(archive).isEmpty());
+    }
+
+    void largeFilesAreSplitAndJoinedIntoOneStream()
+    {
+        // Pieces of one file are compressed apart and joined; the joins must hold whatever the
+        // pieces hold (compressed text, stored random bytes, runs of zeros) and wherever the file
+        // ends (on a piece boundary, one byte after it).
+        const qint64 piece = 4 * 1024 * 1024;
+        const QString root = path(QStringLiteral("Pieces"));
+        const QByteArray text = textLike(piece, 1);
+        const QByteArray noise = randomBytes(piece, 2);
+        const QByteArray zeros(piece, '\0');
+        writeFile(root + QStringLiteral("/text-noise-zeros.dat"), text + noise + zeros);
+        writeFile(root + QStringLiteral("/noise-text.dat"), noise + text);
+        writeFile(root + QStringLiteral("/exact-two.txt"), text + textLike(piece, 3));
+        writeFile(root + QStringLiteral("/one-byte-over.txt"), text + "x");
+        writeFile(root + QStringLiteral("/zeros-noise-byte.dat"), zeros + noise + "y");
+        const QString archive = path(QStringLiteral("pieces.zip"));
+        QCOMPARE(makeZip(archive, {root + QStringLiteral("/*.*")}), 0);
+        QMap<QString, QString> files;
+        QStringList folders;
+        expectTree(root, files, folders);
+        QCOMPARE(files.size(), 5);
+        verifyArchive(archive, files, folders);
+    }
+
+    void patternsThatOverlapGiveOneEntryEach()
+    {
+        const QString root = path(QStringLiteral("Overlap"));
+        writeFile(root + QStringLiteral("/a.txt"), textLike(100, 1));
+        writeFile(root + QStringLiteral("/b.dat"), textLike(100, 2));
+        writeFile(root + QStringLiteral("/sub/c.txt"), textLike(100, 3));
+        const QString archive = path(QStringLiteral("overlap.zip"));
+        QCOMPARE(makeZip(archive,
+                         {root + QStringLiteral("/*.*"), root + QStringLiteral("/a.txt"), root + QStringLiteral("/*.txt"),
+                          root + QStringLiteral("/sub/*.*"), root + QStringLiteral("/sub/c.txt")}),
+                 0);
+        QMap<QString, QString> files;
+        QStringList folders;
+        expectTree(root, files, folders);
+        verifyArchive(archive, files, folders);
+    }
+
+    void treeWithManySubFolders()
+    {
+        // More folders than the old fixed name list could take.
+        const QString root = path(QStringLiteral("Many"));
+        for (int i = 0; i < 150; ++i)
+            writeFile(root + QStringLiteral("/f%1/file.txt").arg(i, 3, 10, QLatin1Char('0')),
+                      textLike(200 + i, static_cast<quint32>(i)));
+        const QStringList patterns = runPatterns(root);
+        QCOMPARE(patterns.size(), 151);
+        const QString archive = path(QStringLiteral("many.zip"));
+        QCOMPARE(makeZip(archive, patterns), 0);
+        QMap<QString, QString> files;
+        QStringList folders;
+        expectTree(root, files, folders);
+        QCOMPARE(files.size(), 150);
+        verifyArchive(archive, files, folders);
+    }
+
+    void readOnlyArchiveIsReplaced()
+    {
+        const QString root = path(QStringLiteral("Src"));
+        writeFile(root + QStringLiteral("/one.txt"), textLike(1000, 1));
+        const QString archive = path(QStringLiteral("ro.zip"));
+        writeFile(archive, QByteArrayLiteral("an older archive"));
+        QVERIFY(QFile::setPermissions(archive, QFileDevice::ReadOwner | QFileDevice::ReadGroup));
+        QCOMPARE(makeZip(archive, {root + QStringLiteral("/*.*")}), 0);
+        QMap<QString, QString> files;
+        QStringList folders;
+        expectTree(root, files, folders);
+        verifyArchive(archive, files, folders);
+        QVERIFY(temporariesOf(archive).isEmpty());
+    }
+
+    void unwritableBackupFolderKeepsTheOldArchive()
+    {
+        const QString root = path(QStringLiteral("Src"));
+        writeFile(root + QStringLiteral("/one.txt"), textLike(1000, 1));
+        const QString folder = path(QStringLiteral("locked"));
+        const QString archive = folder + QStringLiteral("/Src.zip");
+        writeFile(archive, QByteArrayLiteral("the previous archive"));
+        QVERIFY(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        QString message;
+        const int result = makeZip(archive, {root + QStringLiteral("/*.*")}, &message);
+        QVERIFY(result != 0);
+        QVERIFY2(message.contains(folder), qPrintable(message));
+        QVERIFY2(message.contains(QStringLiteral("Permission denied")), qPrintable(message));
+        QCOMPARE(readFile(archive), QByteArrayLiteral("the previous archive"));
+        QVERIFY(temporariesOf(archive).isEmpty());
+    }
+
+    void missingFolderLeavesTheOldArchiveAlone()
+    {
+        const QString archive = path(QStringLiteral("gone.zip"));
+        writeFile(archive, QByteArrayLiteral("the previous archive"));
+        QString message;
+        const int result = makeZip(archive, {path(QStringLiteral("NoSuchFolder")) + QStringLiteral("/*.*")}, &message);
+        QCOMPARE(result, ZipCode::NothingToDo);
+        QVERIFY2(message.contains(QStringLiteral("nothing to do")), qPrintable(message));
+        QVERIFY2(message.contains(QStringLiteral("NoSuchFolder")), qPrintable(message));
+        QCOMPARE(readFile(archive), QByteArrayLiteral("the previous archive"));
+
+        // A folder that exists but holds only hidden names is nothing to do as well.
+        writeFile(path(QStringLiteral("Quiet/.only")), "x");
+        QCOMPARE(makeZip(archive, {path(QStringLiteral("Quiet")) + QStringLiteral("/*.*")}), ZipCode::NothingToDo);
+        QCOMPARE(readFile(archive), QByteArrayLiteral("the previous archive"));
+        QVERIFY(temporariesOf(archive).isEmpty());
+    }
+
+    void unreadableFileIsLeftOutWithAWarning()
+    {
+        const QString root = path(QStringLiteral("Mixed"));
+        writeFile(root + QStringLiteral("/good1.txt"), textLike(5000, 1));
+        writeFile(root + QStringLiteral("/locked.txt"), textLike(5000, 2));
+        writeFile(root + QStringLiteral("/sub/good2.txt"), textLike(5000, 3));
+        const QString locked = root + QStringLiteral("/locked.txt");
+        QVERIFY(QFile::setPermissions(locked, QFileDevice::Permissions()));
+        QFile probe(locked);
+        if (probe.open(QIODevice::ReadOnly))
+            QSKIP("this process reads any file (it has the right to ignore permissions)");
+
+        const QString archive = path(QStringLiteral("mixed.zip"));
+        QString message;
+        const int result = makeZip(archive, runPatterns(root), &message);
+        QCOMPARE(result, ZipCode::FilesSkipped);
+        QCOMPARE(message.count(u'\n'), 1);
+        QVERIFY2(message.contains(locked), qPrintable(message));
+        QVERIFY2(message.contains(QStringLiteral("Permission denied")), qPrintable(message));
+        QMap<QString, QString> files;
+        QStringList folders;
+        expectTree(root, files, folders);
+        files.remove(locked.mid(1));
+        verifyArchive(archive, files, folders);
+    }
+
+    void fifoIsSkippedNotRead()
+    {
+        const QString root = path(QStringLiteral("Pipe"));
+        writeFile(root + QStringLiteral("/file.txt"), textLike(100, 1));
+        const QString fifo = root + QStringLiteral("/queue");
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
+        const QString archive = path(QStringLiteral("pipe.zip"));
+        QString message;
+        QCOMPARE(makeZip(archive, {root + QStringLiteral("/*.*")}, &message), ZipCode::FilesSkipped);
+        QVERIFY2(message.contains(fifo), qPrintable(message));
+        const auto entries = readWithPython(archive, nullptr);
+        QCOMPARE(entries.keys(), QStringList{stored(QStringLiteral("Pipe/file.txt"))});
+    }
+
+    void writeFailureKeepsTheOldArchive()
+    {
+        // A file size limit makes writing the new archive fail part way, as a full disk does.
+        const QString root = path(QStringLiteral("Large"));
+        writeFile(root + QStringLiteral("/noise.bin"), randomBytes(3 * 1024 * 1024, 1));
+        const QString archive = path(QStringLiteral("large.zip"));
+        writeFile(archive, QByteArrayLiteral("the previous archive"));
+
+        rlimit saved{};
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limited = saved;
+        limited.rlim_cur = 1024 * 1024;
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+        QString message;
+        const int result = makeZip(archive, {root + QStringLiteral("/*.*")}, &message);
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, oldHandler);
+
+        QCOMPARE(result, ZipCode::WriteError);
+        QVERIFY2(message.startsWith(QStringLiteral("write error: ")), qPrintable(message));
+        QVERIFY2(message.contains(QStringLiteral("File too large")), qPrintable(message));
+        QCOMPARE(readFile(archive), QByteArrayLiteral("the previous archive"));
+        QVERIFY(temporariesOf(archive).isEmpty());
+    }
+
+    void cancelKeepsTheOldArchiveAndWindowEventsFlow()
+    {
+        const QString root = path(QStringLiteral("Slow"));
+        for (int i = 0; i < 6; ++i)
+            writeFile(root + QStringLiteral("/part%1.txt").arg(i), textLike(24 * 1024 * 1024, static_cast<quint32>(i)));
+        const QString archive = path(QStringLiteral("slow.zip"));
+        writeFile(archive, QByteArrayLiteral("the previous archive"));
+
+        int ticks = 0;
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, this, [&] {
+            // Ticks arrive while the archive is being written: the window's thread is free.
+            if (++ticks == 5)
+                RequestZipCancel();
+        });
+        ticker.start(20);
+        QString message;
+        const int result = makeZip(archive, {root + QStringLiteral("/*.*")}, &message);
+        ticker.stop();
+        QVERIFY(ticks >= 5);
+        QCOMPARE(result, ZipCode::Cancelled);
+        QVERIFY2(message.contains(QStringLiteral("cancelled")), qPrintable(message));
+        QCOMPARE(readFile(archive), QByteArrayLiteral("the previous archive"));
+        QVERIFY(temporariesOf(archive).isEmpty());
+
+        // A cancel requested before the call stops it before anything is written.
+        RequestZipCancel();
+        QCOMPARE(makeZip(archive, {root + QStringLiteral("/*.*")}), ZipCode::Cancelled);
+        QCOMPARE(readFile(archive), QByteArrayLiteral("the previous archive"));
+        QVERIFY(temporariesOf(archive).isEmpty());
+    }
+
+    void staleTemporariesAreRemoved()
+    {
+        const QString root = path(QStringLiteral("Src"));
+        writeFile(root + QStringLiteral("/one.txt"), textLike(1000, 1));
+        const QString archive = path(QStringLiteral("stale.zip"));
+        writeFile(archive + QStringLiteral(".tessaly-tmp"), "left by a killed run");
+        writeFile(archive + QStringLiteral(".tessaly-tmp.Ab12Cd"), "left by a killed run");
+        const QString other = path(QStringLiteral("stale.zip.keep"));
+        writeFile(other, "someone else's file");
+        QCOMPARE(makeZip(archive, {root + QStringLiteral("/*.*")}), 0);
+        QCOMPARE(temporariesOf(archive), QStringList{other});
+        QVERIFY(unzipAccepts(archive));
+    }
+
+    void archiveInsideTheTreeIsNotPartOfItself()
+    {
+        const QString root = path(QStringLiteral("Home"));
+        writeFile(root + QStringLiteral("/a.txt"), textLike(1000, 1));
+        const QString archive = root + QStringLiteral("/Backups/Home.zip");
+        QDir().mkpath(root + QStringLiteral("/Backups"));
+        QCOMPARE(makeZip(archive, runPatterns(root)), 0);
+        // The second run finds the first archive in the tree and leaves it out.
+        QCOMPARE(makeZip(archive, runPatterns(root)), 0);
+        const auto entries = readWithPython(archive, nullptr);
+        QCOMPARE(entries.keys(), (QStringList{stored(QStringLiteral("Home/Backups/")), stored(QStringLiteral("Home/a.txt"))}));
+    }
+
+    void optionsRecurseJunkRootAndUpdate()
+    {
+        const QString root = path(QStringLiteral("Opt"));
+        writeFile(root + QStringLiteral("/top.txt"), textLike(1000, 1));
+        writeFile(root + QStringLiteral("/sub/inner.txt"), textLike(1000, 2));
+        writeFile(root + QStringLiteral("/sub/.hidden"), textLike(10, 3));
+        QDir().mkpath(root + QStringLiteral("/sub/deep"));
+        writeFile(root + QStringLiteral("/x"), QByteArray());
+        const QString archive = path(QStringLiteral("opt.zip"));
+
+        // Relative names resolve against the root directory and are stored as given; recursion
+        // brings whole folders, hidden names still stay out.
+        CGZipFiles zip;
+        zip.setZipFileName(archive);
+        zip.setRootDirectory(root);
+        zip.setRecurseFolders(true);
+        zip.AddFile(QStringLiteral("sub"));
+        zip.AddFile(QStringLiteral("./top.txt"));
+        zip.AddFile(QStringLiteral("../Opt/x"));
+        QVERIFY2(zip.MakeZipFile() == 0, qPrintable(zip.GetLastMessage()));
+        QCOMPARE(readWithPython(archive, nullptr).keys(),
+                 (QStringList{QStringLiteral("Opt/x"), QStringLiteral("sub/"), QStringLiteral("sub/deep/"),
+                              QStringLiteral("sub/inner.txt"), QStringLiteral("top.txt")}));
+
+        // Junk paths keep file names only, and no folder entries.
+        CGZipFiles junk;
+        junk.setZipFileName(archive);
+        junk.setIgnorePath(true);
+        junk.AddFile(root + QStringLiteral("/*.*"));
+        junk.AddFile(root + QStringLiteral("/sub/*.*"));
+        QCOMPARE(junk.MakeZipFile(), 0);
+        QCOMPARE(readWithPython(archive, nullptr).keys(),
+                 (QStringList{QStringLiteral("inner.txt"), QStringLiteral("top.txt"), QStringLiteral("x")}));
+
+        // Update: entries not older than their files stay, newer files replace theirs, new files
+        // are added and entries no name matches are kept.
+        const QByteArray innerBefore = sha1OfFile(root + QStringLiteral("/sub/inner.txt"));
+        writeFile(root + QStringLiteral("/top.txt"), textLike(3000, 7));
+        {
+            QFile top(root + QStringLiteral("/top.txt"));
+            QVERIFY(top.open(QIODevice::ReadWrite));
+            QVERIFY(top.setFileTime(QDateTime::currentDateTime().addSecs(60), QFileDevice::FileModificationTime));
+        }
+        writeFile(root + QStringLiteral("/new.txt"), textLike(400, 8));
+        CGZipFiles update;
+        update.setZipFileName(archive);
+        update.setIgnorePath(true);
+        update.setUpdatingZip(true);
+        update.AddFile(root + QStringLiteral("/*.txt"));
+        QCOMPARE(update.MakeZipFile(), 0);
+        const auto entries = readWithPython(archive, nullptr);
+        QCOMPARE(entries.keys(), (QStringList{QStringLiteral("inner.txt"), QStringLiteral("new.txt"),
+                                             QStringLiteral("top.txt"), QStringLiteral("x")}));
+        QCOMPARE(entries.value(QStringLiteral("top.txt")).sha1, sha1OfFile(root + QStringLiteral("/top.txt")));
+        QCOMPARE(entries.value(QStringLiteral("inner.txt")).sha1, innerBefore);
+        QVERIFY(unzipAccepts(archive));
+    }
+
+    void linkedFolderLoopIsEnteredOnce()
+    {
+        const QString root = path(QStringLiteral("Loop"));
+        writeFile(root + QStringLiteral("/a/file.txt"), textLike(100, 1));
+        QVERIFY(QFile::link(root, root + QStringLiteral("/a/back")));
+        CGZipFiles zip;
+        zip.setZipFileName(path(QStringLiteral("loop.zip")));
+        zip.setRecurseFolders(true);
+        zip.AddFile(root);
+        QCOMPARE(zip.MakeZipFile(), 0);
+        const auto entries = readWithPython(path(QStringLiteral("loop.zip")), nullptr);
+        QVERIFY2(entries.size() < 10, qPrintable(entries.keys().join(u' ')));
+        QVERIFY(entries.contains(stored(QStringLiteral("Loop/a/file.txt"))));
+    }
+};
+
+int main(int argc, char** argv)
+{
+    // Before any thread exists, so every thread of the test has the same rights.
+    dropFileCapabilities();
+    QCoreApplication app(argc, argv);
+    TestZipEngine test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "TestZipEngine.moc"

@@ -1,0 +1,188 @@
+#include "ZipTestTools.h"
+
+#include "zip/CGZipFiles.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRandomGenerator>
+
+#ifdef Q_OS_LINUX
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
+
+namespace ZipTestTools {
+
+namespace {
+
+QString checker()
+{
+    return qEnvironmentVariable("TESSALY_SOURCE_DIR") + QStringLiteral("/tests/zip/zipcheck.py");
+}
+
+bool runTool(const QString& program, const QStringList& args, QString* output)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, args);
+    if (!process.waitForFinished(10 * 60 * 1000))
+        return false;
+    const QString text = QString::fromLocal8Bit(process.readAll());
+    if (output)
+        *output = text;
+    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+} // namespace
+
+QMap<QString, ReadEntry> readWithPython(const QString& archive, QString* error)
+{
+    QMap<QString, ReadEntry> entries;
+    QProcess process;
+    process.start(QStringLiteral("python3"), {checker(), archive});
+    process.waitForFinished(10 * 60 * 1000);
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        if (error)
+            *error = QString::fromLocal8Bit(process.readAllStandardError());
+        return {};
+    }
+    const QStringList lines = QString::fromUtf8(process.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    for (const QString& line : lines) {
+        const QStringList f = line.split(u'\t');
+        if (f.size() != 7)
+            continue;
+        ReadEntry entry;
+        entry.isDir = f[1] == QStringLiteral("dir");
+        entry.size = f[2].toLongLong();
+        entry.sha1 = f[3].toLatin1();
+        entry.flags = f[4].toInt();
+        entry.method = f[5].toInt();
+        entry.mode = f[6].toInt(nullptr, 8);
+        entries.insert(f[0], entry);
+    }
+    if (error)
+        error->clear();
+    return entries;
+}
+
+bool unzipAccepts(const QString& archive, QString* output)
+{
+    return runTool(QStringLiteral("unzip"), {QStringLiteral("-tq"), archive}, output);
+}
+
+bool sevenZipAccepts(const QString& archive, QString* output)
+{
+    return runTool(QStringLiteral("7zz"), {QStringLiteral("t"), archive}, output);
+}
+
+QByteArray sha1OfFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    hash.addData(&file);
+    return hash.result().toHex();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(bytes);
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QByteArray textLike(qint64 size, quint32 seed)
+{
+    static const char* const words[] = {"the",    "backup", "folder", "archive", "of",    "and",   "a",
+                                        "zip",    "file",   "ann",    "report",  "2021",  "total", "line",
+                                        "value",  "to",     "in",     "is",      "error", "ok",    "data",
+                                        "record", "name",   "size",   "time",    "user",  "copy",  "saved"};
+    QRandomGenerator random(seed);
+    QByteArray out;
+    out.reserve(size + 16);
+    while (out.size() < size) {
+        const int count = 4 + static_cast<int>(random.bounded(10));
+        for (int i = 0; i < count; ++i) {
+            out += words[random.bounded(static_cast<quint32>(std::size(words)))];
+            out += i + 1 < count ? ' ' : '\n';
+        }
+        if (random.bounded(8) == 0)
+            out += QByteArray::number(random.bounded(100000)) + ',';
+    }
+    out.truncate(size);
+    return out;
+}
+
+QByteArray randomBytes(qint64 size, quint32 seed)
+{
+    QRandomGenerator random(seed);
+    QByteArray out(size, Qt::Uninitialized);
+    for (qint64 i = 0; i < size; ++i)
+        out[i] = static_cast<char>(random.generate() & 0xff);
+    return out;
+}
+
+QStringList temporariesOf(const QString& archive)
+{
+    const QFileInfo info(archive);
+    QStringList found;
+    QDirIterator it(info.absolutePath(), {info.fileName() + QStringLiteral(".*")},
+                    QDir::Files | QDir::Hidden | QDir::System);
+    while (it.hasNext())
+        found.append(it.next());
+    return found;
+}
+
+int makeZip(const QString& archive, const QStringList& patterns, QString* message)
+{
+    CGZipFiles zip;
+    zip.setZipFileName(archive);
+    zip.setUpdatingZip(false);
+    for (const QString& pattern : patterns)
+        zip.AddFile(pattern);
+    const int result = zip.MakeZipFile();
+    if (message)
+        *message = zip.GetLastMessage();
+    return result;
+}
+
+bool runningAsRoot()
+{
+#ifdef Q_OS_UNIX
+    return ::geteuid() == 0;
+#else
+    return false;
+#endif
+}
+
+void dropFileCapabilities()
+{
+#ifdef Q_OS_LINUX
+    if (!runningAsRoot())
+        return;
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[2] = {};
+    if (::syscall(SYS_capget, &header, data) != 0)
+        return;
+    const quint32 mask = (1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH) | (1u << CAP_FOWNER);
+    data[0].effective &= ~mask;
+    data[0].permitted &= ~mask;
+    data[0].inheritable &= ~mask;
+    ::syscall(SYS_capset, &header, data);
+#endif
+}
+
+} // namespace ZipTestTools

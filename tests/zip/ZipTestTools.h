@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QByteArray>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+// What Python's zipfile reader found for one entry after reading it to its end.
+struct ReadEntry
+{
+    bool isDir = false;
+    qint64 size = 0;
+    QByteArray sha1; // hex
+    int flags = 0;
+    int method = 0;
+    int mode = 0;
+};
+
+namespace ZipTestTools {
+
+// Every entry read back by Python's zipfile; empty with *error set when the archive is unreadable.
+QMap<QString, ReadEntry> readWithPython(const QString& archive, QString* error);
+// `unzip -tq` and `7zz t` accept the archive.
+bool unzipAccepts(const QString& archive, QString* output = nullptr);
+bool sevenZipAccepts(const QString& archive, QString* output = nullptr);
+
+QByteArray sha1OfFile(const QString& path);
+void writeFile(const QString& path, const QByteArray& bytes);
+QByteArray readFile(const QString& path);
+// Deterministic contents: text that compresses like prose, and bytes that do not compress.
+QByteArray textLike(qint64 size, quint32 seed);
+QByteArray randomBytes(qint64 size, quint32 seed);
+
+// The temporaries a run of this archive may leave next to it.
+QStringList temporariesOf(const QString& archive);
+
+// Makes the archive from the patterns as the backup run does (CGZipFiles, nothing else set).
+int makeZip(const QString& archive, const QStringList& patterns, QString* message = nullptr);
+
+// A test running as root drops the right to read and write any file, so permission failures are
+// real for it too.
+void dropFileCapabilities();
+bool runningAsRoot();
+
+} // namespace ZipTestTools
