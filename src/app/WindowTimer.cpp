@@ -3,7 +3,9 @@
 WindowTimer::WindowTimer(QObject* parent)
     : QObject(parent)
 {
-    connect(&m_timer, &QTimer::timeout, this, &WindowTimer::Timer);
+    // Queued, so a tick whose handling waits in a nested event loop (a backup run) does not hold
+    // the timer back: the following ticks are handled inside that wait, as the countdown expects.
+    connect(&m_timer, &QTimer::timeout, this, &WindowTimer::Timer, Qt::QueuedConnection);
 }
 
 void WindowTimer::setInterval(int milliseconds)

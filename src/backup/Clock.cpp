@@ -1,6 +1,7 @@
 #include "backup/Clock.h"
 
 #include <QLocale>
+#include <QRegularExpression>
 
 namespace {
 const Clock* g_clock = nullptr;
@@ -19,9 +20,11 @@ void Clock::install(const Clock* clock)
 QString RegionalDateTime(const QDateTime& moment)
 {
     const QLocale locale = QLocale::system();
-    // One format for both halves, so a time-zone name in the long time belongs to that date.
-    return locale.toString(moment,
-                           locale.dateFormat(QLocale::ShortFormat) + u' ' + locale.timeFormat(QLocale::LongFormat));
+    // The long time without its time-zone name, as a date and time of day is written in the log.
+    static const QRegularExpression zone(QStringLiteral("\\s*\\bt+\\b"));
+    const QString longTime = locale.timeFormat(QLocale::LongFormat).remove(zone).trimmed();
+    // One format for both halves, so the date and the time belong to the same moment.
+    return locale.toString(moment, locale.dateFormat(QLocale::ShortFormat) + u' ' + longTime);
 }
 
 QString CurrentDateTimeText()
