@@ -5,6 +5,7 @@
 #include "app/Launcher.h"
 #include "app/Prompter.h"
 #include "app/SettingsStore.h"
+#include "backup/PathHelpers.h"
 #include "folders/FolderListView.h"
 #include "folders/FolderPicker.h"
 #include "folders/SampleFolders.h"
@@ -82,7 +83,7 @@ void FolderButtons::PushButton9_Click()
             // The samples folder itself heads the set (unless it could not be listed at all).
             if (i == 0 && folderSet.at(0) == start)
                 continue;
-            m_form.ListView1->AppendEntry(CollapseDoubledSeparators(folderSet.at(i), QDir::separator()));
+            m_form.ListView1->AppendEntry(CollapseBackslashes(folderSet.at(i)));
         }
     });
     trap.line(60, [&] { m_form.setMousePointer(Form1::MousePointer::Default); });

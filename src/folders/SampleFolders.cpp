@@ -208,28 +208,6 @@ void GetSubDirectories2016(QStringList& folderSet, bool recurse, const Attribute
     SampleWalk(attributes).run(folderSet, recurse);
 }
 
-QString CollapseDoubledSeparators(const QString& path, QChar separator)
-{
-    if (path.isEmpty())
-        return path;
-    QString result;
-    qsizetype i = 0;
-    if (path.front() == separator) {
-        while (i < path.size() && path.at(i) == separator)
-            ++i;
-        // A network path keeps its leading pair on Windows; Linux has none.
-        result = separator == u'\\' ? QStringLiteral("\\\\") : QString(separator);
-    }
-    // One pass from left to right over non-overlapping pairs: three in a row become two.
-    while (i < path.size()) {
-        result += path.at(i);
-        if (path.at(i) == separator && i + 1 < path.size() && path.at(i + 1) == separator)
-            ++i;
-        ++i;
-    }
-    return result;
-}
-
 QString SamplesFolder()
 {
     return QDir::toNativeSeparators(ProgramFolder()) + QDir::separator() + QStringLiteral("Samples")

@@ -38,9 +38,5 @@ void GetSubDirectories2016(QStringList& folderSet, bool recurse);
 // The same walk with the attributes read by the given reader.
 void GetSubDirectories2016(QStringList& folderSet, bool recurse, const AttributeReader& attributes);
 
-// Collapses every run of separators into one, as the sample paths need it after their joins. With
-// "\" a leading pair is kept (a network path); with "/" a leading run becomes one "/".
-QString CollapseDoubledSeparators(const QString& path, QChar separator);
-
 // The folder "Samples" beside the program, with a final separator.
 QString SamplesFolder();

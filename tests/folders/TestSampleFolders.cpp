@@ -230,34 +230,6 @@ private Q_SLOTS:
         const QStringList set = walk();
         QCOMPARE(set, (QStringList{start(), walked(QStringLiteral("Docs"))}));
     }
-
-    void collapseDoubledSeparators_data()
-    {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QChar>("separator");
-        QTest::addColumn<QString>("collapsed");
-        QTest::newRow("sample path") << QStringLiteral("/opt/tessaly/Samples//Docs/") << QChar(u'/')
-                                     << QStringLiteral("/opt/tessaly/Samples/Docs/");
-        QTest::newRow("leading run") << QStringLiteral("///srv//a/") << QChar(u'/') << QStringLiteral("/srv/a/");
-        QTest::newRow("one pass") << QStringLiteral("a///b////c") << QChar(u'/') << QStringLiteral("a//b//c");
-        QTest::newRow("only separators") << QStringLiteral("////") << QChar(u'/') << QStringLiteral("/");
-        QTest::newRow("empty") << QString() << QChar(u'/') << QString();
-        QTest::newRow("windows archive") << QStringLiteral("D:\\Backups\\\\A.zip") << QChar(u'\\')
-                                         << QStringLiteral("D:\\Backups\\A.zip");
-        QTest::newRow("network kept") << QStringLiteral("\\\\server\\share\\A.zip") << QChar(u'\\')
-                                      << QStringLiteral("\\\\server\\share\\A.zip");
-        QTest::newRow("three leading") << QStringLiteral("\\\\\\server\\A") << QChar(u'\\')
-                                       << QStringLiteral("\\\\server\\A");
-        QTest::newRow("one leading") << QStringLiteral("\\Backups") << QChar(u'\\') << QStringLiteral("\\\\Backups");
-    }
-
-    void collapseDoubledSeparators()
-    {
-        QFETCH(QString, path);
-        QFETCH(QChar, separator);
-        QFETCH(QString, collapsed);
-        QCOMPARE(CollapseDoubledSeparators(path, separator), collapsed);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestSampleFolders)
