@@ -1,10 +1,14 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 
 class Form1;
+class HoverPointer;
 
-// The main window's behaviour around its tray icon: the "Start in system tray" option.
+// The main window's behaviour around its tray icon: the first minimise hides it into the tray with
+// a balloon, a left click on the icon brings it back, "Start in system tray" starts it that way.
+// Also the window's "Help" button and its hover pointer.
 class TrayWindowBehaviour final : public QObject
 {
     Q_OBJECT
@@ -17,6 +21,25 @@ public:
     // The window was minimised, restored or maximised.
     void windowStateChanged();
 
+    // Set by the first minimise into the tray; never cleared while the program runs.
+    bool MinimizedToTrayOnce() const { return m_minimizedToTrayOnce; }
+
+    static QString balloonTitle();
+    static QString balloonText();
+    static QString helpText();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    void minimiseToTray();
+    void cSysTray1_MouseUp(qint16 button, quint32 id);
+    void Check8_Click();
+    void PushButton11_Click();
+
     Form1& m_form;
+    HoverPointer* m_hover = nullptr;
+    bool m_minimizedToTrayOnce = false;
+    // Minimised before the window was first shown: it goes to the tray once it has been shown.
+    bool m_toTrayWhenShown = false;
 };
