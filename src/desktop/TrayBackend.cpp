@@ -56,11 +56,29 @@ void QtTrayBackend::showMessage(const QString& title, const QString& text, int m
 {
     const quint64 balloon = ++m_balloon;
     const int shown = milliseconds > 0 ? milliseconds : DesktopBalloonMilliseconds;
-    m_icon.showMessage(title, text, QSystemTrayIcon::NoIcon, shown);
+    showWhenPlaced(balloon, title, text, shown, 0);
     QTimer::singleShot(shown, this, [this, balloon] {
         if (balloon == m_balloon)
             Q_EMIT messageHidden();
     });
+}
+
+void QtTrayBackend::showWhenPlaced(quint64 balloon, const QString& title, const QString& text, int shown,
+                                   int attempt)
+{
+    if (balloon != m_balloon)
+        return;
+    // An icon the notification area has not taken in yet has no place on the screen, and Qt would
+    // point the balloon at the screen's corner. Give the area a moment.
+    constexpr int Attempts = 20;
+    constexpr int Pause = 100;
+    if (m_icon.geometry().topLeft().isNull() && attempt < Attempts) {
+        QTimer::singleShot(Pause, this,
+                           [=, this] { showWhenPlaced(balloon, title, text, shown - Pause, attempt + 1); });
+        return;
+    }
+    if (shown > 0)
+        m_icon.showMessage(title, text, QSystemTrayIcon::NoIcon, shown);
 }
 
 void QtTrayBackend::hideMessage()

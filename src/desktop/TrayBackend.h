@@ -59,6 +59,8 @@ public:
     void hideMessage() override;
 
 private:
+    void showWhenPlaced(quint64 balloon, const QString& title, const QString& text, int shown, int attempt);
+
     QSystemTrayIcon m_icon;
     // Counts balloons, so the end of an old balloon's display time does not end a newer one.
     quint64 m_balloon = 0;

@@ -74,10 +74,10 @@ bool TrayWindowBehaviour::eventFilter(QObject* watched, QEvent* event)
 
 void TrayWindowBehaviour::minimiseToTray()
 {
+    // The window keeps its minimised state while hidden: on X11 leaving that state maps the window
+    // again. The restore rule brings it back normal.
     m_form.hide();
     m_minimizedToTrayOnce = true;
-    // Shown again, the window comes back normal, not minimised.
-    m_form.setWindowState(m_form.windowState() & ~Qt::WindowMinimized);
     m_form.cSysTray1->ShowBalloon(balloonText(), balloonTitle(), 5, true);
 }
 
