@@ -1,7 +1,6 @@
 #include "desktop/HoverPointer.h"
 
 #include <QGroupBox>
-#include <QHeaderView>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -17,10 +16,10 @@ HoverPointer::HoverPointer(Form1& form, QObject* parent)
         watch(frame, P::Default, true);
     for (QLineEdit* box : {form.Text1, form.Text5})
         watch(box, P::Default, false);
-    // The list as a whole: its rows, its header and its frame.
+    // The list as a whole: its rows, its header, its scroll bars and its frame.
     watch(form.ListView2, P::Default, false);
-    watch(form.ListView2->viewport(), P::Default, false);
-    watch(form.ListView2->header(), P::Default, false);
+    for (QWidget* part : form.ListView2->findChildren<QWidget*>())
+        watch(part, P::Default, false);
     for (QPushButton* button : {form.PushButton1, form.PushButton2, form.PushButton3, form.PushButton4,
                                 form.PushButton5, form.PushButton6, form.PushButton7, form.PushButton8,
                                 form.PushButton9, form.PushButton11, form.PushButton12})
