@@ -40,43 +40,48 @@ QString TrayWindowBehaviour::helpText()
 void TrayWindowBehaviour::applyStartInTray()
 {
     m_form.Check8->setChecked(SettingsStore::ReadSetting(SettingsKeys::Minimized) == QLatin1String("On"));
-    if (m_form.Check8->isChecked())
+    if (!m_form.Check8->isChecked())
+        return;
+    // With a notification area the window goes straight there when it is first shown; it is never
+    // minimised, so it comes back normal with nothing of a minimised state left over. Without one
+    // it starts as an ordinary minimised window.
+    if (m_form.cSysTray1->IconReachable())
+        m_toTrayWhenShown = true;
+    else
         m_form.setWindowState(m_form.windowState() | Qt::WindowMinimized);
 }
 
 void TrayWindowBehaviour::windowStateChanged()
 {
-    if (!(m_form.windowState() & Qt::WindowMinimized) || m_minimizedToTrayOnce)
+    if (!(m_form.windowState() & Qt::WindowMinimized) || m_minimizedToTrayOnce || !m_form.isVisible())
         return;
     // Hidden with no icon to click, the window would be lost to the user: it stays an ordinary
     // minimised window.
     if (!m_form.cSysTray1->IconReachable())
         return;
-    if (!m_form.isVisible()) {
-        m_toTrayWhenShown = true;
-        return;
-    }
-    minimiseToTray();
+    // On X11 the minimised state stays with the hidden window; the restore rule leaves it.
+    m_form.hide();
+    toTray();
 }
 
 bool TrayWindowBehaviour::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == &m_form && event->type() == QEvent::Show && m_toTrayWhenShown) {
         m_toTrayWhenShown = false;
+        // The show event comes before the window reaches the screen: here it never does.
+        m_form.setAttribute(Qt::WA_DontShowOnScreen, true);
         // Hiding inside the show itself would be undone by it.
         QTimer::singleShot(0, this, [this] {
-            if (m_form.isVisible())
-                windowStateChanged();
+            m_form.hide();
+            m_form.setAttribute(Qt::WA_DontShowOnScreen, false);
+            toTray();
         });
     }
     return QObject::eventFilter(watched, event);
 }
 
-void TrayWindowBehaviour::minimiseToTray()
+void TrayWindowBehaviour::toTray()
 {
-    // The window keeps its minimised state while hidden: on X11 leaving that state maps the window
-    // again. The restore rule brings it back normal.
-    m_form.hide();
     m_minimizedToTrayOnce = true;
     m_form.cSysTray1->ShowBalloon(balloonText(), balloonTitle(), 5, true);
 }

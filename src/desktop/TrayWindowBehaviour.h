@@ -15,8 +15,8 @@ class TrayWindowBehaviour final : public QObject
 public:
     explicit TrayWindowBehaviour(Form1& form);
 
-    // Checks "Start in system tray" from the store and, when checked, minimises the window before
-    // it is first shown.
+    // Checks "Start in system tray" from the store; when checked, the window goes to the tray as it
+    // is first shown (minimised where there is no tray).
     void applyStartInTray();
     // The window was minimised, restored or maximised.
     void windowStateChanged();
@@ -32,7 +32,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void minimiseToTray();
+    void toTray();
     void cSysTray1_MouseUp(qint16 button, quint32 id);
     void Check8_Click();
     void PushButton11_Click();
@@ -40,6 +40,6 @@ private:
     Form1& m_form;
     HoverPointer* m_hover = nullptr;
     bool m_minimizedToTrayOnce = false;
-    // Minimised before the window was first shown: it goes to the tray once it has been shown.
+    // "Start in system tray": the window goes to the tray as it is first shown.
     bool m_toTrayWhenShown = false;
 };

@@ -31,7 +31,7 @@ fail() {
     [ -s "$work/program.log" ] && { echo "--- program output"; cat "$work/program.log"; }
     exit 1
 }
-step() { echo "-- $*"; }
+step() { echo "-- [${SECONDS}s] $*"; }
 
 # poll SECONDS COMMAND... : runs the command every fifth of a second until it succeeds.
 poll() {
@@ -90,11 +90,6 @@ PY
 }
 poll 60 tray_owned || fail "trayer did not take the notification area"
 
-step "start $program"
-"$program" >"$work/program.log" 2>&1 &
-program_pid=$!
-pids+=("$program_pid")
-
 # The main window is the program's window the window manager manages; the tray icon is the
 # program's window inside trayer.
 client_list() { xprop -root _NET_CLIENT_LIST 2>/dev/null | grep -o '0x[0-9a-f]*'; }
@@ -116,26 +111,61 @@ find_icon() {
 }
 map_state() { xwininfo -id "$window" 2>/dev/null | sed -n 's/.*Map State: //p'; }
 wm_state() { xprop -id "$window" WM_STATE 2>/dev/null | sed -n 's/.*window state: //p'; }
-managed() { client_list | grep -qx "$window"; }
+managed() { client_list | grep -qx "$1"; }
 
-shown() { managed && [ "$(map_state)" = IsViewable ] && [ "$(wm_state)" = Normal ]; }
-hidden_in_tray() { ! managed && [ "$(map_state)" = IsUnMapped ]; }
-minimised() { managed && [ "$(map_state)" = IsUnMapped ] && [ "$(wm_state)" = Iconic ]; }
-
-window=""
-icon=""
-poll 120 find_window || fail "the main window did not appear"
-poll 60 shown || fail "the main window is not shown"
-poll 60 find_icon || fail "no icon of the program in the tray"
+shown() { managed "$window" && [ "$(map_state)" = IsViewable ] && [ "$(wm_state)" = Normal ]; }
+# Hidden: no window of the program left to the window manager, and the old one not on the screen
+# (the program may have let it go altogether).
+hidden_in_tray() { no_window_shown && [ "$(map_state)" != IsViewable ]; }
+minimised() { managed "$window" && [ "$(map_state)" = IsUnMapped ] && [ "$(wm_state)" = Iconic ]; }
+# The balloon: a window of the program on the screen that is neither managed nor the tray icon.
+balloon_up() {
+    local id
+    for id in $(xdotool search --onlyvisible --class tessaly 2>/dev/null); do
+        [ "$(printf '0x%x' "$id")" = "$icon" ] && continue
+        managed "$(printf '0x%x' "$id")" || return 0
+    done
+    return 1
+}
+no_window_shown() {
+    local id
+    for id in $(client_list); do is_ours "$id" && return 1; done
+    return 0
+}
 icon_placed() {
     eval "$(xdotool getwindowgeometry --shell "$icon" 2>/dev/null)" || return 1
     [ "${WIDTH:-0}" -gt 0 ] && [ "${HEIGHT:-0}" -gt 0 ]
 }
-poll 60 icon_placed || fail "the tray icon has no place on the screen"
+# Two clicks on one spot in quick succession are a double click, which restores nothing; so each
+# click lands a few pixels away from the one before.
+click_side=1
 click_icon() {
     eval "$(xdotool getwindowgeometry --shell "$icon")"
-    xdotool mousemove --sync $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 1
+    click_side=$((-click_side))
+    xdotool mousemove --sync $((X + WIDTH / 2 + click_side * WIDTH / 4)) $((Y + HEIGHT / 2)) click 1
 }
+ended() { ! kill -0 "$program_pid" 2>/dev/null; }
+start_program() {
+    "$program" >"$work/program.log" 2>&1 &
+    program_pid=$!
+    pids+=("$program_pid")
+    window=""
+    icon=""
+    poll 120 find_icon || fail "no icon of the program in the tray"
+    poll 60 icon_placed || fail "the tray icon has no place on the screen"
+}
+stop_program() {
+    kill -TERM "$program_pid"
+    poll 60 ended || fail "the program did not end within 60 seconds of SIGTERM"
+    wait "$program_pid"
+    local status=$?
+    [ "$status" -eq 0 ] || fail "the program ended with status $status"
+}
+
+step "start $program"
+start_program
+poll 60 find_window || fail "the main window did not appear"
+poll 60 shown || fail "the main window is not shown"
 echo "window $window, tray icon $icon"
 shot "shown"
 
@@ -146,7 +176,10 @@ shot "hidden-with-balloon"
 
 step "click on the tray icon: shown again"
 click_icon
-poll 60 shown || fail "a click on the tray icon did not bring the window back"
+# The window comes back as a new X window.
+window=""
+poll 60 find_window || fail "a click on the tray icon did not bring the window back"
+poll 60 shown || fail "the window is not shown normal after the click (window $window, map state $(map_state), WM_STATE $(wm_state))"
 shot "restored"
 
 step "second minimise: an ordinary minimised window"
@@ -159,11 +192,20 @@ click_icon
 poll 60 shown || fail "a click on the tray icon did not restore the minimised window"
 
 step "SIGTERM ends the program and saves the folder list"
-kill -TERM "$program_pid"
-ended() { ! kill -0 "$program_pid" 2>/dev/null; }
-poll 60 ended || fail "the program did not end within 60 seconds of SIGTERM"
-wait "$program_pid"
-status=$?
-[ "$status" -eq 0 ] || fail "the program ended with status $status"
-grep -q '^Folders=' "$XDG_CONFIG_HOME/Quarnell/Tessaly.conf" 2>/dev/null || fail "\"Folders\" was not written"
+stop_program
+store="$XDG_CONFIG_HOME/Quarnell/Tessaly.conf"
+grep -q '^Folders=' "$store" 2>/dev/null || fail "\"Folders\" was not written"
+
+step "start in the tray: hidden with the balloon, a click shows the window"
+# The store holds one group; the option joins it.
+echo 'Minimized=On' >>"$store"
+start_program
+poll 60 balloon_up || fail "no balloon at a start in the tray"
+no_window_shown || fail "a start in the tray showed the window"
+shot "started-in-tray"
+click_icon
+poll 60 find_window || fail "a click on the tray icon did not show the window"
+poll 60 shown || fail "the window is not shown normal after the click (window $window, map state $(map_state), WM_STATE $(wm_state))"
+shot "shown-from-tray"
+stop_program
 echo "PASS"
