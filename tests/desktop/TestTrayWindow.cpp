@@ -32,6 +32,8 @@ FakeTrayBackend& fakeOf(const Form1& form) { return static_cast<FakeTrayBackend&
 
 TrayWindowBehaviour& behaviourOf(Form1& form) { return *form.findChild<TrayWindowBehaviour*>(); }
 
+void appendFolder(Form1& form) { form.ListView1->AppendEntry(QStringLiteral("/srv/data")); }
+
 bool hiddenInTray(const Form1& form) { return form.isHidden(); }
 
 bool shownNormal(const Form1& form) { return form.isVisible() && !(form.windowState() & Qt::WindowMinimized); }
@@ -160,6 +162,20 @@ private Q_SLOTS:
         QVERIFY(!form->cSysTray1->BalloonVisible());
         // Clicked away: no clearing call after the wait.
         QCOMPARE(tray.count("hideMessage"), 0);
+    }
+
+    void closingDuringTheBalloonEndsTheWait()
+    {
+        auto form = start({});
+        FakeTrayBackend& tray = fakeOf(*form);
+        appendFolder(*form);
+        QTimer::singleShot(0, form.get(), &QWidget::close);
+        userMinimises(*form);
+        // The icon left with the close, and its balloon with it; the list was saved.
+        QVERIFY(!form->cSysTray1->InTray());
+        QVERIFY(!form->cSysTray1->BalloonVisible());
+        QCOMPARE(tray.count("remove"), 1);
+        QCOMPARE(ReadSetting(SettingsKeys::Folders), QStringLiteral("/srv/data;"));
     }
 
     void withoutNotificationAreaTheWindowIsNeverHidden()
