@@ -16,8 +16,8 @@
 TrayWindowBehaviour::TrayWindowBehaviour(Form1& form)
     : QObject(&form)
     , m_form(form)
-    , m_hover(new HoverPointer(form, this))
 {
+    new HoverPointer(form, this);
     connect(m_form.Check8, &QCheckBox::stateChanged, this, &TrayWindowBehaviour::Check8_Click);
     connect(m_form.cSysTray1, &cSysTray::MouseUp, this, &TrayWindowBehaviour::cSysTray1_MouseUp);
     connect(m_form.PushButton11, &QPushButton::clicked, this, &TrayWindowBehaviour::PushButton11_Click);

@@ -4,7 +4,6 @@
 #include <QString>
 
 class Form1;
-class HoverPointer;
 
 // The main window's behaviour around its tray icon: the first minimise hides it into the tray with
 // a balloon, a left click on the icon brings it back, "Start in system tray" starts it that way.
@@ -38,7 +37,6 @@ private:
     void PushButton11_Click();
 
     Form1& m_form;
-    HoverPointer* m_hover = nullptr;
     bool m_minimizedToTrayOnce = false;
     // "Start in system tray": the window goes to the tray as it is first shown.
     bool m_toTrayWhenShown = false;

@@ -60,12 +60,12 @@ poll 60 test -s "$work/display" || fail "Xvfb did not start"
 export DISPLAY=":$(head -n1 "$work/display")"
 
 # Nothing of the desktop session this may run in: no session bus (Qt would use it for the tray
-# instead of the X notification area), settings and TEMP in the temporary folder.
+# instead of the X notification area); home, settings and TEMP in the temporary folder.
 unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY SESSION_MANAGER
 export QT_QPA_PLATFORM=xcb
 export XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache" XDG_DATA_HOME="$work/data"
-export XDG_RUNTIME_DIR="$work/runtime" TEMP="$work/temp"
-mkdir -p "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME" "$XDG_DATA_HOME" "$TEMP"
+export XDG_RUNTIME_DIR="$work/runtime" TEMP="$work/temp" HOME="$work/home"
+mkdir -p "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME" "$XDG_DATA_HOME" "$TEMP" "$HOME/Desktop"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 
 openbox --sm-disable >"$work/openbox.log" 2>&1 &
