@@ -2,6 +2,7 @@
 
 #include "app/Form1.h"
 #include "app/SettingsStore.h"
+#include "desktop/mStartUp.h"
 
 #include <QCheckBox>
 
@@ -19,14 +20,18 @@ void StartWithSystem::restoreOption()
 
 void StartWithSystem::Check4_Click()
 {
+    // Restoring the box at start-up must not touch the registration.
     if (m_form.IsLoading)
         return;
     if (m_form.Check4->isChecked()) {
         m_form.Check8->setVisible(true);
         SettingsStore::WriteSetting(SettingsKeys::WindowsStartup, QStringLiteral("On"));
+        mStartUp::EnableStartWithWindows();
     } else {
+        // Its own click stores "Minimized" = "Off" when it was checked.
         m_form.Check8->setChecked(false);
         m_form.Check8->setVisible(false);
         SettingsStore::WriteSetting(SettingsKeys::WindowsStartup, QStringLiteral("Off"));
+        mStartUp::DisableStartWithWindows();
     }
 }

@@ -1,25 +1,111 @@
 #include "desktop/TrayWindowBehaviour.h"
 
+#include "app/ErrorTrap.h"
 #include "app/Form1.h"
+#include "app/HomePage.h"
+#include "app/Prompter.h"
 #include "app/SettingsStore.h"
+#include "desktop/HoverPointer.h"
+#include "desktop/cSysTray.h"
 
 #include <QCheckBox>
+#include <QEvent>
+#include <QPushButton>
+#include <QTimer>
 
 TrayWindowBehaviour::TrayWindowBehaviour(Form1& form)
     : QObject(&form)
     , m_form(form)
 {
-    connect(m_form.Check8, &QCheckBox::stateChanged, this, [](int state) {
-        SettingsStore::WriteSetting(SettingsKeys::Minimized,
-                                    state == Qt::Checked ? QStringLiteral("On") : QStringLiteral("Off"));
-    });
+    new HoverPointer(form, this);
+    connect(m_form.Check8, &QCheckBox::stateChanged, this, &TrayWindowBehaviour::Check8_Click);
+    connect(m_form.cSysTray1, &cSysTray::MouseUp, this, &TrayWindowBehaviour::cSysTray1_MouseUp);
+    connect(m_form.PushButton11, &QPushButton::clicked, this, &TrayWindowBehaviour::PushButton11_Click);
+    m_form.installEventFilter(this);
+}
+
+QString TrayWindowBehaviour::balloonTitle() { return QStringLiteral("Tessaly"); }
+
+QString TrayWindowBehaviour::balloonText()
+{
+    return QStringLiteral("has been minimized to the system tray.\r\n"
+                          "Click the blue Tessaly icon (Quarnell) in the system tray to bring the software back.");
+}
+
+QString TrayWindowBehaviour::helpText()
+{
+    return QStringLiteral("Questions? Please contact Team Quarnell at ") + QLatin1String(ContactPageAddress);
 }
 
 void TrayWindowBehaviour::applyStartInTray()
 {
     m_form.Check8->setChecked(SettingsStore::ReadSetting(SettingsKeys::Minimized) == QLatin1String("On"));
-    if (m_form.Check8->isChecked())
+    if (!m_form.Check8->isChecked())
+        return;
+    // With a notification area the window goes straight there when it is first shown; it is never
+    // minimised, so it comes back normal with nothing of a minimised state left over. Without one
+    // it starts as an ordinary minimised window.
+    if (m_form.cSysTray1->IconReachable())
+        m_toTrayWhenShown = true;
+    else
         m_form.setWindowState(m_form.windowState() | Qt::WindowMinimized);
 }
 
-void TrayWindowBehaviour::windowStateChanged() { }
+void TrayWindowBehaviour::windowStateChanged()
+{
+    if (!(m_form.windowState() & Qt::WindowMinimized) || m_minimizedToTrayOnce || !m_form.isVisible())
+        return;
+    // Hidden with no icon to click, the window would be lost to the user: it stays an ordinary
+    // minimised window.
+    if (!m_form.cSysTray1->IconReachable())
+        return;
+    // On X11 the minimised state stays with the hidden window; the restore rule leaves it.
+    m_form.hide();
+    toTray();
+}
+
+bool TrayWindowBehaviour::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == &m_form && event->type() == QEvent::Show && m_toTrayWhenShown) {
+        m_toTrayWhenShown = false;
+        // The show event comes before the window reaches the screen: here it never does.
+        m_form.setAttribute(Qt::WA_DontShowOnScreen, true);
+        // Hiding inside the show itself would be undone by it.
+        QTimer::singleShot(0, this, [this] {
+            m_form.hide();
+            m_form.setAttribute(Qt::WA_DontShowOnScreen, false);
+            toTray();
+        });
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void TrayWindowBehaviour::toTray()
+{
+    m_minimizedToTrayOnce = true;
+    m_form.cSysTray1->ShowBalloon(balloonText(), balloonTitle(), 5, true);
+}
+
+void TrayWindowBehaviour::cSysTray1_MouseUp(qint16 button, quint32)
+{
+    if (button != 1)
+        return;
+    if (m_form.isVisible() && !(m_form.windowState() & Qt::WindowMinimized))
+        return;
+    m_form.setWindowState(m_form.windowState() & ~Qt::WindowMinimized);
+    m_form.setVisible(true);
+}
+
+void TrayWindowBehaviour::Check8_Click()
+{
+    SettingsStore::WriteSetting(SettingsKeys::Minimized,
+                                m_form.Check8->isChecked() ? QStringLiteral("On") : QStringLiteral("Off"));
+}
+
+void TrayWindowBehaviour::PushButton11_Click()
+{
+    ErrorTrap trap(QStringLiteral("Form1.PushButton11_Click"));
+    trap.line(10, [&] {
+        Prompter::instance().show(helpText(), ApplicationTitle(), Prompter::Buttons::Ok, Prompter::Icon::None);
+    });
+}

@@ -1,22 +1,43 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 
 class Form1;
 
-// The main window's behaviour around its tray icon: the "Start in system tray" option.
+// The main window's behaviour around its tray icon: the first minimise hides it into the tray with
+// a balloon, a left click on the icon brings it back, "Start in system tray" starts it that way.
+// Also the window's "Help" button and its hover pointer.
 class TrayWindowBehaviour final : public QObject
 {
     Q_OBJECT
 public:
     explicit TrayWindowBehaviour(Form1& form);
 
-    // Checks "Start in system tray" from the store and, when checked, minimises the window before
-    // it is first shown.
+    // Checks "Start in system tray" from the store; when checked, the window goes to the tray as it
+    // is first shown (minimised where there is no tray).
     void applyStartInTray();
     // The window was minimised, restored or maximised.
     void windowStateChanged();
 
+    // Set by the first minimise into the tray; never cleared while the program runs.
+    bool MinimizedToTrayOnce() const { return m_minimizedToTrayOnce; }
+
+    static QString balloonTitle();
+    static QString balloonText();
+    static QString helpText();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    void toTray();
+    void cSysTray1_MouseUp(qint16 button, quint32 id);
+    void Check8_Click();
+    void PushButton11_Click();
+
     Form1& m_form;
+    bool m_minimizedToTrayOnce = false;
+    // "Start in system tray": the window goes to the tray as it is first shown.
+    bool m_toTrayWhenShown = false;
 };

@@ -1,11 +1,40 @@
 #include "desktop/cSysTray.h"
 
-#include <QSystemTrayIcon>
+#include "app/AppError.h"
+#include "desktop/TrayBackend.h"
 
-cSysTray::cSysTray(QObject* parent)
-    : QObject(parent)
-    , m_tray(new QSystemTrayIcon(this))
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QPointer>
+#include <QTimer>
+
+QString CutTrayText(const QString& text, int length)
 {
+    if (text.size() <= length)
+        return text;
+    if (length > 0 && text.at(length - 1).isHighSurrogate())
+        --length;
+    return text.left(length);
+}
+
+cSysTray::cSysTray(QObject* parent, std::unique_ptr<TrayBackend> backend)
+    : QObject(parent)
+    , m_backend(backend ? std::move(backend) : TrayBackend::create())
+{
+    connect(m_backend.get(), &TrayBackend::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        switch (reason) {
+        case QSystemTrayIcon::Trigger: DispatchTrayMessage(LeftUp, IconId()); break;
+        case QSystemTrayIcon::DoubleClick: DispatchTrayMessage(LeftDoubleClick, IconId()); break;
+        case QSystemTrayIcon::Context: DispatchTrayMessage(RightUp, IconId()); break;
+        case QSystemTrayIcon::MiddleClick:
+        case QSystemTrayIcon::Unknown: break;
+        }
+    });
+    connect(m_backend.get(), &TrayBackend::messageClicked, this,
+            [this] { DispatchTrayMessage(BalloonUserClick, IconId()); });
+    connect(m_backend.get(), &TrayBackend::messageHidden, this,
+            [this] { DispatchTrayMessage(BalloonHide, IconId()); });
 }
 
 cSysTray::~cSysTray() { setInTray(false); }
@@ -14,26 +43,89 @@ void cSysTray::setInTray(bool inTray)
 {
     if (inTray == m_inTray)
         return;
-    m_inTray = inTray;
     if (inTray) {
-        m_tray->setIcon(m_icon);
-        m_tray->setToolTip(m_tip.left(127));
-        m_tray->show();
-    } else {
-        m_tray->hide();
+        m_backend->addIcon(m_icon, CutTrayText(m_tip, TipLength));
+        m_iconAdded = true;
+    } else if (m_iconAdded) {
+        m_backend->removeIcon();
+        m_iconAdded = false;
+        // The balloon goes with its icon; a wait for it ends here.
+        DispatchTrayMessage(BalloonHide, IconId());
     }
+    m_inTray = inTray;
 }
 
 void cSysTray::setTrayIcon(const QIcon& icon)
 {
     if (icon.isNull())
         return;
+    if (m_iconAdded)
+        m_backend->setIcon(icon);
     m_icon = icon;
-    m_tray->setIcon(icon);
 }
 
 void cSysTray::setTrayTip(const QString& tip)
 {
+    if (m_iconAdded)
+        m_backend->setToolTip(CutTrayText(tip, TipLength));
     m_tip = tip;
-    m_tray->setToolTip(tip.left(127));
+}
+
+bool cSysTray::IconReachable() const { return m_iconAdded && m_backend->isSystemTrayAvailable(); }
+
+void cSysTray::DispatchTrayMessage(quint32 code, quint32 id)
+{
+    switch (code) {
+    case MouseMoveCode: Q_EMIT MouseMove(id); break;
+    case LeftDown: Q_EMIT MouseDown(1, id); break;
+    case LeftUp: Q_EMIT MouseUp(1, id); break;
+    case LeftDoubleClick: Q_EMIT MouseDblClick(1, id); break;
+    case RightDown: Q_EMIT MouseDown(2, id); break;
+    case RightUp: Q_EMIT MouseUp(2, id); break;
+    case RightDoubleClick: Q_EMIT MouseDblClick(2, id); break;
+    case BalloonHide:
+    case BalloonTimeout:
+    case BalloonUserClick:
+        if (m_balloonVisible) {
+            m_balloonVisible = false;
+            Q_EMIT balloonGone();
+        }
+        break;
+    default: break;
+    }
+}
+
+void cSysTray::ShowBalloon(const QString& text, const QString& title, qint32 timeout, bool once)
+{
+    if (once && m_onceBalloonCount >= 1)
+        return;
+    if (timeout > LongestTimeout)
+        throw AppError::overflow(QStringLiteral("cSysTray.ShowBalloon"));
+    // Waiting for a balloon nobody can see would only freeze the caller.
+    if (!IconReachable() || !m_backend->supportsMessages())
+        return;
+    const int milliseconds = timeout > 0 ? timeout * 1000 : 0;
+    m_backend->showMessage(CutTrayText(title, BalloonTitleLength), CutTrayText(text, BalloonTextLength),
+                           milliseconds);
+    m_balloonVisible = true;
+    if (once)
+        ++m_onceBalloonCount;
+    if (timeout <= 0 || !m_balloonVisible)
+        return;
+
+    // Window events keep flowing while the balloon is up: the click that ends it is one of them.
+    QPointer<cSysTray> self(this);
+    QElapsedTimer clock;
+    clock.start();
+    QTimer wake;
+    wake.setSingleShot(true);
+    wake.setTimerType(Qt::PreciseTimer);
+    while (self && m_balloonVisible && clock.elapsed() < milliseconds) {
+        wake.start(int(milliseconds - clock.elapsed()));
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    }
+    if (self && m_balloonVisible) {
+        m_backend->hideMessage();
+        DispatchTrayMessage(BalloonTimeout, IconId());
+    }
 }

@@ -1,29 +1,84 @@
 #pragma once
 
+#include "desktop/TrayBackend.h"
+
 #include <QIcon>
 #include <QObject>
 #include <QString>
 
-class QSystemTrayIcon;
+#include <memory>
 
-// The program's icon in the notification area.
+// The program's icon in the notification area: tip, icon, balloon notices, and the mouse actions
+// on the icon as four events for the window that hosts it.
 class cSysTray final : public QObject
 {
     Q_OBJECT
 public:
-    explicit cSysTray(QObject* parent = nullptr);
+    // Shell callback codes, as DispatchTrayMessage understands them.
+    enum Code : quint32 {
+        MouseMoveCode = 0x200,
+        LeftDown = 0x201,
+        LeftUp = 0x202,
+        LeftDoubleClick = 0x203,
+        RightDown = 0x204,
+        RightUp = 0x205,
+        RightDoubleClick = 0x206,
+        BalloonHide = 0x403,
+        BalloonTimeout = 0x404,
+        BalloonUserClick = 0x405,
+    };
+    static constexpr int TipLength = 127;
+    static constexpr int BalloonTextLength = 255;
+    static constexpr int BalloonTitleLength = 63;
+    // The largest Timeout whose milliseconds fit in 32 bits.
+    static constexpr qint32 LongestTimeout = 2147483;
+
+    // Without a backend the control gets the one TrayBackend::create() makes.
+    explicit cSysTray(QObject* parent = nullptr, std::unique_ptr<TrayBackend> backend = {});
     ~cSysTray() override;
 
     bool InTray() const { return m_inTray; }
     void setInTray(bool inTray);
     QIcon TrayIcon() const { return m_icon; }
+    // A null icon is ignored.
     void setTrayIcon(const QIcon& icon);
     QString TrayTip() const { return m_tip; }
     void setTrayTip(const QString& tip);
 
+    // Shows a balloon on the icon and returns when it was clicked away or Timeout seconds have
+    // passed, window events flowing meanwhile; Timeout 0 or less returns at once and leaves the
+    // display time to the desktop. With Once, only the first such balloon of this control shows.
+    // A Timeout above LongestTimeout raises the "Overflow" AppError.
+    void ShowBalloon(const QString& text, const QString& title, qint32 timeout, bool once);
+    bool BalloonVisible() const { return m_balloonVisible; }
+    qint32 OnceBalloonCount() const { return m_onceBalloonCount; }
+
+    // The icon is in a notification area that exists, so the user can see and click it.
+    bool IconReachable() const;
+    quint32 IconId() const { return 0; }
+
+    // Turns one shell callback into the events below.
+    void DispatchTrayMessage(quint32 code, quint32 id);
+
+    TrayBackend& backend() const { return *m_backend; }
+
+Q_SIGNALS:
+    void MouseMove(quint32 id);
+    void MouseDown(qint16 button, quint32 id);
+    void MouseUp(qint16 button, quint32 id);
+    void MouseDblClick(qint16 button, quint32 id);
+    // BalloonVisible went from true to false.
+    void balloonGone();
+
 private:
-    QSystemTrayIcon* m_tray = nullptr;
+    std::unique_ptr<TrayBackend> m_backend;
     bool m_inTray = false;
+    bool m_iconAdded = false;
     QIcon m_icon;
     QString m_tip = QStringLiteral("Telnet Server");
+    bool m_balloonVisible = false;
+    qint32 m_onceBalloonCount = 0;
 };
+
+// Cuts text to the given number of characters without splitting a surrogate pair.
+QString CutTrayText(const QString& text, int length);

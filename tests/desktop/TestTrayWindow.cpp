@@ -1,0 +1,304 @@
+#include "FakeTrayBackend.h"
+
+#include "app/Form1.h"
+#include "app/HomePage.h"
+#include "app/Prompter.h"
+#include "app/SettingsStore.h"
+#include "desktop/TrayWindowBehaviour.h"
+#include "desktop/cSysTray.h"
+#include "folders/FolderListView.h"
+#include "support/TempSettings.h"
+#include "support/TestLauncher.h"
+#include "support/TestPrompter.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <memory>
+
+using SettingsStore::ReadSetting;
+using SettingsStore::WriteSetting;
+using Pointer = Form1::MousePointer;
+
+namespace {
+
+FakeTrayBackend& fakeOf(const Form1& form) { return static_cast<FakeTrayBackend&>(form.cSysTray1->backend()); }
+
+TrayWindowBehaviour& behaviourOf(Form1& form) { return *form.findChild<TrayWindowBehaviour*>(); }
+
+void appendFolder(Form1& form) { form.ListView1->AppendEntry(QStringLiteral("/srv/data")); }
+
+bool hiddenInTray(const Form1& form) { return form.isHidden(); }
+
+bool shownNormal(const Form1& form) { return form.isVisible() && !(form.windowState() & Qt::WindowMinimized); }
+
+bool ordinaryMinimised(const Form1& form) { return form.isVisible() && (form.windowState() & Qt::WindowMinimized); }
+
+} // namespace
+
+class TestTrayWindow : public QObject
+{
+    Q_OBJECT
+    TempSettings m_settings;
+    std::unique_ptr<TestPrompter> m_prompter;
+    std::unique_ptr<TestLauncher> m_launcher;
+
+    // The window as the program starts it: loaded, then shown.
+    std::unique_ptr<Form1> start(FakeTrayBackend::Options options)
+    {
+        FakeTrayFactory factory(options);
+        auto form = std::make_unique<Form1>();
+        form->Form_Load();
+        form->show();
+        return form;
+    }
+
+    void userMinimises(Form1& form) { form.setWindowState(form.windowState() | Qt::WindowMinimized); }
+
+    void leftClickOnIcon(Form1& form) { Q_EMIT fakeOf(form).activated(QSystemTrayIcon::Trigger); }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_settings.clear();
+        m_prompter = std::make_unique<TestPrompter>();
+        m_launcher = std::make_unique<TestLauncher>();
+    }
+
+    void cleanup()
+    {
+        m_launcher.reset();
+        m_prompter.reset();
+    }
+
+    void startInTrayStartsHiddenWithTheBalloon()
+    {
+        WriteSetting(SettingsKeys::Minimized, QStringLiteral("On"));
+        auto form = start({.clickBalloons = true});
+        FakeTrayBackend& tray = fakeOf(*form);
+        QVERIFY(form->Check8->isChecked());
+        QTRY_VERIFY_WITH_TIMEOUT(hiddenInTray(*form), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(tray.count("showMessage"), 1, 30000);
+        QCOMPARE(tray.balloonTitle, QStringLiteral("Tessaly"));
+        QVERIFY(tray.balloonText.startsWith(QStringLiteral("has been minimized to the system tray.\r\n")));
+        QVERIFY(tray.balloonText.contains(QStringLiteral("(Quarnell)")));
+        QVERIFY(tray.balloonText.contains(QStringLiteral("blue")));
+        QCOMPARE(tray.balloonMilliseconds, 5000);
+        QVERIFY(form->cSysTray1->InTray());
+        QCOMPARE(tray.tipShown, QStringLiteral("Tessaly"));
+
+        leftClickOnIcon(*form);
+        QVERIFY(shownNormal(*form));
+        QVERIFY(behaviourOf(*form).MinimizedToTrayOnce());
+    }
+
+    void firstMinimiseHidesLaterOnesDoNot()
+    {
+        auto form = start({.clickBalloons = true});
+        FakeTrayBackend& tray = fakeOf(*form);
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        // A left click on the icon over a shown window changes nothing.
+        leftClickOnIcon(*form);
+        QVERIFY(shownNormal(*form));
+
+        userMinimises(*form);
+        QVERIFY(hiddenInTray(*form));
+        QCOMPARE(tray.count("showMessage"), 1);
+        QCOMPARE(form->cSysTray1->OnceBalloonCount(), 1);
+        leftClickOnIcon(*form);
+        QVERIFY(shownNormal(*form));
+
+        userMinimises(*form);
+        QVERIFY(ordinaryMinimised(*form));
+        QCOMPARE(tray.count("showMessage"), 1);
+        leftClickOnIcon(*form);
+        QVERIFY(shownNormal(*form));
+
+        // The icon stayed in the tray all along.
+        QCOMPARE(tray.count("add"), 1);
+        QCOMPARE(tray.count("remove"), 0);
+        form->close();
+        QCOMPARE(tray.count("remove"), 1);
+    }
+
+    void rightAndDoubleClicksDoNotRestore()
+    {
+        auto form = start({.clickBalloons = true});
+        FakeTrayBackend& tray = fakeOf(*form);
+        userMinimises(*form);
+        QVERIFY(hiddenInTray(*form));
+        Q_EMIT tray.activated(QSystemTrayIcon::Context);
+        Q_EMIT tray.activated(QSystemTrayIcon::MiddleClick);
+        Q_EMIT tray.activated(QSystemTrayIcon::DoubleClick);
+        QVERIFY(hiddenInTray(*form));
+        // A double click reaches us as a click first, then the double click.
+        Q_EMIT tray.activated(QSystemTrayIcon::Trigger);
+        Q_EMIT tray.activated(QSystemTrayIcon::DoubleClick);
+        QVERIFY(shownNormal(*form));
+    }
+
+    void windowLivesWhileTheBalloonWaits()
+    {
+        auto form = start({});
+        FakeTrayBackend& tray = fakeOf(*form);
+        bool restoredDuringWait = false;
+        bool balloonUpWhenRestored = false;
+        QTimer::singleShot(0, this, [&] {
+            leftClickOnIcon(*form);
+            restoredDuringWait = shownNormal(*form);
+            balloonUpWhenRestored = form->cSysTray1->BalloonVisible();
+            Q_EMIT tray.messageClicked();
+        });
+        userMinimises(*form);
+        QVERIFY(restoredDuringWait);
+        QVERIFY(balloonUpWhenRestored);
+        QVERIFY(shownNormal(*form));
+        QVERIFY(!form->cSysTray1->BalloonVisible());
+        // Clicked away: no clearing call after the wait.
+        QCOMPARE(tray.count("hideMessage"), 0);
+    }
+
+    void closingDuringTheBalloonEndsTheWait()
+    {
+        auto form = start({});
+        FakeTrayBackend& tray = fakeOf(*form);
+        appendFolder(*form);
+        QTimer::singleShot(0, form.get(), &QWidget::close);
+        userMinimises(*form);
+        // The icon left with the close, and its balloon with it; the list was saved.
+        QVERIFY(!form->cSysTray1->InTray());
+        QVERIFY(!form->cSysTray1->BalloonVisible());
+        QCOMPARE(tray.count("remove"), 1);
+        QCOMPARE(ReadSetting(SettingsKeys::Folders), QStringLiteral("/srv/data;"));
+    }
+
+    void withoutNotificationAreaTheWindowIsNeverHidden()
+    {
+        WriteSetting(SettingsKeys::Minimized, QStringLiteral("On"));
+        auto started = start({.available = false, .clickBalloons = true});
+        QCoreApplication::processEvents();
+        QTest::qWait(50);
+        QVERIFY(ordinaryMinimised(*started));
+        QVERIFY(!behaviourOf(*started).MinimizedToTrayOnce());
+        started.reset();
+
+        WriteSetting(SettingsKeys::Minimized, QStringLiteral("Off"));
+        auto form = start({.available = false, .clickBalloons = true});
+        FakeTrayBackend& tray = fakeOf(*form);
+        userMinimises(*form);
+        QVERIFY(ordinaryMinimised(*form));
+        QCOMPARE(tray.count("showMessage"), 0);
+
+        // A notification area that turns up later is used from then on.
+        form->setWindowState(Qt::WindowNoState);
+        tray.setAvailable(true);
+        userMinimises(*form);
+        QVERIFY(hiddenInTray(*form));
+        QCOMPARE(tray.count("showMessage"), 1);
+    }
+
+    void startInTrayOptionIsStoredAtOnce()
+    {
+        auto form = start({.clickBalloons = true});
+        QVERIFY(!form->Check8->isHidden());
+        form->Check8->click();
+        QCOMPARE(ReadSetting(SettingsKeys::Minimized), QStringLiteral("On"));
+        form->Check8->click();
+        QCOMPARE(ReadSetting(SettingsKeys::Minimized), QStringLiteral("Off"));
+    }
+
+    void helpNamesTheContactPage()
+    {
+        auto form = start({.clickBalloons = true});
+        QTest::mouseClick(form->PushButton11, Qt::LeftButton);
+        QCOMPARE(m_prompter->shown().size(), 1);
+        const TestPrompter::Shown& box = m_prompter->shown().first();
+        QCOMPARE(box.text, QStringLiteral("Questions? Please contact Team Quarnell at ")
+                               + QLatin1String(ContactPageAddress));
+        QCOMPARE(box.title, ApplicationTitle());
+        QVERIFY(!box.title.isEmpty());
+        QCOMPARE(box.buttons, Prompter::Buttons::Ok);
+        QVERIFY(m_launcher->pages.isEmpty());
+    }
+
+    void pointerFollowsTheHoverTable()
+    {
+        auto form = start({.clickBalloons = true});
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        QWindow* window = form->windowHandle();
+        auto moveOver = [&](QWidget* widget, QPoint at) {
+            QTest::mouseMove(window, widget->mapTo(form.get(), at));
+        };
+        auto centre = [](QWidget* widget) { return widget->rect().center(); };
+        // A point of a frame that none of its controls covers.
+        auto frameEdge = [](QGroupBox* frame) { return QPoint(3, frame->height() - 3); };
+
+        struct Row
+        {
+            QWidget* widget;
+            QPoint at;
+            Pointer pointer;
+        };
+        const QList<Row> table = {
+            {form.get(), QPoint(2, 2), Pointer::Default},
+            {form->Frame1, frameEdge(form->Frame1), Pointer::Default},
+            {form->Frame2, frameEdge(form->Frame2), Pointer::Default},
+            {form->Frame3, frameEdge(form->Frame3), Pointer::Default},
+            {form->Frame4, frameEdge(form->Frame4), Pointer::Default},
+            {form->Text1, centre(form->Text1), Pointer::Default},
+            {form->Text5, centre(form->Text5), Pointer::Default},
+            {form->ListView2, centre(form->ListView2), Pointer::Default},
+            {form->ListView2->header(), centre(form->ListView2->header()), Pointer::Default},
+            {form->ListView2->viewport(), QPoint(5, form->ListView2->viewport()->height() - 5), Pointer::Default},
+            {form->PushButton1, centre(form->PushButton1), Pointer::Custom},
+            {form->PushButton2, centre(form->PushButton2), Pointer::Custom},
+            {form->PushButton3, centre(form->PushButton3), Pointer::Custom},
+            {form->PushButton4, centre(form->PushButton4), Pointer::Custom},
+            {form->PushButton5, centre(form->PushButton5), Pointer::Custom},
+            {form->PushButton6, centre(form->PushButton6), Pointer::Custom},
+            {form->PushButton7, centre(form->PushButton7), Pointer::Custom},
+            {form->PushButton8, centre(form->PushButton8), Pointer::Custom},
+            {form->PushButton9, centre(form->PushButton9), Pointer::Custom},
+            {form->PushButton11, centre(form->PushButton11), Pointer::Custom},
+            {form->PushButton12, centre(form->PushButton12), Pointer::Custom},
+        };
+        for (const Row& row : table) {
+            const QString name = row.widget->objectName();
+            // The point really lies on that control.
+            QWidget* under = form->childAt(row.widget->mapTo(form.get(), row.at));
+            QVERIFY2(under == row.widget || (under && row.widget->isAncestorOf(under))
+                         || (row.widget == form.get() && !under),
+                     qPrintable(name));
+            const Pointer other = row.pointer == Pointer::Custom ? Pointer::Default : Pointer::Custom;
+            form->setMousePointer(other);
+            moveOver(row.widget, row.at);
+            QVERIFY2(form->mousePointer() == row.pointer, qPrintable(name));
+            QCOMPARE(form->cursor().shape() == Qt::ArrowCursor, row.pointer == Pointer::Default);
+
+            // The busy pointer is never replaced.
+            form->setMousePointer(Pointer::Busy);
+            moveOver(row.widget, row.at);
+            QVERIFY2(form->isBusy(), qPrintable(name));
+        }
+
+        // Controls without a rule leave the pointer as it was, also where they lie inside a frame.
+        for (QWidget* widget : {static_cast<QWidget*>(form->Check4), static_cast<QWidget*>(form->Check8),
+                                static_cast<QWidget*>(form->Check1), static_cast<QWidget*>(form->Check2),
+                                static_cast<QWidget*>(form->ProgressBar1)}) {
+            for (const Pointer pointer : {Pointer::Custom, Pointer::Default}) {
+                form->setMousePointer(pointer);
+                moveOver(widget, centre(widget));
+                QVERIFY2(form->mousePointer() == pointer, qPrintable(widget->objectName()));
+            }
+        }
+    }
+};
+
+QTEST_MAIN(TestTrayWindow)
+#include "TestTrayWindow.moc"
