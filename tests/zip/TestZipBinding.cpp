@@ -190,7 +190,7 @@ private Q_SLOTS:
             writeFile(path(QStringLiteral("Quit/part%1.txt").arg(i)), textLike(32 * 1024 * 1024, static_cast<quint32>(i)));
         const QString archive = path(QStringLiteral("quit.zip"));
         writeFile(archive, "the previous archive");
-        QTimer::singleShot(100, qApp, [] { QCoreApplication::exit(0); });
+        QTimer::singleShot(100, QCoreApplication::instance(), [] { QCoreApplication::exit(0); });
         QString message;
         const int result = makeZip(archive, {path(QStringLiteral("Quit/*.*"))}, &message);
         QCOMPARE(result, ZipCode::Cancelled);
