@@ -4,7 +4,9 @@
 #   bash bench/zip.sh <build-dir>
 # Environment: BENCH_RUNS (default 3; the median is shown), BENCH_TREES (default "mixed small big"),
 # TESSALY_BENCHDATA (default /work/benchdata; the trees are written there and removed at the end).
-# Hidden files are left out by every tool, so all archive the same files.
+# Every tool leaves hidden files out and stores the same entry names (the tree's absolute path
+# without its leading "/", as our engine stores the patterns a backup run passes), so the archive
+# sizes compare.
 set -euo pipefail
 
 build=$(cd "${1:?usage: bash bench/zip.sh <build-dir>}" && pwd)
@@ -34,12 +36,11 @@ run_tool() {
         gap=$(printf '%s\n' "$out" | sed -n 's/.*longest_gap_ms=\([0-9]*\).*/\1/p' | head -n 1)
         ;;
     zip)
-        (cd "$(dirname "$tree")" && "$timer" -f '%e %M' -o "$work/time" \
-            zip -r -q -6 "$archive" "$(basename "$tree")" -x '*/.*') || [ $? -eq 12 ]
+        (cd / && "$timer" -f '%e %M' -o "$work/time" zip -r -q -6 "$archive" "${tree#/}" -x '*/.*')
         ;;
     7z-mx1 | 7z-mx5)
-        (cd "$(dirname "$tree")" && "$timer" -f '%e %M' -o "$work/time" \
-            7zz a -tzip "-${name#7z-}" -bd -bso0 -bsp0 '-xr!.*' "$archive" "$(basename "$tree")")
+        (cd / && "$timer" -f '%e %M' -o "$work/time" \
+            7zz a -tzip "-${name#7z-}" -bd -bso0 -bsp0 '-xr!.*' "$archive" "${tree#/}")
         ;;
     esac
     read -r wall rss <"$work/time"
