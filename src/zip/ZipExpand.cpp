@@ -172,9 +172,17 @@ private:
         }
     }
 
-    QStringList listFolder(const QString& folder) const
+    QStringList listFolder(const QString& folder)
     {
         QStringList names;
+#ifdef Q_OS_UNIX
+        // A folder that cannot be listed would silently leave its files out.
+        if (::faccessat(AT_FDCWD, QFile::encodeName(folder).constData(), R_OK | X_OK, AT_EACCESS) != 0) {
+            m_out.warnings.append(QStringLiteral("could not read folder: %1: %2")
+                                      .arg(folder, QString::fromLocal8Bit(std::strerror(errno))));
+            return names;
+        }
+#endif
         QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
         while (it.hasNext()) {
             it.next();

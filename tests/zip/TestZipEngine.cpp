@@ -275,18 +275,27 @@ private Q_SLOTS:
         if (probe.open(QIODevice::ReadOnly))
             QSKIP("this process reads any file (it has the right to ignore permissions)");
 
+        // A folder that cannot be listed is named too.
+        writeFile(root + QStringLiteral("/closed/inside.txt"), textLike(100, 4));
+        const QString closed = root + QStringLiteral("/closed");
+        const QStringList patterns = runPatterns(root);
+        QVERIFY(QFile::setPermissions(closed, QFileDevice::Permissions()));
+
         const QString archive = path(QStringLiteral("mixed.zip"));
         QString message;
-        const int result = makeZip(archive, runPatterns(root), &message);
+        const int result = makeZip(archive, patterns, &message);
         QCOMPARE(result, ZipCode::FilesSkipped);
-        QCOMPARE(message.count(u'\n'), 1);
-        QVERIFY2(message.contains(locked), qPrintable(message));
-        QVERIFY2(message.contains(QStringLiteral("Permission denied")), qPrintable(message));
+        QCOMPARE(message.count(u'\n'), 2);
+        QVERIFY2(message.contains(QStringLiteral("could not open for reading: %1: Permission denied\n").arg(locked)),
+                 qPrintable(message));
+        QVERIFY2(message.contains(QStringLiteral("could not read folder: %1: Permission denied\n").arg(closed)),
+                 qPrintable(message));
         QMap<QString, QString> files;
         QStringList folders;
         expectTree(root, files, folders);
         files.remove(locked.mid(1));
         verifyArchive(archive, files, folders);
+        QVERIFY(QFile::setPermissions(closed, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
     }
 
     void fifoIsSkippedNotRead()
