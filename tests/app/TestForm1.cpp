@@ -6,9 +6,7 @@
 #include "backup/HistoryFile.h"
 #include "desktop/cSysTray.h"
 #include "folders/FolderListView.h"
-#include "support/TempSettings.h"
-#include "support/TestLauncher.h"
-#include "support/TestPrompter.h"
+#include "support/WindowTest.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -27,32 +25,20 @@
 using SettingsStore::ReadSetting;
 using SettingsStore::WriteSetting;
 
-class TestForm1 : public QObject
+class TestForm1 : public WindowTest
 {
     Q_OBJECT
-    TempSettings m_settings;
-    std::unique_ptr<TestPrompter> m_prompter;
-    std::unique_ptr<TestLauncher> m_launcher;
 
-    std::unique_ptr<Form1> load()
-    {
-        auto form = std::make_unique<Form1>();
-        form->Form_Load();
-        return form;
-    }
 
 private Q_SLOTS:
     void init()
     {
-        m_settings.clear();
-        m_prompter = std::make_unique<TestPrompter>();
-        m_launcher = std::make_unique<TestLauncher>();
+        beginTest();
     }
 
     void cleanup()
     {
-        m_launcher.reset();
-        m_prompter.reset();
+        endTest();
     }
 
     void everyControlInItsPlace()

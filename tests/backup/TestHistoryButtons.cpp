@@ -1,9 +1,7 @@
 #include "app/Form1.h"
 #include "backup/HistoryFile.h"
 #include "backup/HistoryLog.h"
-#include "support/TempSettings.h"
-#include "support/TestLauncher.h"
-#include "support/TestPrompter.h"
+#include "support/WindowTest.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -15,13 +13,10 @@
 #include <memory>
 
 // The three history buttons of the real window, clicked as a user clicks them.
-class TestHistoryButtons : public QObject
+class TestHistoryButtons : public WindowTest
 {
     Q_OBJECT
 
-    TempSettings m_settings;
-    std::unique_ptr<TestPrompter> m_prompter;
-    std::unique_ptr<TestLauncher> m_launcher;
     std::unique_ptr<Form1> m_form;
 
     const QString noHistory
@@ -40,9 +35,7 @@ class TestHistoryButtons : public QObject
 private Q_SLOTS:
     void init()
     {
-        m_settings.clear();
-        m_prompter = std::make_unique<TestPrompter>();
-        m_launcher = std::make_unique<TestLauncher>();
+        beginTest();
         m_form = std::make_unique<Form1>();
         SetHistoryFile(HistoryFilePath(QStringLiteral("Tessaly")));
         QFile::remove(HistoryFile());
@@ -53,8 +46,7 @@ private Q_SLOTS:
     void cleanup()
     {
         m_form.reset();
-        m_launcher.reset();
-        m_prompter.reset();
+        endTest();
     }
 
     void viewOpensTheLogOrSaysThereIsNone()

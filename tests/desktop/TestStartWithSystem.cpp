@@ -3,9 +3,7 @@
 #include "app/Form1.h"
 #include "app/SettingsStore.h"
 #include "desktop/RegStuff.h"
-#include "support/TempSettings.h"
-#include "support/TestLauncher.h"
-#include "support/TestPrompter.h"
+#include "support/WindowTest.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -96,13 +94,10 @@ QStringList execArguments(const QString& value)
 
 } // namespace
 
-class TestStartWithSystem : public QObject
+class TestStartWithSystem : public WindowTest
 {
     Q_OBJECT
-    TempSettings m_settings;
     FakeTrayFactory m_tray;
-    std::unique_ptr<TestPrompter> m_prompter;
-    std::unique_ptr<TestLauncher> m_launcher;
 
     QString autostartFile() const
     {
@@ -110,27 +105,18 @@ class TestStartWithSystem : public QObject
              + QFileInfo(QCoreApplication::applicationFilePath()).fileName() + QStringLiteral(".desktop");
     }
 
-    std::unique_ptr<Form1> load()
-    {
-        auto form = std::make_unique<Form1>();
-        form->Form_Load();
-        return form;
-    }
 
 private Q_SLOTS:
     void init()
     {
-        m_settings.clear();
+        beginTest();
         QDir(m_settings.configHome() + QStringLiteral("/autostart")).removeRecursively();
         QFile::remove(m_settings.configHome() + QStringLiteral("/autostart"));
-        m_prompter = std::make_unique<TestPrompter>();
-        m_launcher = std::make_unique<TestLauncher>();
     }
 
     void cleanup()
     {
-        m_launcher.reset();
-        m_prompter.reset();
+        endTest();
     }
 
     void checkingRegistersTheRunningProgram()

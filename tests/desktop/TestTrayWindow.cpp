@@ -7,9 +7,7 @@
 #include "desktop/TrayWindowBehaviour.h"
 #include "desktop/cSysTray.h"
 #include "folders/FolderListView.h"
-#include "support/TempSettings.h"
-#include "support/TestLauncher.h"
-#include "support/TestPrompter.h"
+#include "support/WindowTest.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -42,12 +40,9 @@ bool ordinaryMinimised(const Form1& form) { return form.isVisible() && (form.win
 
 } // namespace
 
-class TestTrayWindow : public QObject
+class TestTrayWindow : public WindowTest
 {
     Q_OBJECT
-    TempSettings m_settings;
-    std::unique_ptr<TestPrompter> m_prompter;
-    std::unique_ptr<TestLauncher> m_launcher;
 
     // The window as the program starts it: loaded, then shown.
     std::unique_ptr<Form1> start(FakeTrayBackend::Options options)
@@ -66,15 +61,12 @@ class TestTrayWindow : public QObject
 private Q_SLOTS:
     void init()
     {
-        m_settings.clear();
-        m_prompter = std::make_unique<TestPrompter>();
-        m_launcher = std::make_unique<TestLauncher>();
+        beginTest();
     }
 
     void cleanup()
     {
-        m_launcher.reset();
-        m_prompter.reset();
+        endTest();
     }
 
     void startInTrayStartsHiddenWithTheBalloon()

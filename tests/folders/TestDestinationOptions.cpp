@@ -1,9 +1,7 @@
 #include "app/Form1.h"
 #include "app/Launcher.h"
 #include "app/SettingsStore.h"
-#include "support/TempSettings.h"
-#include "support/TestLauncher.h"
-#include "support/TestPrompter.h"
+#include "support/WindowTest.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -31,20 +29,15 @@ QString stored(const SettingsKeys::Key& key) { return ReadSetting(QLatin1String(
 
 } // namespace
 
-class TestDestinationOptions : public QObject
+class TestDestinationOptions : public WindowTest
 {
     Q_OBJECT
-    TempSettings m_settings;
-    std::unique_ptr<TestPrompter> m_prompter;
-    std::unique_ptr<TestLauncher> m_launcher;
     std::unique_ptr<Form1> m_form;
 
 private Q_SLOTS:
     void init()
     {
-        m_settings.clear();
-        m_prompter = std::make_unique<TestPrompter>();
-        m_launcher = std::make_unique<TestLauncher>();
+        beginTest();
         m_form = std::make_unique<Form1>();
         m_form->Form_Load();
         m_form->show();
@@ -55,8 +48,7 @@ private Q_SLOTS:
     void cleanup()
     {
         m_form.reset();
-        m_launcher.reset();
-        m_prompter.reset();
+        endTest();
     }
 
     void focusSelectsTheWholeText()

@@ -5,9 +5,7 @@
 #include "folders/FolderListView.h"
 #include "folders/FolderPicker.h"
 #include "StubFolderDialog.h"
-#include "support/TempSettings.h"
-#include "support/TestLauncher.h"
-#include "support/TestPrompter.h"
+#include "support/WindowTest.h"
 
 #include <QApplication>
 #include <QDir>
@@ -23,12 +21,9 @@
 using SettingsStore::ReadSetting;
 using SettingsStore::WriteSetting;
 
-class TestFolderButtons : public QObject
+class TestFolderButtons : public WindowTest
 {
     Q_OBJECT
-    TempSettings m_settings;
-    std::unique_ptr<TestPrompter> m_prompter;
-    std::unique_ptr<TestLauncher> m_launcher;
     std::unique_ptr<StubFolderDialog> m_dialog;
     std::unique_ptr<Form1> m_form;
 
@@ -69,9 +64,7 @@ class TestFolderButtons : public QObject
 private Q_SLOTS:
     void init()
     {
-        m_settings.clear();
-        m_prompter = std::make_unique<TestPrompter>();
-        m_launcher = std::make_unique<TestLauncher>();
+        beginTest();
         m_dialog = std::make_unique<StubFolderDialog>();
         m_form = std::make_unique<Form1>();
         m_form->Form_Load();
@@ -83,8 +76,7 @@ private Q_SLOTS:
     {
         m_form.reset();
         m_dialog.reset();
-        m_launcher.reset();
-        m_prompter.reset();
+        endTest();
     }
 
     void addFolderAppendsEveryChoice()

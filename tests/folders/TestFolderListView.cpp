@@ -1,9 +1,7 @@
 #include "app/Form1.h"
 #include "app/SettingsStore.h"
 #include "folders/FolderListView.h"
-#include "support/TempSettings.h"
-#include "support/TestLauncher.h"
-#include "support/TestPrompter.h"
+#include "support/WindowTest.h"
 
 #include <QApplication>
 #include <QDir>
@@ -20,12 +18,9 @@
 
 #include <memory>
 
-class TestFolderListView : public QObject
+class TestFolderListView : public WindowTest
 {
     Q_OBJECT
-    TempSettings m_settings;
-    std::unique_ptr<TestPrompter> m_prompter;
-    std::unique_ptr<TestLauncher> m_launcher;
     std::unique_ptr<Form1> m_form;
     FolderListView* m_list = nullptr;
 
@@ -94,9 +89,7 @@ class TestFolderListView : public QObject
 private Q_SLOTS:
     void init()
     {
-        m_settings.clear();
-        m_prompter = std::make_unique<TestPrompter>();
-        m_launcher = std::make_unique<TestLauncher>();
+        beginTest();
         m_form = std::make_unique<Form1>();
         m_list = m_form->ListView1;
         m_form->show();
@@ -106,8 +99,7 @@ private Q_SLOTS:
     void cleanup()
     {
         m_form.reset();
-        m_launcher.reset();
-        m_prompter.reset();
+        endTest();
     }
 
     void dropOfFilesAndFoldersAppendsThemInOrder()

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "app/Form1.h"
+#include "support/TempSettings.h"
+#include "support/TestLauncher.h"
+#include "support/TestPrompter.h"
+
+#include <QObject>
+
+#include <memory>
+
+// What every test of the real window needs: a settings store of its own and recorders for message
+// boxes and open requests, renewed for each test function (beginTest() in init(), endTest() in cleanup()).
+class WindowTest : public QObject
+{
+protected:
+    void beginTest()
+    {
+        m_settings.clear();
+        m_prompter = std::make_unique<TestPrompter>();
+        m_launcher = std::make_unique<TestLauncher>();
+    }
+
+    void endTest()
+    {
+        m_launcher.reset();
+        m_prompter.reset();
+    }
+
+    // A main window after its start-up sequence.
+    static std::unique_ptr<Form1> load()
+    {
+        auto form = std::make_unique<Form1>();
+        form->Form_Load();
+        return form;
+    }
+
+    TempSettings m_settings;
+    std::unique_ptr<TestPrompter> m_prompter;
+    std::unique_ptr<TestLauncher> m_launcher;
+};
