@@ -6,8 +6,7 @@
 #include "backup/RunControl.h"
 #include "backup/TestClock.h"
 #include "folders/FolderListView.h"
-#include "support/TempSettings.h"
-#include "support/TestPrompter.h"
+#include "support/WindowTest.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -23,13 +22,11 @@
 #include <memory>
 
 // Backup runs over real folder trees on the real window; the archives are read back with unzip.
-class TestSaveAll : public QObject
+class TestSaveAll : public WindowTest
 {
     Q_OBJECT
 
-    TempSettings m_settings;
     QTemporaryDir m_files;
-    std::unique_ptr<TestPrompter> m_prompter;
     std::unique_ptr<TestClock> m_clock;
     std::unique_ptr<Form1> m_form;
     const QDateTime m_moment { QDate(2021, 8, 31), QTime(14, 5) };
@@ -120,11 +117,10 @@ class TestSaveAll : public QObject
 private Q_SLOTS:
     void init()
     {
-        m_settings.clear();
+        beginTest();
         QDir(src()).removeRecursively();
         QDir(backups()).removeRecursively();
         QVERIFY(QDir().mkpath(backups()));
-        m_prompter = std::make_unique<TestPrompter>();
         m_clock = std::make_unique<TestClock>(m_moment);
         m_form = std::make_unique<Form1>();
         m_form->Text5->setText(backups());
@@ -137,7 +133,7 @@ private Q_SLOTS:
     {
         m_form.reset();
         m_clock.reset();
-        m_prompter.reset();
+        endTest();
     }
 
     void workedExample()

@@ -7,8 +7,7 @@
 #include "backup/TestClock.h"
 #include "folders/FolderListView.h"
 #include "schedule/ScheduleController.h"
-#include "support/TempSettings.h"
-#include "support/TestPrompter.h"
+#include "support/WindowTest.h"
 
 #include <QDir>
 #include <QFile>
@@ -35,13 +34,11 @@ const QString Running = QStringLiteral("Zip and backup is running in background.
 
 // The countdown, the switch and the manual run on the real window. Ticks are delivered by calling
 // the tick handler, one by one; the window's own one-second timer is kept quiet.
-class TestSchedule : public QObject
+class TestSchedule : public WindowTest
 {
     Q_OBJECT
 
-    TempSettings m_settings;
     QTemporaryDir m_files;
-    std::unique_ptr<TestPrompter> m_prompter;
     std::unique_ptr<TestClock> m_clock;
     std::unique_ptr<Form1> m_form;
     std::optional<QSignalBlocker> m_quietTimer;
@@ -117,14 +114,13 @@ class TestSchedule : public QObject
 private Q_SLOTS:
     void init()
     {
-        m_settings.clear();
+        beginTest();
         QFile::remove(m_settings.tempFolder() + QStringLiteral("/Tessaly.txt"));
         QDir(backups()).removeRecursively();
         QDir().mkpath(backups());
         WriteSetting(SettingsKeys::Path, backups());
         WriteSetting(SettingsKeys::Check1, QStringLiteral("0"));
         WriteSetting(SettingsKeys::Check2, QStringLiteral("0"));
-        m_prompter = std::make_unique<TestPrompter>();
         m_clock = std::make_unique<TestClock>(m_moment);
     }
 
@@ -133,7 +129,7 @@ private Q_SLOTS:
         m_quietTimer.reset();
         m_form.reset();
         m_clock.reset();
-        m_prompter.reset();
+        endTest();
         QVERIFY(!RunControl::isRunning());
     }
 
