@@ -158,16 +158,23 @@ private:
             m_out.warnings.append(QStringLiteral("name not matched: %1").arg(given));
             return;
         }
+        addChildren(folder, storedFolder, last);
+    }
+
+    // The folder's entries whose names match the wildcard (every name when it is empty), hidden
+    // names left out unless asked for.
+    void addChildren(const QString& folder, const QString& stored, const QString& wildcard = {})
+    {
         const QStringList names = listFolder(folder);
         for (const QString& name : names) {
             if (m_cancelled())
                 return;
             if (!m_job.includeHidden && isHiddenName(name))
                 continue;
-            if (!WildcardMatches(last, name))
+            if (!wildcard.isEmpty() && !WildcardMatches(wildcard, name))
                 continue;
             const QString childPath = childOf(folder, name);
-            const QString childStored = storedFolder.isEmpty() ? name : QString(storedFolder + u'/' + name);
+            const QString childStored = stored.isEmpty() ? name : QString(stored + u'/' + name);
             addMatched(childPath, childStored, statPath(childPath), true);
         }
     }
@@ -254,16 +261,7 @@ private:
         if (canonical.isEmpty() || m_visited.contains(canonical))
             return;
         m_visited.insert(canonical);
-        const QStringList names = listFolder(folder);
-        for (const QString& name : names) {
-            if (m_cancelled())
-                return;
-            if (!m_job.includeHidden && isHiddenName(name))
-                continue;
-            const QString childPath = childOf(folder, name);
-            const QString childStored = stored.isEmpty() ? name : QString(stored + u'/' + name);
-            addMatched(childPath, childStored, statPath(childPath), true);
-        }
+        addChildren(folder, stored);
     }
 
     const ZipJob& m_job;
