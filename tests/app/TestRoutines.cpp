@@ -3,6 +3,7 @@
 #include "app/EventYield.h"
 #include "app/FileRoutines.h"
 #include "app/HomePage.h"
+#include "app/NativePath.h"
 #include "app/TextRoutines.h"
 #include "support/TestLauncher.h"
 #include "support/TestPrompter.h"
@@ -10,6 +11,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -40,6 +42,31 @@ private Q_SLOTS:
         QFETCH(long long, seconds);
         QFETCH(QString, text);
         QCOMPARE(FormatDuration(seconds), text);
+    }
+
+    // Every byte string, valid UTF-8 or not, comes back from its text form unchanged, and
+    // valid UTF-8 reads exactly as Qt's own conversion reads it.
+    void nativePathsKeepTheirBytes()
+    {
+        const QByteArray latin1("caf\xe9.txt");
+        QVERIFY(HasRawBytes(PathFromNative(latin1)));
+        QCOMPARE(NativePath(PathFromNative(latin1)), latin1);
+        const QByteArray utf8("d\xc3\xa9j\xc3\xa0 \xe6\x97\xa5\xf0\x9f\x93\x81");
+        QCOMPARE(PathFromNative(utf8), QString::fromUtf8(utf8));
+        QVERIFY(!HasRawBytes(PathFromNative(utf8)));
+        QCOMPARE(NativePath(QString::fromUtf8(utf8)), utf8);
+        // Overlong forms and encoded surrogates are not UTF-8: each of their bytes stays a byte.
+        for (const QByteArray& bad : {QByteArray("\xc0\xaf"), QByteArray("\xed\xa0\x80"), QByteArray("\xf4\x90\x80\x80")}) {
+            QVERIFY(HasRawBytes(PathFromNative(bad)));
+            QCOMPARE(NativePath(PathFromNative(bad)), bad);
+        }
+        QRandomGenerator random(12345);
+        for (int round = 0; round < 2000; ++round) {
+            QByteArray bytes(static_cast<qsizetype>(random.bounded(24)), Qt::Uninitialized);
+            for (char& b : bytes)
+                b = static_cast<char>(random.bounded(256));
+            QCOMPARE(NativePath(PathFromNative(bytes)), bytes);
+        }
     }
 
     void textRoutines()
