@@ -56,7 +56,8 @@ private Q_SLOTS:
         QVERIFY(!HasRawBytes(PathFromNative(utf8)));
         QCOMPARE(NativePath(QString::fromUtf8(utf8)), utf8);
         // Overlong forms and encoded surrogates are not UTF-8: each of their bytes stays a byte.
-        for (const QByteArray& bad : {QByteArray("\xc0\xaf"), QByteArray("\xed\xa0\x80"), QByteArray("\xf4\x90\x80\x80")}) {
+        for (const QByteArray& bad :
+             { QByteArray("\xc0\xaf"), QByteArray("\xed\xa0\x80"), QByteArray("\xf4\x90\x80\x80") }) {
             QVERIFY(HasRawBytes(PathFromNative(bad)));
             QCOMPARE(NativePath(PathFromNative(bad)), bad);
         }
@@ -98,7 +99,7 @@ private Q_SLOTS:
         QCOMPARE(ToInteger16(QStringLiteral("3.5"), where), 4);
         QCOMPARE(ToInteger16(QStringLiteral("-32768"), where), -32768);
         QCOMPARE(ToInteger16(QStringLiteral("&H10"), where), 16);
-        for (const char* bad : {"x", "", "abc", "1,5", "nan", "inf"}) {
+        for (const char* bad : { "x", "", "abc", "1,5", "nan", "inf" }) {
             try {
                 ToInteger16(QString::fromLatin1(bad), where);
                 QFAIL(bad);
@@ -106,7 +107,7 @@ private Q_SLOTS:
                 QCOMPARE(e.description(), QStringLiteral("Type mismatch"));
             }
         }
-        for (const char* big : {"32768", "1e10", "-40000"}) {
+        for (const char* big : { "32768", "1e10", "-40000" }) {
             try {
                 ToInteger16(QString::fromLatin1(big), where);
                 QFAIL(big);
@@ -177,7 +178,7 @@ private Q_SLOTS:
         TestLauncher launcher;
         for (int i = 0; i < 100; ++i)
             MaybeOpenHomePage([i] { return i / 100.0; });
-        QCOMPARE(launcher.pages, QStringList{QString::fromLatin1(HomePageAddress)});
+        QCOMPARE(launcher.pages, QStringList { QString::fromLatin1(HomePageAddress) });
         MaybeOpenHomePage([] { return 0.0699; });
         MaybeOpenHomePage([] { return 0.07; });
         QCOMPARE(launcher.pages.size(), 2);
@@ -192,7 +193,7 @@ private Q_SLOTS:
         QVERIFY(!trap.line(20, [&] { throw AppError::typeMismatch(QStringLiteral("x")); }));
         QVERIFY(trap.line(30, [&] { ran << QStringLiteral("30"); }));
         QVERIFY(!trap.line(40, [] { throw std::runtime_error("disk on fire"); }));
-        QCOMPARE(ran, (QStringList{QStringLiteral("10"), QStringLiteral("30")}));
+        QCOMPARE(ran, (QStringList { QStringLiteral("10"), QStringLiteral("30") }));
         QCOMPARE(prompter.shown().size(), 2);
         const auto& box = prompter.shown().first();
         QCOMPARE(box.title, QStringLiteral("Application Error"));
