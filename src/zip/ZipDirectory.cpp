@@ -1,0 +1,198 @@
+#include "zip/ZipDirectory.h"
+
+#include <algorithm>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr std::uint32_t LocalSignature = 0x04034b50;
+constexpr std::uint32_t CentralSignature = 0x02014b50;
+constexpr std::uint32_t EndSignature = 0x06054b50;
+constexpr std::uint32_t End64Signature = 0x06064b50;
+constexpr std::uint32_t Locator64Signature = 0x07064b50;
+constexpr std::uint32_t Max32 = 0xFFFFFFFFu;
+constexpr std::uint16_t Max16 = 0xFFFFu;
+constexpr std::size_t EndSize = 22;
+constexpr std::size_t Locator64Size = 20;
+constexpr std::size_t End64Size = 56;
+// A directory larger than this is not read (it would take a million and more entries).
+constexpr std::uint64_t DirectoryLimit = 1ull << 30;
+
+// Little-endian reads from a byte range that knows its end.
+class Bytes
+{
+public:
+    Bytes(const char* data, std::size_t size)
+        : m_data(reinterpret_cast<const unsigned char*>(data))
+        , m_size(size)
+    { }
+    bool has(std::size_t at, std::size_t n) const { return at <= m_size && n <= m_size - at; }
+    std::uint16_t u16(std::size_t at) const { return static_cast<std::uint16_t>(m_data[at] | (m_data[at + 1] << 8)); }
+    std::uint32_t u32(std::size_t at) const { return u16(at) | (static_cast<std::uint32_t>(u16(at + 2)) << 16); }
+    std::uint64_t u64(std::size_t at) const { return u32(at) | (static_cast<std::uint64_t>(u32(at + 4)) << 32); }
+
+private:
+    const unsigned char* m_data;
+    std::size_t m_size;
+};
+
+bool readAt(int fd, QByteArray& out, std::uint64_t offset, std::size_t size)
+{
+    out.resize(static_cast<qsizetype>(size));
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::pread(fd, out.data() + done, size - done, static_cast<off_t>(offset + done));
+        if (n <= 0)
+            return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Applies the ZIP64 extra field to the figures the fixed fields left at their maximum.
+bool applyZip64(const QByteArray& extra, CentralEntry& entry, bool sizeLarge, bool compressedLarge, bool offsetLarge)
+{
+    if (!sizeLarge && !compressedLarge && !offsetLarge)
+        return true;
+    const QByteArray field = FindExtraField(extra, 0x0001);
+    const Bytes b(field.constData(), static_cast<std::size_t>(field.size()));
+    std::size_t at = 0;
+    for (auto [large, target] :
+         { std::pair { sizeLarge, &entry.size }, std::pair { compressedLarge, &entry.compressedSize },
+           std::pair { offsetLarge, &entry.localHeaderOffset } }) {
+        if (!large)
+            continue;
+        if (!b.has(at, 8))
+            return false;
+        *target = b.u64(at);
+        at += 8;
+    }
+    return true;
+}
+
+} // namespace
+
+bool ReadCentralDirectory(int fd, CentralDirectory& directory)
+{
+    directory = {};
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    const auto fileSize = static_cast<std::uint64_t>(st.st_size);
+    if (fileSize < EndSize)
+        return false;
+    // The end record sits at the end, after a comment of at most 65,535 bytes.
+    const std::size_t tailSize = static_cast<std::size_t>(std::min<std::uint64_t>(fileSize, EndSize + Max16));
+    const std::uint64_t tailStart = fileSize - tailSize;
+    QByteArray tail;
+    if (!readAt(fd, tail, tailStart, tailSize))
+        return false;
+    const Bytes t(tail.constData(), tailSize);
+    std::size_t end = tailSize - EndSize + 1;
+    bool found = false;
+    while (end-- > 0) {
+        if (t.u32(end) == EndSignature && end + EndSize + t.u16(end + 20) == tailSize) {
+            found = true;
+            break;
+        }
+    }
+    if (!found || t.u16(end + 4) != 0 || t.u16(end + 6) != 0 || t.u16(end + 8) != t.u16(end + 10))
+        return false;
+    std::uint64_t count = t.u16(end + 10);
+    std::uint64_t directorySize = t.u32(end + 12);
+    std::uint64_t directoryStart = t.u32(end + 16);
+    std::uint64_t directoryLimit = tailStart + end; // the directory ends where the end records begin
+    if (count == Max16 || directorySize == Max32 || directoryStart == Max32) {
+        if (end < Locator64Size)
+            return false;
+        const std::size_t locator = end - Locator64Size;
+        if (t.u32(locator) != Locator64Signature || t.u32(locator + 4) != 0 || t.u32(locator + 16) > 1)
+            return false;
+        const std::uint64_t end64At = t.u64(locator + 8);
+        if (end64At > tailStart + locator || tailStart + locator - end64At < End64Size)
+            return false;
+        QByteArray record;
+        if (!readAt(fd, record, end64At, End64Size))
+            return false;
+        const Bytes r(record.constData(), End64Size);
+        if (r.u32(0) != End64Signature || r.u32(16) != 0 || r.u32(20) != 0 || r.u64(24) != r.u64(32))
+            return false;
+        count = r.u64(32);
+        directorySize = r.u64(40);
+        directoryStart = r.u64(48);
+        directoryLimit = end64At;
+    }
+    if (directoryStart > directoryLimit || directorySize != directoryLimit - directoryStart
+        || directorySize > DirectoryLimit || count > directorySize / 46)
+        return false;
+
+    QByteArray raw;
+    if (!readAt(fd, raw, directoryStart, static_cast<std::size_t>(directorySize)))
+        return false;
+    const Bytes d(raw.constData(), static_cast<std::size_t>(directorySize));
+    directory.entries.reserve(static_cast<std::size_t>(count));
+    std::size_t at = 0;
+    for (std::uint64_t i = 0; i < count; ++i) {
+        if (!d.has(at, 46) || d.u32(at) != CentralSignature)
+            return false;
+        const std::size_t nameLength = d.u16(at + 28);
+        const std::size_t extraLength = d.u16(at + 30);
+        const std::size_t commentLength = d.u16(at + 32);
+        if (!d.has(at + 46, nameLength + extraLength + commentLength) || d.u16(at + 34) != 0)
+            return false;
+        CentralEntry entry;
+        entry.flags = d.u16(at + 8);
+        entry.method = d.u16(at + 10);
+        entry.crc = d.u32(at + 16);
+        entry.compressedSize = d.u32(at + 20);
+        entry.size = d.u32(at + 24);
+        entry.localHeaderOffset = d.u32(at + 42);
+        entry.name = raw.mid(static_cast<qsizetype>(at + 46), static_cast<qsizetype>(nameLength));
+        entry.extra = raw.mid(static_cast<qsizetype>(at + 46 + nameLength), static_cast<qsizetype>(extraLength));
+        if (!applyZip64(entry.extra, entry, entry.size == Max32, entry.compressedSize == Max32,
+                        entry.localHeaderOffset == Max32))
+            return false;
+        if (entry.localHeaderOffset >= directoryStart)
+            return false;
+        directory.entries.push_back(std::move(entry));
+        at += 46 + nameLength + extraLength + commentLength;
+    }
+    if (at != directorySize)
+        return false;
+    directory.start = directoryStart;
+    return true;
+}
+
+bool LocateEntryData(int fd, const CentralDirectory& directory, const CentralEntry& entry, std::uint64_t& dataOffset)
+{
+    QByteArray header;
+    if (!readAt(fd, header, entry.localHeaderOffset, 30))
+        return false;
+    const Bytes h(header.constData(), 30);
+    if (h.u32(0) != LocalSignature || h.u16(8) != entry.method)
+        return false;
+    const std::size_t nameLength = h.u16(26);
+    const std::size_t extraLength = h.u16(28);
+    QByteArray name;
+    if (static_cast<qsizetype>(nameLength) != entry.name.size()
+        || !readAt(fd, name, entry.localHeaderOffset + 30, nameLength) || name != entry.name)
+        return false;
+    dataOffset = entry.localHeaderOffset + 30 + nameLength + extraLength;
+    return dataOffset <= directory.start && entry.compressedSize <= directory.start - dataOffset;
+}
+
+QByteArray FindExtraField(const QByteArray& extra, std::uint16_t id)
+{
+    const Bytes b(extra.constData(), static_cast<std::size_t>(extra.size()));
+    std::size_t at = 0;
+    while (b.has(at, 4)) {
+        const std::size_t length = b.u16(at + 2);
+        if (!b.has(at + 4, length))
+            return {};
+        if (b.u16(at) == id)
+            return extra.mid(static_cast<qsizetype>(at + 4), static_cast<qsizetype>(length));
+        at += 4 + length;
+    }
+    return {};
+}

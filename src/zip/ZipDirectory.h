@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QByteArray>
+#include <cstdint>
+#include <vector>
+
+// One entry of an archive's central directory, with the ZIP64 figures already applied.
+struct CentralEntry
+{
+    QByteArray name; // the stored bytes
+    QByteArray extra; // the central directory's extra fields
+    std::uint16_t flags = 0;
+    std::uint16_t method = 0;
+    std::uint32_t crc = 0;
+    std::uint64_t compressedSize = 0;
+    std::uint64_t size = 0;
+    std::uint64_t localHeaderOffset = 0;
+};
+
+struct CentralDirectory
+{
+    std::vector<CentralEntry> entries;
+    std::uint64_t start = 0; // where the directory begins: every entry's data ends before it
+};
+
+// Reads the central directory of the single-disk archive open on fd. Returns false, with nothing
+// to trust, when the end records, the directory or any of its entries do not hold together.
+bool ReadCentralDirectory(int fd, CentralDirectory& directory);
+
+// Where the data of an entry begins, after its local header, which must carry the same name and
+// method as the central directory; false when the header is not there or the data would run into
+// the directory.
+bool LocateEntryData(int fd, const CentralDirectory& directory, const CentralEntry& entry, std::uint64_t& dataOffset);
+
+// The data of the extra field with this ID, or nothing.
+QByteArray FindExtraField(const QByteArray& extra, std::uint16_t id);

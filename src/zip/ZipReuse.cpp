@@ -1,0 +1,129 @@
+#include "zip/ZipReuse.h"
+
+#include "app/NativePath.h"
+
+#include <fcntl.h>
+#include <linux/magic.h>
+#include <sys/vfs.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr std::uint8_t RecordVersion = 1;
+constexpr int RecordSize = 1 + 8 + 8 + 8 + 8 + 4;
+
+void put(QByteArray& out, std::uint64_t v, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        out.append(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+
+std::uint64_t get(const QByteArray& in, int at, int bytes)
+{
+    std::uint64_t v = 0;
+    for (int i = 0; i < bytes; ++i)
+        v |= static_cast<std::uint64_t>(static_cast<unsigned char>(in.at(at + i))) << (8 * i);
+    return v;
+}
+
+// File systems whose change time the kernel sets on every change and no program can set.
+bool keepsChangeTimes(int fd)
+{
+    struct statfs fs;
+    if (::fstatfs(fd, &fs) != 0)
+        return false;
+    switch (static_cast<unsigned long>(fs.f_type)) {
+    case EXT4_SUPER_MAGIC: // also ext2 and ext3
+    case XFS_SUPER_MAGIC:
+    case BTRFS_SUPER_MAGIC:
+    case TMPFS_MAGIC:
+    case F2FS_SUPER_MAGIC:
+    case OVERLAYFS_SUPER_MAGIC:
+    case NFS_SUPER_MAGIC:
+    case 0x2FC12FC1: // ZFS
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+QByteArray EntryRecordField(const FileEvidence& evidence, std::uint32_t dataCrc)
+{
+    QByteArray field;
+    field.reserve(4 + RecordSize);
+    put(field, EntryRecordId, 2);
+    put(field, RecordSize, 2);
+    put(field, RecordVersion, 1);
+    put(field, evidence.size, 8);
+    put(field, static_cast<std::uint64_t>(evidence.mtimeNs), 8);
+    put(field, static_cast<std::uint64_t>(evidence.ctimeNs), 8);
+    put(field, evidence.inode, 8);
+    put(field, dataCrc, 4);
+    return field;
+}
+
+bool LastingEvidence::lasts(const FileEvidence& evidence, std::int64_t readStartNs, int fd, std::uint64_t device)
+{
+    if (evidence.ctimeNs > readStartNs - LastingMargin)
+        return false;
+    std::lock_guard lock(m_mutex);
+    auto found = m_keepsChangeTimes.find(device);
+    if (found == m_keepsChangeTimes.end())
+        found = m_keepsChangeTimes.emplace(device, keepsChangeTimes(fd)).first;
+    return found->second;
+}
+
+PreviousArchive::~PreviousArchive()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+bool PreviousArchive::open(const QString& path)
+{
+    m_fd = ::open(NativePath(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
+    if (m_fd < 0)
+        return false;
+    if (!ReadCentralDirectory(m_fd, m_directory)) {
+        ::close(m_fd);
+        m_fd = -1;
+        m_directory = {};
+        return false;
+    }
+    m_byName.reserve(static_cast<qsizetype>(m_directory.entries.size()));
+    for (std::size_t i = 0; i < m_directory.entries.size(); ++i)
+        m_byName.insert(m_directory.entries[i].name, i);
+    return true;
+}
+
+std::optional<PreviousArchive::Match> PreviousArchive::reusable(const QByteArray& name, const FileEvidence& now) const
+{
+    const auto found = m_byName.constFind(name);
+    if (found == m_byName.constEnd())
+        return std::nullopt;
+    const CentralEntry& entry = m_directory.entries[found.value()];
+    const QByteArray data = FindExtraField(entry.extra, EntryRecordId);
+    if (entry.method != 8 || (entry.flags & 0x0001) != 0 || data.size() != RecordSize
+        || static_cast<std::uint8_t>(data.at(0)) != RecordVersion)
+        return std::nullopt;
+    FileEvidence recorded;
+    recorded.size = get(data, 1, 8);
+    recorded.mtimeNs = static_cast<std::int64_t>(get(data, 9, 8));
+    recorded.ctimeNs = static_cast<std::int64_t>(get(data, 17, 8));
+    recorded.inode = get(data, 25, 8);
+    if (!(recorded == now) || entry.size != recorded.size)
+        return std::nullopt;
+    Match match;
+    match.data.fd = m_fd;
+    match.data.entryOffset = entry.localHeaderOffset;
+    if (!LocateEntryData(m_fd, m_directory, entry, match.data.dataOffset))
+        return std::nullopt;
+    match.data.compressedSize = entry.compressedSize;
+    match.data.size = entry.size;
+    match.data.crc = entry.crc;
+    match.dataCrc = static_cast<std::uint32_t>(get(data, 33, 4));
+    match.record = EntryRecordField(recorded, match.dataCrc);
+    return match;
+}

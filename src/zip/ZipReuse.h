@@ -1,0 +1,85 @@
+#pragma once
+
+#include "zip/ZipDirectory.h"
+#include "zip/ZipWriter.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <unordered_map>
+
+// Reusing the compressed data of files that have not changed since an earlier archive was made.
+//
+// The rule: an entry of the earlier archive is reused for a file only when that archive recorded,
+// beside the entry, the file's size, modification time and change time to the nanosecond and its
+// inode, exactly as the file has them now. The record is written only for files whose change time
+// lay at least LastingMargin before the moment their data began to be read, on file systems whose
+// change time is the kernel's own (set on every write, rename, link and attribute change, and
+// never settable by a program). Any write after that moment gives the file a change time later
+// than the recorded one, however the modification time is set back afterwards ("cp -p", "tar x",
+// "touch -d") and within the same clock tick as the read; a clock stepped back would have to
+// land on the recorded nanosecond. Files on other file systems (FAT, exFAT, FUSE...) never get a
+// record, so they are always compressed afresh.
+
+// What a file looked like when its data was read.
+struct FileEvidence
+{
+    std::uint64_t size = 0;
+    std::int64_t mtimeNs = 0;
+    std::int64_t ctimeNs = 0;
+    std::uint64_t inode = 0;
+    bool operator==(const FileEvidence&) const = default;
+};
+
+// The record's extra-field ID (in the central directory only; other readers skip IDs they do
+// not know).
+inline constexpr std::uint16_t EntryRecordId = 0x7454;
+inline constexpr std::int64_t LastingMargin = 2'000'000'000; // nanoseconds
+
+// The central-directory extra field that records a file's evidence and the CRC-32 of its
+// compressed data.
+QByteArray EntryRecordField(const FileEvidence& evidence, std::uint32_t dataCrc);
+
+// Says whether a file whose data began to be read at readStartNs (the system clock) may be
+// recorded for reuse. Each file system is asked once per run, from any thread.
+class LastingEvidence final
+{
+public:
+    bool lasts(const FileEvidence& evidence, std::int64_t readStartNs, int fd, std::uint64_t device);
+
+private:
+    std::mutex m_mutex;
+    std::unordered_map<std::uint64_t, bool> m_keepsChangeTimes; // by device
+};
+
+// An earlier archive of this program, open for reading for as long as the object lives. Only its
+// central directory is read up front.
+class PreviousArchive final
+{
+public:
+    PreviousArchive() = default;
+    ~PreviousArchive();
+    PreviousArchive(const PreviousArchive&) = delete;
+    PreviousArchive& operator=(const PreviousArchive&) = delete;
+
+    // False (and nothing is reused) when the file cannot be opened or is not a sound archive.
+    bool open(const QString& path);
+    bool isOpen() const { return m_fd >= 0; }
+
+    struct Match
+    {
+        ZipWriter::CopiedData data;
+        QByteArray record; // the record field, carried over into the new archive
+        std::uint32_t dataCrc = 0; // what the copied bytes must sum to
+    };
+    // The entry of that name when its record matches the file as it is now.
+    std::optional<Match> reusable(const QByteArray& name, const FileEvidence& now) const;
+
+private:
+    int m_fd = -1;
+    CentralDirectory m_directory;
+    QHash<QByteArray, std::size_t> m_byName;
+};

@@ -1,0 +1,414 @@
+#include "zip/ZipWriter.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <unistd.h>
+
+namespace {
+
+constexpr std::size_t FlushAt = 4u << 20;
+constexpr std::uint32_t LocalSignature = 0x04034b50;
+constexpr std::uint32_t CentralSignature = 0x02014b50;
+constexpr std::uint32_t EndSignature = 0x06054b50;
+constexpr std::uint32_t End64Signature = 0x06064b50;
+constexpr std::uint32_t Locator64Signature = 0x07064b50;
+constexpr std::uint64_t Max32 = 0xFFFFFFFFu;
+constexpr std::uint16_t Max16 = 0xFFFFu;
+constexpr std::uint16_t Zip64Id = 0x0001;
+constexpr std::uint16_t MadeByUnix = 3 << 8;
+constexpr std::uint16_t DeflateMethod = 8;
+constexpr std::uint16_t Utf8Flag = 1 << 11;
+
+void put16(QByteArray& out, std::uint16_t v)
+{
+    out.append(static_cast<char>(v & 0xFF));
+    out.append(static_cast<char>(v >> 8));
+}
+
+void put32(QByteArray& out, std::uint32_t v)
+{
+    put16(out, static_cast<std::uint16_t>(v & 0xFFFF));
+    put16(out, static_cast<std::uint16_t>(v >> 16));
+}
+
+void put64(QByteArray& out, std::uint64_t v)
+{
+    put32(out, static_cast<std::uint32_t>(v & Max32));
+    put32(out, static_cast<std::uint32_t>(v >> 32));
+}
+
+std::uint32_t clamp32(std::uint64_t v)
+{
+    return v >= Max32 ? static_cast<std::uint32_t>(Max32) : static_cast<std::uint32_t>(v);
+}
+
+// A stored or deflated entry of this size may need more than 32 bits for its compressed size:
+// stored blocks add 5 bytes per 64 KiB.
+bool needsZip64(std::uint64_t size)
+{
+    return size + size / 8192 + 1024 >= Max32;
+}
+
+std::uint16_t versionNeeded(bool zip64, bool isDir)
+{
+    return zip64 ? 45 : isDir ? 10 : 20;
+}
+
+} // namespace
+
+std::uint32_t DosDateTime(std::int64_t secondsSinceEpoch)
+{
+    const auto dos = [](int year, int month, int day, int hour, int minute, int second) {
+        return static_cast<std::uint32_t>(((year - 1980) << 25) | (month << 21) | (day << 16) | (hour << 11)
+                                          | (minute << 5) | (second / 2));
+    };
+    const std::time_t time = static_cast<std::time_t>(secondsSinceEpoch);
+    std::tm local {};
+    if (!::localtime_r(&time, &local))
+        return secondsSinceEpoch < 0 ? dos(1980, 1, 1, 0, 0, 0) : dos(2107, 12, 31, 23, 59, 58);
+    const int year = local.tm_year + 1900;
+    if (year < 1980)
+        return dos(1980, 1, 1, 0, 0, 0);
+    if (year > 2107)
+        return dos(2107, 12, 31, 23, 59, 58);
+    return dos(year, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, std::min(local.tm_sec, 59));
+}
+
+ZipWriter::ZipWriter(int fd)
+    : m_fd(fd)
+{
+    m_buffer.reserve(FlushAt + (1u << 16));
+}
+
+ZipWriter::Central ZipWriter::centralFor(const Entry& entry) const
+{
+    Central c;
+    c.name = entry.name;
+    c.extra = entry.centralExtra;
+    c.flags = entry.utf8 ? Utf8Flag : 0;
+    c.method = entry.isDir ? 0 : DeflateMethod;
+    c.dosTime = DosDateTime(entry.mtime);
+    c.externalAttributes = entry.externalAttributes;
+    c.offset = m_end;
+    c.zip64Local = !entry.isDir && needsZip64(entry.sizeHint);
+    if (entry.isDir)
+        c.crc = 0;
+    return c;
+}
+
+QByteArray ZipWriter::localHeader(const Central& c) const
+{
+    QByteArray h;
+    h.reserve(30 + c.name.size() + 20);
+    put32(h, LocalSignature);
+    put16(h, versionNeeded(c.zip64Local, c.method == 0));
+    put16(h, c.flags);
+    put16(h, c.method);
+    put32(h, c.dosTime);
+    put32(h, c.crc);
+    put32(h, c.zip64Local ? static_cast<std::uint32_t>(Max32) : static_cast<std::uint32_t>(c.compressedSize));
+    put32(h, c.zip64Local ? static_cast<std::uint32_t>(Max32) : static_cast<std::uint32_t>(c.size));
+    put16(h, static_cast<std::uint16_t>(c.name.size()));
+    put16(h, c.zip64Local ? 20 : 0);
+    h.append(c.name);
+    if (c.zip64Local) {
+        put16(h, Zip64Id);
+        put16(h, 16);
+        put64(h, c.size);
+        put64(h, c.compressedSize);
+    }
+    return h;
+}
+
+bool ZipWriter::beginEntry(const Entry& entry)
+{
+    if (entry.name.size() > Max16 || entry.centralExtra.size() > Max16 - 28) {
+        m_error = ENAMETOOLONG;
+        return false;
+    }
+    Central c = centralFor(entry);
+    const QByteArray header = localHeader(c);
+    c.headerLength = static_cast<std::uint32_t>(header.size());
+    if (!append(header))
+        return false;
+    m_entries.push_back(std::move(c));
+    m_open = !entry.isDir;
+    return true;
+}
+
+bool ZipWriter::write(const std::uint8_t* data, std::size_t size)
+{
+    return append(data, size);
+}
+
+bool ZipWriter::endEntry(std::uint32_t crc, std::uint64_t compressedSize, std::uint64_t size)
+{
+    Central& c = m_entries.back();
+    m_open = false;
+    if (!c.zip64Local && (compressedSize >= Max32 || size >= Max32)) {
+        // Never expected: the size known beforehand decides the header, and files are never read
+        // past it.
+        m_error = EFBIG;
+        return false;
+    }
+    c.crc = crc;
+    c.compressedSize = compressedSize;
+    c.size = size;
+    return patch(c.offset, localHeader(c));
+}
+
+void ZipWriter::abandonEntry()
+{
+    const std::uint64_t start = m_entries.back().offset;
+    m_entries.pop_back();
+    m_open = false;
+    if (start >= m_bufferStart) {
+        m_buffer.resize(static_cast<std::size_t>(start - m_bufferStart));
+    } else {
+        // Part of it is in the file already: it is overwritten by what follows, and the file is
+        // cut to its true length at the end.
+        m_buffer.clear();
+        m_bufferStart = start;
+    }
+    m_end = start;
+}
+
+bool ZipWriter::addCopied(const Entry& entry, const CopiedData& data)
+{
+    Central c = centralFor(entry);
+    c.zip64Local = needsZip64(std::max(data.size, data.compressedSize));
+    c.crc = data.crc;
+    c.compressedSize = data.compressedSize;
+    c.size = data.size;
+    const QByteArray header = localHeader(c);
+    c.headerLength = static_cast<std::uint32_t>(header.size());
+
+    // When the source's own header is the one this writer would write, header and data are copied
+    // together, and a run of such entries in one piece.
+    bool sameHeader = data.dataOffset - data.entryOffset == static_cast<std::uint64_t>(header.size());
+    if (sameHeader) {
+        QByteArray old(header.size(), Qt::Uninitialized);
+        sameHeader
+            = ::pread(data.fd, old.data(), static_cast<std::size_t>(old.size()), static_cast<off_t>(data.entryOffset))
+                == old.size()
+            && old == header;
+    }
+    if (sameHeader) {
+        if (!copyRange(data.fd, data.entryOffset, header.size() + data.compressedSize))
+            return false;
+    } else if (!append(header) || !copyRange(data.fd, data.dataOffset, data.compressedSize)) {
+        return false;
+    }
+    m_entries.push_back(std::move(c));
+    return true;
+}
+
+std::uint64_t ZipWriter::dataOffset(std::size_t index) const
+{
+    return m_entries[index].offset + m_entries[index].headerLength;
+}
+
+bool ZipWriter::finish()
+{
+    const std::uint64_t directoryStart = m_end;
+    for (const Central& c : m_entries) {
+        QByteArray zip64;
+        if (c.size >= Max32)
+            put64(zip64, c.size);
+        if (c.compressedSize >= Max32)
+            put64(zip64, c.compressedSize);
+        if (c.offset >= Max32)
+            put64(zip64, c.offset);
+        const bool large = !zip64.isEmpty() || c.zip64Local;
+        QByteArray h;
+        h.reserve(46 + c.name.size() + 28 + c.extra.size());
+        put32(h, CentralSignature);
+        put16(h, MadeByUnix | versionNeeded(large, c.method == 0));
+        put16(h, versionNeeded(large, c.method == 0));
+        put16(h, c.flags);
+        put16(h, c.method);
+        put32(h, c.dosTime);
+        put32(h, c.crc);
+        put32(h, clamp32(c.compressedSize));
+        put32(h, clamp32(c.size));
+        put16(h, static_cast<std::uint16_t>(c.name.size()));
+        put16(h, static_cast<std::uint16_t>((zip64.isEmpty() ? 0 : 4 + zip64.size()) + c.extra.size()));
+        put16(h, 0); // comment
+        put16(h, 0); // disk
+        put16(h, 0); // internal attributes
+        put32(h, c.externalAttributes);
+        put32(h, clamp32(c.offset));
+        h.append(c.name);
+        if (!zip64.isEmpty()) {
+            put16(h, Zip64Id);
+            put16(h, static_cast<std::uint16_t>(zip64.size()));
+            h.append(zip64);
+        }
+        h.append(c.extra);
+        if (!append(h))
+            return false;
+    }
+    const std::uint64_t directoryEnd = m_end;
+    const std::uint64_t count = m_entries.size();
+    QByteArray end;
+    if (count >= Max16 || directoryStart >= Max32 || directoryEnd - directoryStart >= Max32) {
+        put32(end, End64Signature);
+        put64(end, 44);
+        put16(end, MadeByUnix | 45);
+        put16(end, 45);
+        put32(end, 0);
+        put32(end, 0);
+        put64(end, count);
+        put64(end, count);
+        put64(end, directoryEnd - directoryStart);
+        put64(end, directoryStart);
+        put32(end, Locator64Signature);
+        put32(end, 0);
+        put64(end, directoryEnd);
+        put32(end, 1);
+    }
+    put32(end, EndSignature);
+    put16(end, 0);
+    put16(end, 0);
+    put16(end, static_cast<std::uint16_t>(std::min<std::uint64_t>(count, Max16)));
+    put16(end, static_cast<std::uint16_t>(std::min<std::uint64_t>(count, Max16)));
+    put32(end, clamp32(directoryEnd - directoryStart));
+    put32(end, clamp32(directoryStart));
+    put16(end, 0);
+    if (!append(end) || !flushCopy() || !flushBuffer())
+        return false;
+    // An entry taken back at the end may have left bytes beyond the archive's end.
+    if (::ftruncate(m_fd, static_cast<off_t>(m_end)) != 0)
+        return fail(false);
+    return true;
+}
+
+bool ZipWriter::append(const QByteArray& bytes)
+{
+    return append(reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size()));
+}
+
+bool ZipWriter::append(const std::uint8_t* data, std::size_t size)
+{
+    if (!flushCopy())
+        return false;
+    m_buffer.insert(m_buffer.end(), data, data + size);
+    m_end += size;
+    if (m_buffer.size() >= FlushAt)
+        return flushBuffer();
+    return true;
+}
+
+bool ZipWriter::patch(std::uint64_t offset, const QByteArray& bytes)
+{
+    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.constData());
+    std::size_t size = static_cast<std::size_t>(bytes.size());
+    if (offset < m_bufferStart) {
+        const std::size_t before = static_cast<std::size_t>(std::min<std::uint64_t>(size, m_bufferStart - offset));
+        if (!writeAt(data, before, offset))
+            return false;
+        data += before;
+        size -= before;
+        offset += before;
+    }
+    if (size > 0)
+        std::memcpy(m_buffer.data() + (offset - m_bufferStart), data, size);
+    return true;
+}
+
+bool ZipWriter::copyRange(int fd, std::uint64_t from, std::uint64_t length)
+{
+    if (m_copy.fd == fd && m_copy.from + m_copy.length == from && m_copy.to + m_copy.length == m_end) {
+        m_copy.length += length;
+    } else {
+        if (!flushCopy() || !flushBuffer())
+            return false;
+        m_copy = { fd, from, m_end, length };
+    }
+    m_end += length;
+    m_bufferStart = m_end;
+    return true;
+}
+
+bool ZipWriter::flushCopy()
+{
+    if (m_copy.length == 0)
+        return true;
+    const int source = m_copy.fd;
+    auto from = static_cast<off_t>(m_copy.from);
+    auto to = static_cast<off_t>(m_copy.to);
+    std::uint64_t left = m_copy.length;
+    m_copy = {};
+    while (left > 0) {
+        const ssize_t n = ::copy_file_range(source, &from, m_fd, &to, static_cast<std::size_t>(left), 0);
+        if (n > 0) {
+            left -= static_cast<std::uint64_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n == 0) {
+            errno = EIO; // the source ended before the data it promised
+            return fail(true);
+        }
+        if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+            return fail(false);
+        // The kernel cannot copy between these files: through memory then.
+        std::vector<std::uint8_t> chunk(std::min<std::uint64_t>(left, 1u << 20));
+        while (left > 0) {
+            const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(left, chunk.size()));
+            const ssize_t got = ::pread(source, chunk.data(), want, from);
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got <= 0) {
+                if (got == 0)
+                    errno = EIO;
+                return fail(true);
+            }
+            if (!writeAt(chunk.data(), static_cast<std::size_t>(got), static_cast<std::uint64_t>(to)))
+                return false;
+            from += got;
+            to += got;
+            left -= static_cast<std::uint64_t>(got);
+        }
+    }
+    return true;
+}
+
+bool ZipWriter::flushBuffer()
+{
+    if (m_buffer.empty())
+        return true;
+    if (!writeAt(m_buffer.data(), m_buffer.size(), m_bufferStart))
+        return false;
+    m_bufferStart += m_buffer.size();
+    m_buffer.clear();
+    return true;
+}
+
+bool ZipWriter::writeAt(const std::uint8_t* data, std::size_t size, std::uint64_t offset)
+{
+    while (size > 0) {
+        const ssize_t n = ::pwrite(m_fd, data, size, static_cast<off_t>(offset));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return fail(false);
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+        offset += static_cast<std::uint64_t>(n);
+    }
+    return true;
+}
+
+bool ZipWriter::fail(bool reading)
+{
+    if (m_error == 0) {
+        m_error = errno;
+        m_failedReading = reading;
+    }
+    return false;
+}

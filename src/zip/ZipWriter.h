@@ -1,0 +1,111 @@
+#pragma once
+
+#include <QByteArray>
+#include <cstdint>
+#include <vector>
+
+// Writes a ZIP archive front to back into a file opened for writing: local header, data, and at
+// the end the central directory, with ZIP64 records wherever a size, an offset or the entry count
+// needs them. Writes go through a large buffer; compressed data taken from another archive is
+// copied file to file by the kernel, and runs of whole entries that are already laid out as this
+// writer would lay them out are copied in one piece.
+class ZipWriter final
+{
+public:
+    struct Entry
+    {
+        QByteArray name; // the stored bytes; folders end in "/"
+        bool utf8 = false; // the name is UTF-8 beyond ASCII: general-purpose bit 11
+        bool isDir = false; // folders are stored empty
+        std::int64_t mtime = 0; // seconds since the epoch; times outside 1980-2107 are clamped
+        std::uint32_t externalAttributes = 0;
+        std::uint64_t sizeHint = 0; // the data's size as known before writing: large ones get ZIP64 headers
+        QByteArray centralExtra; // extra fields of the central directory only
+    };
+
+    // Where the data of an entry of another archive lies, and what its central directory says of it.
+    struct CopiedData
+    {
+        int fd = -1;
+        std::uint64_t entryOffset = 0; // its local header
+        std::uint64_t dataOffset = 0;
+        std::uint64_t compressedSize = 0;
+        std::uint64_t size = 0;
+        std::uint32_t crc = 0;
+    };
+
+    // The descriptor stays the caller's; writing starts at offset 0.
+    explicit ZipWriter(int fd);
+    ZipWriter(const ZipWriter&) = delete;
+    ZipWriter& operator=(const ZipWriter&) = delete;
+
+    // A folder, or an entry whose deflate data follows through write() and ends with endEntry().
+    bool beginEntry(const Entry& entry);
+    bool write(const std::uint8_t* data, std::size_t size);
+    bool endEntry(std::uint32_t crc, std::uint64_t compressedSize, std::uint64_t size);
+    // Takes back the entry begun last, as if it had never been begun.
+    void abandonEntry();
+    // A whole entry whose deflate data is taken as it is from another archive.
+    bool addCopied(const Entry& entry, const CopiedData& data);
+
+    // Writes the central directory and the end records and flushes the buffer (not to the disk).
+    bool finish();
+
+    std::uint64_t size() const { return m_end; }
+    // Where the data of each entry begins, in the order written.
+    std::uint64_t dataOffset(std::size_t index) const;
+    // The system error of the first failure, and whether it happened reading another archive.
+    int error() const { return m_error; }
+    bool failedReading() const { return m_failedReading; }
+
+private:
+    struct Central
+    {
+        QByteArray name;
+        QByteArray extra;
+        std::uint16_t flags = 0;
+        std::uint16_t method = 0;
+        std::uint32_t dosTime = 0;
+        std::uint32_t crc = 0;
+        std::uint64_t compressedSize = 0;
+        std::uint64_t size = 0;
+        std::uint64_t offset = 0;
+        std::uint32_t headerLength = 0;
+        std::uint32_t externalAttributes = 0;
+        bool zip64Local = false;
+    };
+
+    Central centralFor(const Entry& entry) const;
+    QByteArray localHeader(const Central& central) const;
+    bool append(const std::uint8_t* data, std::size_t size);
+    bool append(const QByteArray& bytes);
+    bool patch(std::uint64_t offset, const QByteArray& bytes);
+    bool copyRange(int fd, std::uint64_t from, std::uint64_t length);
+    bool flushBuffer();
+    bool flushCopy();
+    bool writeAt(const std::uint8_t* data, std::size_t size, std::uint64_t offset);
+    bool fail(bool reading);
+
+    int m_fd;
+    std::vector<std::uint8_t> m_buffer; // bytes from m_bufferStart on, not yet in the file
+    std::uint64_t m_bufferStart = 0;
+    std::uint64_t m_end = 0; // where the next byte goes
+
+    // A copy not yet made, extended while whole entries follow each other in the source.
+    struct PendingCopy
+    {
+        int fd = -1;
+        std::uint64_t from = 0;
+        std::uint64_t to = 0;
+        std::uint64_t length = 0;
+    } m_copy;
+
+    std::vector<Central> m_entries;
+    bool m_open = false; // an entry begun and not ended
+    int m_error = 0;
+    bool m_failedReading = false;
+};
+
+// The DOS date (high half) and time (low half) of a moment, in local time, clamped to
+// 1980-01-01 00:00:00 ... 2107-12-31 23:59:58.
+std::uint32_t DosDateTime(std::int64_t secondsSinceEpoch);
