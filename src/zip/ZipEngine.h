@@ -2,7 +2,6 @@
 
 #include <QString>
 #include <QStringList>
-
 #include <cstdint>
 #include <functional>
 
@@ -29,3 +28,8 @@ using ZipLineSink = std::function<void(const QString& line)>;
 // Makes the archive on the calling thread (the binding runs it off the window's thread) and
 // returns a ZipCode. Honours ZipCancelRequested().
 std::int32_t RunZipJob(const ZipJob& job, const ZipLineSink& print);
+
+// A seam for tests: called with the new archive's temporary once it is complete, before it is read
+// back and put in place (to damage it, for one). Empty by default.
+using ArchiveWrittenProbe = std::function<void(const QString& temporaryPath)>;
+void SetArchiveWrittenProbe(ArchiveWrittenProbe probe);

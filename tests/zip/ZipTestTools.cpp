@@ -139,7 +139,7 @@ QStringList temporariesOf(const QString& archive)
 {
     const QFileInfo info(archive);
     QStringList found;
-    QDirIterator it(info.absolutePath(), {info.fileName() + QStringLiteral(".*")},
+    QDirIterator it(info.absolutePath(), {info.fileName() + QStringLiteral(".*"), QStringLiteral(".tessaly-tmp-*")},
                     QDir::Files | QDir::Hidden | QDir::System);
     while (it.hasNext())
         found.append(it.next());
