@@ -14,6 +14,7 @@
 #include "backup/RunControl.h"
 #include "folders/FolderListView.h"
 #include "zip/CGZipFiles.h"
+#include "zip/CodeModule.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -85,7 +86,12 @@ FolderOutcome backupFolder(ErrorTrap& trap, Form1& form, FolderListView& list, i
         trap.line(200, [&] { AddToHistory(SuccessEntry(folderName, archivePath, CurrentDateTimeText())); });
     } else {
         QString reason;
-        trap.line(210, [&] { reason = raised.isEmpty() ? zip.GetLastMessage() : raised; });
+        trap.line(210, [&] {
+            reason = raised.isEmpty() ? zip.GetLastMessage() : raised;
+            // The archive was written and replaced the old one, only without the files named.
+            if (result == ZipCode::FilesSkipped)
+                reason = archivePath + QStringLiteral(" was written, but these files are missing from it:\n") + reason;
+        });
         // A closing window does not wait for a box nobody asked for.
         if (!silent && !RunControl::cancelRequested())
             trap.line(220, [&] {
