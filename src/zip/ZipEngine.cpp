@@ -27,10 +27,16 @@ QString systemText(int error)
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-ArchiveWrittenProbe& writtenProbe()
+ZipStageProbe& stageProbe()
 {
-    static ArchiveWrittenProbe probe;
+    static ZipStageProbe probe;
     return probe;
+}
+
+void reachStage(ZipStage stage, const QString& path)
+{
+    if (stageProbe())
+        stageProbe()(stage, path);
 }
 
 // One file entry as libzip sees it: compressed data made by the pipeline, copied as it is.
@@ -209,8 +215,10 @@ private:
     // Closes (writes) the archive; on failure the temporary is gone and a line says why.
     std::int32_t close(zip_t* za, const ArchiveTemporary& temporary)
     {
-        if (zip_close(za) == 0)
+        if (zip_close(za) == 0) {
+            reachStage(ZipStage::Written, temporary.path());
             return ZipCode::Ok;
+        }
         const bool wasCancelled = zip_error_code_zip(zip_get_error(za)) == ZIP_ER_CANCELLED || ZipCancelRequested();
         const QString text = zipErrorText(zip_get_error(za), temporary.path());
         zip_discard(za);
@@ -257,6 +265,7 @@ private:
     std::int32_t writeArchive(const std::vector<std::pair<zip_t*, zip_uint64_t>>& kept)
     {
         SweepStaleTemporaries(m_folder);
+        reachStage(ZipStage::Expanded, m_target);
         const int threads = m_job.threads > 0 ? m_job.threads : std::max(1, QThread::idealThreadCount());
         std::vector<int> descriptors = openFiles(threads);
         if (ZipCancelRequested()) {
@@ -287,8 +296,6 @@ private:
             if (result != ZipCode::Ok)
                 return result;
         }
-        if (writtenProbe())
-            writtenProbe()(temporary->path());
         const ArchiveCheckResult check
             = CheckArchive(temporary->path(), expected, threads, [] { return ZipCancelRequested(); });
         if (check.cancelled)
@@ -525,9 +532,9 @@ private:
 
 } // namespace
 
-void SetArchiveWrittenProbe(ArchiveWrittenProbe probe)
+void SetZipStageProbe(ZipStageProbe probe)
 {
-    writtenProbe() = std::move(probe);
+    stageProbe() = std::move(probe);
 }
 
 std::int32_t RunZipJob(const ZipJob& job, const ZipLineSink& print)

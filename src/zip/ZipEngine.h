@@ -29,7 +29,14 @@ using ZipLineSink = std::function<void(const QString& line)>;
 // returns a ZipCode. Honours ZipCancelRequested().
 std::int32_t RunZipJob(const ZipJob& job, const ZipLineSink& print);
 
-// A seam for tests: called with the new archive's temporary once it is complete, before it is read
-// back and put in place (to damage it, for one). Empty by default.
-using ArchiveWrittenProbe = std::function<void(const QString& temporaryPath)>;
-void SetArchiveWrittenProbe(ArchiveWrittenProbe probe);
+// A seam for tests: called on the engine's thread at two points of writing an archive, with the
+// target once the names are expanded (before any file is opened), and with each temporary the
+// archive is written into once it is complete (before it is read back and put in place). Empty
+// by default.
+enum class ZipStage
+{
+    Expanded,
+    Written
+};
+using ZipStageProbe = std::function<void(ZipStage stage, const QString& path)>;
+void SetZipStageProbe(ZipStageProbe probe);
