@@ -59,10 +59,12 @@ SourceFile OpenSourceFile(const ZipItem& item)
     return source;
 }
 
-void CloseSourceFile(int fd)
+HeldFiles::~HeldFiles()
 {
-    if (fd >= 0)
-        ::close(fd);
+    for (const int fd : m_descriptors) {
+        if (fd >= 0)
+            ::close(fd);
+    }
 }
 
 std::vector<SourceFile> OpenSourceFiles(const std::vector<ZipItem>& items, const std::vector<int>& files, int threads,

@@ -5,6 +5,7 @@
 #include <QString>
 #include <cstddef>
 #include <functional>
+#include <utility>
 #include <vector>
 
 // A file to archive, opened so that the open can never block (a FIFO or a device put in its place
@@ -16,8 +17,23 @@ struct SourceFile
     QString warning; // the line that says why the file is left out, when fd is -1
 };
 SourceFile OpenSourceFile(const ZipItem& item);
-// Closes a descriptor OpenSourceFile gave (nothing for -1).
-void CloseSourceFile(int fd);
+
+// Descriptors held open for the writer (-1 for none); those not handed on are closed.
+class HeldFiles final
+{
+public:
+    explicit HeldFiles(std::vector<int> descriptors = {})
+        : m_descriptors(std::move(descriptors))
+    { }
+    ~HeldFiles();
+    HeldFiles(const HeldFiles&) = delete;
+    HeldFiles& operator=(const HeldFiles&) = delete;
+
+    std::vector<int> release() { return std::exchange(m_descriptors, {}); }
+
+private:
+    std::vector<int> m_descriptors;
+};
 
 // Opens the given files (indexes into items) on `threads` threads before the archive is written,
 // and reads their first byte, so a file that cannot be read at all is known before any entry is.

@@ -228,15 +228,22 @@ private:
         return ZipCode::WriteError;
     }
 
-    // Every file is opened before any entry is written, so one that cannot be read at all is
-    // simply left out; the first ones stay open for the pipeline.
-    std::vector<int> openFiles(int threads)
+    // The items that are files, by their place in m_items.
+    std::vector<int> fileIndexes() const
     {
         std::vector<int> files;
         for (std::size_t i = 0; i < m_items.size(); ++i) {
             if (!m_items[i].isDir)
                 files.push_back(static_cast<int>(i));
         }
+        return files;
+    }
+
+    // Every file is opened before any entry is written, so one that cannot be read at all is
+    // simply left out; the first ones stay open for the pipeline.
+    std::vector<int> openFiles(int threads)
+    {
+        const std::vector<int> files = fileIndexes();
         const std::vector<SourceFile> sources
             = OpenSourceFiles(m_items, files, threads, SourceFilesToHold(), [] { return ZipCancelRequested(); });
         std::vector<ZipItem> readable;
@@ -267,23 +274,17 @@ private:
         SweepStaleTemporaries(m_folder);
         reachStage(ZipStage::Expanded, m_target);
         const int threads = m_job.threads > 0 ? m_job.threads : std::max(1, QThread::idealThreadCount());
-        std::vector<int> descriptors = openFiles(threads);
-        if (ZipCancelRequested()) {
-            for (const int fd : descriptors)
-                CloseSourceFile(fd);
+        HeldFiles held(openFiles(threads));
+        if (ZipCancelRequested())
             return cancelled();
-        }
-        if (m_items.empty() && kept.empty()) {
-            for (const int fd : descriptors)
-                CloseSourceFile(fd);
+        if (m_items.empty() && kept.empty())
             return nothingToDo();
-        }
         std::unique_ptr<ArchiveTemporary> temporary = createTemporary();
+        if (!temporary)
+            return ZipCode::WriteError;
         ExpectedEntries expected;
         QSet<QByteArray> failed;
-        std::int32_t result = temporary
-            ? writeEntries(*temporary, kept, std::move(descriptors), threads, expected, failed)
-            : ZipCode::WriteError;
+        std::int32_t result = writeEntries(*temporary, kept, held, threads, expected, failed);
         if (result != ZipCode::Ok)
             return result;
         if (!failed.isEmpty()) {
@@ -309,24 +310,15 @@ private:
     }
 
     std::int32_t writeEntries(ArchiveTemporary& temporary, const std::vector<std::pair<zip_t*, zip_uint64_t>>& kept,
-                              std::vector<int> descriptors, int threads, ExpectedEntries& expected,
-                              QSet<QByteArray>& failed)
+                              HeldFiles& held, int threads, ExpectedEntries& expected, QSet<QByteArray>& failed)
     {
         zip_t* za = openForWriting(temporary);
-        if (!za) {
-            for (const int fd : descriptors)
-                CloseSourceFile(fd);
+        if (!za)
             return ZipCode::WriteError;
-        }
-        std::vector<int> files;
-        for (std::size_t i = 0; i < m_items.size(); ++i) {
-            if (!m_items[i].isDir)
-                files.push_back(static_cast<int>(i));
-        }
+        const std::vector<int> files = fileIndexes();
         CompressionPipeline::Settings settings;
         settings.threads = threads;
-        CompressionPipeline pipeline(m_items, files, std::move(descriptors), settings,
-                                     [] { return ZipCancelRequested(); });
+        CompressionPipeline pipeline(m_items, files, held.release(), settings, [] { return ZipCancelRequested(); });
 
         for (const auto& [oldArchive, oldIndex] : kept) {
             zip_source_t* source = zip_source_zip(za, oldArchive, oldIndex, 0, 0, -1);
