@@ -4,19 +4,83 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <libdeflate.h>
 #include <memory>
 #include <mutex>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 #include <zip.h>
+#include <zlib.h>
 
 namespace {
 
-// Entries up to this size are inflated in one call from memory (several times faster than a
-// stream); larger ones are streamed, so memory stays flat.
-constexpr zip_uint64_t WholeLimit = 32u << 20;
+// Entries whose pieces are not known are inflated in one call from memory (several times faster
+// than a stream) up to this size; larger ones are streamed, so memory stays flat.
+constexpr zip_uint64_t WholeLimit = 16u << 20;
 constexpr std::size_t Chunk = 1u << 20;
+
+// Room that grows and is never cleared: every byte is written before it is read.
+class Buffer
+{
+public:
+    std::uint8_t* reserve(std::size_t size)
+    {
+        if (size > m_capacity) {
+            m_capacity = std::max(size, m_capacity + m_capacity / 2);
+            m_data.reset(new std::uint8_t[m_capacity]);
+        }
+        return m_data.get();
+    }
+
+private:
+    std::unique_ptr<std::uint8_t[]> m_data;
+    std::size_t m_capacity = 0;
+};
+
+// The archive's file mapped into memory: libzip then reads it without a system call per entry.
+class Mapping
+{
+public:
+    explicit Mapping(const QByteArray& path)
+    {
+        const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+        struct stat st;
+        if (fd < 0 || ::fstat(fd, &st) != 0 || st.st_size <= 0) {
+            m_error = errno;
+        } else {
+            m_size = static_cast<std::size_t>(st.st_size);
+            m_data = ::mmap(nullptr, m_size, PROT_READ, MAP_SHARED | MAP_POPULATE, fd, 0);
+            if (m_data == MAP_FAILED) {
+                m_error = errno;
+                m_data = nullptr;
+            }
+        }
+        if (fd >= 0)
+            ::close(fd);
+    }
+    ~Mapping()
+    {
+        if (m_data)
+            ::munmap(m_data, m_size);
+    }
+    Mapping(const Mapping&) = delete;
+    Mapping& operator=(const Mapping&) = delete;
+
+    const void* data() const { return m_data; }
+    std::size_t size() const { return m_size; }
+    int error() const { return m_error; }
+
+private:
+    void* m_data = nullptr;
+    std::size_t m_size = 0;
+    int m_error = 0;
+};
 
 struct Archive
 {
@@ -32,13 +96,17 @@ class Checker
 {
 public:
     Checker(const QString& path, const ExpectedEntries& expected, const std::function<bool()>& cancelled)
-        : m_path(NativePath(path))
+        : m_file(NativePath(path))
         , m_expected(expected)
         , m_cancelled(cancelled)
     { }
 
     ArchiveCheckResult run(int threads)
     {
+        if (!m_file.data()) {
+            fail(QStringLiteral("it cannot be read: %1").arg(QString::fromLocal8Bit(std::strerror(m_file.error()))));
+            return result();
+        }
         Archive archive;
         if (!open(archive, ZIP_CHECKCONS))
             return result();
@@ -65,14 +133,16 @@ private:
     // The first opening also checks the archive's structure; the others only read.
     bool open(Archive& archive, int checks)
     {
-        int error = 0;
-        archive.handle = zip_open(m_path.constData(), ZIP_RDONLY | checks, &error);
+        zip_error_t error;
+        zip_error_init(&error);
+        zip_source_t* source = zip_source_buffer_create(m_file.data(), m_file.size(), 0, &error);
+        archive.handle = source ? zip_open_from_source(source, ZIP_RDONLY | checks, &error) : nullptr;
         if (!archive.handle) {
-            zip_error_t text;
-            zip_error_init_with_code(&text, error);
-            fail(QStringLiteral("it cannot be opened: %1").arg(QString::fromLocal8Bit(zip_error_strerror(&text))));
-            zip_error_fini(&text);
+            if (source)
+                zip_source_free(source);
+            fail(QStringLiteral("it cannot be opened: %1").arg(QString::fromLocal8Bit(zip_error_strerror(&error))));
         }
+        zip_error_fini(&error);
         return archive.handle != nullptr;
     }
 
@@ -104,8 +174,8 @@ private:
 
     void work(Archive& archive)
     {
-        std::vector<std::uint8_t> in;
-        std::vector<std::uint8_t> out;
+        Buffer in;
+        Buffer out;
         std::unique_ptr<libdeflate_decompressor, decltype(&libdeflate_free_decompressor)> inflater(
             libdeflate_alloc_decompressor(), &libdeflate_free_decompressor);
         for (zip_int64_t i = m_next++; i < m_count && !stopping(); i = m_next++) {
@@ -126,9 +196,13 @@ private:
             }
             std::uint32_t crc = 0;
             std::int64_t size = 0;
-            const bool whole = st.comp_method == ZIP_CM_DEFLATE && st.size <= WholeLimit && st.comp_size <= WholeLimit;
-            const QString error = whole ? inflateWhole(archive, st, *inflater, in, out, crc, size)
-                                        : inflateStream(archive, st, in, crc, size);
+            // Data of unknown pieces is one piece when it is small enough to inflate in one call.
+            const std::vector<DeflatePiece> whole { { static_cast<std::int64_t>(st.comp_size), found->size } };
+            const std::vector<DeflatePiece>& pieces = found->pieces.empty() ? whole : found->pieces;
+            const bool inPieces = st.comp_method == ZIP_CM_DEFLATE
+                && (!found->pieces.empty() || (st.size <= WholeLimit && st.comp_size <= WholeLimit));
+            const QString error = inPieces ? inflatePieces(archive, st, pieces, *inflater, in, out, crc, size)
+                                           : inflateStream(archive, st, in, out, crc, size);
             if (!error.isEmpty()) {
                 fail(QStringLiteral("%1: its data cannot be read back: %2").arg(PathFromNative(name), error));
                 return;
@@ -146,51 +220,103 @@ private:
     }
 
     // The compressed bytes, read raw and inflated in one call. Returns what went wrong, if anything.
-    QString inflateWhole(Archive& archive, const zip_stat_t& st, libdeflate_decompressor& inflater,
-                         std::vector<std::uint8_t>& in, std::vector<std::uint8_t>& out, std::uint32_t& crc,
-                         std::int64_t& size)
+    // Raw compressed data read a piece at a time and each piece inflated in one call. A piece
+    // that is not the last must stop exactly at its end without closing the stream: a closing
+    // block is put after it for the inflater, and must be the one that ends it.
+    QString inflatePieces(Archive& archive, const zip_stat_t& st, const std::vector<DeflatePiece>& pieces,
+                          libdeflate_decompressor& inflater, Buffer& in, Buffer& out, std::uint32_t& crc,
+                          std::int64_t& size)
     {
-        in.resize(static_cast<std::size_t>(st.comp_size));
-        out.resize(static_cast<std::size_t>(st.size));
+        static constexpr std::uint8_t closing[] = { 0x01, 0x00, 0x00, 0xff, 0xff };
+        std::int64_t total = 0;
+        for (const DeflatePiece& piece : pieces)
+            total += piece.compressedSize;
+        if (total != static_cast<std::int64_t>(st.comp_size))
+            return QStringLiteral("its compressed size is not what was written");
         zip_file_t* file = zip_fopen_index(archive.handle, st.index, ZIP_FL_COMPRESSED);
         if (!file)
             return errorOf(archive.handle, nullptr);
-        const zip_int64_t got = zip_fread(file, in.data(), in.size());
-        const QString error = got == static_cast<zip_int64_t>(in.size()) ? QString() : errorOf(archive.handle, file);
-        zip_fclose(file);
-        if (!error.isEmpty())
-            return error;
-        std::size_t used = 0;
-        std::size_t made = 0;
-        // The stream must end exactly where the entry's data ends.
-        if (libdeflate_deflate_decompress_ex(&inflater, in.data(), in.size(), out.data(), out.size(), &used, &made)
-                != LIBDEFLATE_SUCCESS
-            || used != in.size())
-            return QStringLiteral("the compressed data is damaged");
-        crc = static_cast<std::uint32_t>(libdeflate_crc32(0, out.data(), made));
-        size = static_cast<std::int64_t>(made);
-        return {};
-    }
-
-    // Any method, through libzip's own reader, a chunk at a time.
-    QString inflateStream(Archive& archive, const zip_stat_t& st, std::vector<std::uint8_t>& buffer, std::uint32_t& crc,
-                          std::int64_t& size)
-    {
-        buffer.resize(Chunk);
-        zip_file_t* file = zip_fopen_index(archive.handle, st.index, 0);
-        if (!file)
-            return errorOf(archive.handle, nullptr);
-        zip_int64_t got = 0;
-        while (!stopping() && (got = zip_fread(file, buffer.data(), buffer.size())) > 0) {
-            crc = static_cast<std::uint32_t>(libdeflate_crc32(crc, buffer.data(), static_cast<std::size_t>(got)));
-            size += got;
+        QString error;
+        for (std::size_t p = 0; p < pieces.size() && error.isEmpty() && !stopping(); ++p) {
+            const auto length = static_cast<std::size_t>(pieces[p].compressedSize);
+            const auto expected = static_cast<std::size_t>(pieces[p].size);
+            const bool last = p + 1 == pieces.size();
+            std::uint8_t* input = in.reserve(length + sizeof(closing));
+            std::uint8_t* output = out.reserve(expected);
+            if (zip_fread(file, input, length) != static_cast<zip_int64_t>(length)) {
+                error = errorOf(archive.handle, file);
+                break;
+            }
+            const std::size_t available = last ? length : length + sizeof(closing);
+            if (!last)
+                std::memcpy(input + length, closing, sizeof(closing));
+            std::size_t used = 0;
+            std::size_t made = 0;
+            if (libdeflate_deflate_decompress_ex(&inflater, input, available, output, expected, &used, &made)
+                    != LIBDEFLATE_SUCCESS
+                || used != available || made != expected) {
+                error = QStringLiteral("the compressed data is damaged");
+                break;
+            }
+            crc = static_cast<std::uint32_t>(libdeflate_crc32(crc, output, made));
+            size += static_cast<std::int64_t>(made);
         }
-        const QString error = got < 0 ? errorOf(archive.handle, file) : QString();
         zip_fclose(file);
         return error;
     }
 
-    QByteArray m_path;
+    // Any size, a chunk at a time: our own deflate and stored data raw from the file, inflated
+    // here in large chunks; other methods (entries kept from an archive made elsewhere) through
+    // libzip's own reader.
+    QString inflateStream(Archive& archive, const zip_stat_t& st, Buffer& in, Buffer& out, std::uint32_t& crc,
+                          std::int64_t& size)
+    {
+        const bool deflated = st.comp_method == ZIP_CM_DEFLATE;
+        const bool raw = deflated || st.comp_method == ZIP_CM_STORE;
+        zip_file_t* file = zip_fopen_index(archive.handle, st.index, raw ? ZIP_FL_COMPRESSED : 0);
+        if (!file)
+            return errorOf(archive.handle, nullptr);
+        std::uint8_t* input = in.reserve(Chunk);
+        std::uint8_t* output = out.reserve(Chunk);
+        z_stream z {};
+        bool ended = !deflated;
+        QString error = deflated && inflateInit2(&z, -MAX_WBITS) != Z_OK ? QStringLiteral("out of memory") : QString();
+        zip_int64_t got = 0;
+        while (error.isEmpty() && !stopping() && (got = zip_fread(file, input, Chunk)) > 0) {
+            if (!deflated) {
+                crc = static_cast<std::uint32_t>(libdeflate_crc32(crc, input, static_cast<std::size_t>(got)));
+                size += got;
+                continue;
+            }
+            z.next_in = input;
+            z.avail_in = static_cast<uInt>(got);
+            while (z.avail_in > 0 && error.isEmpty()) {
+                if (ended) {
+                    error = QStringLiteral("the compressed data goes on after its end");
+                    break;
+                }
+                z.next_out = output;
+                z.avail_out = static_cast<uInt>(Chunk);
+                const int result = inflate(&z, Z_NO_FLUSH);
+                if (result != Z_OK && result != Z_STREAM_END)
+                    error = QStringLiteral("the compressed data is damaged");
+                ended = result == Z_STREAM_END;
+                const std::size_t made = Chunk - z.avail_out;
+                crc = static_cast<std::uint32_t>(libdeflate_crc32(crc, output, made));
+                size += static_cast<std::int64_t>(made);
+            }
+        }
+        if (error.isEmpty() && got < 0)
+            error = errorOf(archive.handle, file);
+        if (error.isEmpty() && !ended && !stopping())
+            error = QStringLiteral("the compressed data ends early");
+        if (deflated)
+            inflateEnd(&z);
+        zip_fclose(file);
+        return error;
+    }
+
+    Mapping m_file;
     const ExpectedEntries& m_expected;
     const std::function<bool()>& m_cancelled;
     zip_int64_t m_count = 0;

@@ -1,16 +1,22 @@
 #pragma once
 
+#include "zip/ZipDeflate.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
-// What one entry must hold: the CRC and size of the bytes that were read for it.
+// What one entry must hold: the CRC and size of the bytes that were read for it, and, where the
+// writer knows them, the pieces its data was compressed in (which lets a large entry be inflated
+// piece by piece, fast, in little memory).
 struct ExpectedEntry
 {
     std::uint32_t crc = 0;
     std::int64_t size = 0;
+    std::vector<DeflatePiece> pieces;
 };
 using ExpectedEntries = QHash<QByteArray, ExpectedEntry>; // by the entry's stored name
 

@@ -334,7 +334,7 @@ private:
             }
             zip_stat_t st;
             if (zip_stat_index(oldArchive, oldIndex, ZIP_FL_ENC_RAW, &st) == 0)
-                expected.insert(QByteArray(name), ExpectedEntry { st.crc, static_cast<std::int64_t>(st.size) });
+                expected.insert(QByteArray(name), ExpectedEntry { st.crc, static_cast<std::int64_t>(st.size), {} });
             zip_uint8_t opsys = 0;
             zip_uint32_t attributes = 0;
             if (zip_file_get_external_attributes(oldArchive, oldIndex, 0, &opsys, &attributes) == 0)
@@ -386,7 +386,7 @@ private:
                 line(outcome.error);
                 failed.insert(item.name);
             } else {
-                expected.insert(item.name, ExpectedEntry { outcome.crc, outcome.size });
+                expected.insert(item.name, ExpectedEntry { outcome.crc, outcome.size, outcome.pieces });
             }
         }
         return ZipCode::Ok;

@@ -257,6 +257,7 @@ std::int64_t CompressionPipeline::read(int file, std::uint8_t* buffer, std::int6
         copied += static_cast<std::int64_t>(n);
         outcome.compressedSize += static_cast<std::int64_t>(n);
         if (m_readOffset == piece.out.size()) {
+            outcome.pieces.push_back({ static_cast<std::int64_t>(piece.out.size()), piece.readBytes });
             m_streamEnded = piece.endsStream;
             m_readOffset = 0;
             release(m_readPiece++);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "zip/ZipDeflate.h"
 #include "zip/ZipExpand.h"
 
 #include <QString>
@@ -35,6 +36,7 @@ public:
         std::int64_t compressedSize = 0; // bytes handed to the writer
         bool failed = false; // the file could not be read to its end: drop the entry
         QString error; // the line that says why
+        std::vector<DeflatePiece> pieces; // how its data was compressed and joined
     };
 
     // `descriptors` holds, per file, one opened by OpenSourceFiles, or -1 for a file to be opened
