@@ -7,8 +7,10 @@
 #include "zip/ZipEngine.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <atomic>
@@ -174,6 +176,30 @@ private Q_SLOTS:
         QCOMPARE(readFile(archive), QByteArray("the previous archive"));
         QCOMPARE(temporariesOf(archive), QStringList());
         QCOMPARE(openDescriptors(), before);
+    }
+
+    void fileTimesOutsideTheFormatAreClamped()
+    {
+        const QString early = path(QStringLiteral("Src/1975.txt"));
+        const QString late = path(QStringLiteral("Src/2150.txt"));
+        writeFile(early, "early");
+        writeFile(late, "late");
+        for (const auto& [file, when] :
+             { std::pair { early, QDate(1975, 6, 15) }, std::pair { late, QDate(2150, 3, 1) } }) {
+            QFile handle(file);
+            QVERIFY(handle.open(QIODevice::ReadWrite));
+            QVERIFY(handle.setFileTime(QDateTime(when, QTime(12, 0)), QFileDevice::FileModificationTime));
+        }
+        const QString archive = path(QStringLiteral("times.zip"));
+        QCOMPARE(makeZip(archive, { path(QStringLiteral("Src/*.*")) }), 0);
+        QProcess python;
+        python.start(QStringLiteral("python3"),
+                     { QStringLiteral("-c"),
+                       QStringLiteral("import sys, zipfile\n"
+                                      "for i in zipfile.ZipFile(sys.argv[1]).infolist(): print(i.date_time[:3])"),
+                       archive });
+        QVERIFY(python.waitForFinished());
+        QCOMPARE(QString::fromUtf8(python.readAllStandardOutput()), QStringLiteral("(1980, 1, 1)\n(2107, 12, 31)\n"));
     }
 
     void damagedArchiveNeverReplacesTheOldOne()
