@@ -10,7 +10,6 @@
 #include <libdeflate.h>
 #include <memory>
 #include <mutex>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -43,42 +42,102 @@ private:
     std::size_t m_capacity = 0;
 };
 
-// The archive's file mapped into memory: libzip then reads it without a system call per entry.
-class Mapping
+// The archive's file, read by every thread at its own position with one system call per read
+// and no buffering of its own: the entries' data goes straight into the caller's memory.
+class ArchiveFile
 {
 public:
-    explicit Mapping(const QByteArray& path)
+    explicit ArchiveFile(const QByteArray& path)
+        : m_fd(::open(path.constData(), O_RDONLY | O_CLOEXEC))
     {
-        const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
         struct stat st;
-        if (fd < 0 || ::fstat(fd, &st) != 0 || st.st_size <= 0) {
+        if (m_fd >= 0 && ::fstat(m_fd, &st) == 0)
+            m_size = static_cast<zip_uint64_t>(st.st_size);
+        else
             m_error = errno;
-        } else {
-            m_size = static_cast<std::size_t>(st.st_size);
-            m_data = ::mmap(nullptr, m_size, PROT_READ, MAP_SHARED | MAP_POPULATE, fd, 0);
-            if (m_data == MAP_FAILED) {
-                m_error = errno;
-                m_data = nullptr;
-            }
-        }
-        if (fd >= 0)
-            ::close(fd);
     }
-    ~Mapping()
+    ~ArchiveFile()
     {
-        if (m_data)
-            ::munmap(m_data, m_size);
+        if (m_fd >= 0)
+            ::close(m_fd);
     }
-    Mapping(const Mapping&) = delete;
-    Mapping& operator=(const Mapping&) = delete;
+    ArchiveFile(const ArchiveFile&) = delete;
+    ArchiveFile& operator=(const ArchiveFile&) = delete;
 
-    const void* data() const { return m_data; }
-    std::size_t size() const { return m_size; }
     int error() const { return m_error; }
+    // A libzip source over the file; each has its own position.
+    zip_source_t* source(zip_error_t* error) const
+    {
+        auto* reader = new Reader { this, 0, {} };
+        zip_error_init(&reader->error);
+        zip_source_t* source = zip_source_function_create(&ArchiveFile::call, reader, error);
+        if (!source)
+            delete reader;
+        return source;
+    }
 
 private:
-    void* m_data = nullptr;
-    std::size_t m_size = 0;
+    struct Reader
+    {
+        const ArchiveFile* file;
+        zip_uint64_t position;
+        zip_error_t error;
+    };
+
+    static zip_int64_t call(void* userdata, void* data, zip_uint64_t length, zip_source_cmd_t command)
+    {
+        auto* reader = static_cast<Reader*>(userdata);
+        switch (command) {
+        case ZIP_SOURCE_OPEN:
+        case ZIP_SOURCE_CLOSE:
+            return 0;
+        case ZIP_SOURCE_READ: {
+            ssize_t got = 0;
+            do {
+                got = ::pread(reader->file->m_fd, data, length, static_cast<off_t>(reader->position));
+            } while (got < 0 && errno == EINTR);
+            if (got < 0) {
+                zip_error_set(&reader->error, ZIP_ER_READ, errno);
+                return -1;
+            }
+            reader->position += static_cast<zip_uint64_t>(got);
+            return got;
+        }
+        case ZIP_SOURCE_SEEK: {
+            const zip_int64_t at
+                = zip_source_seek_compute_offset(reader->position, reader->file->m_size, data, length, &reader->error);
+            if (at < 0)
+                return -1;
+            reader->position = static_cast<zip_uint64_t>(at);
+            return 0;
+        }
+        case ZIP_SOURCE_TELL:
+            return static_cast<zip_int64_t>(reader->position);
+        case ZIP_SOURCE_STAT: {
+            auto* st = static_cast<zip_stat_t*>(data);
+            zip_stat_init(st);
+            st->valid = ZIP_STAT_SIZE;
+            st->size = reader->file->m_size;
+            return sizeof(zip_stat_t);
+        }
+        case ZIP_SOURCE_ERROR:
+            return zip_error_to_data(&reader->error, data, length);
+        case ZIP_SOURCE_FREE:
+            zip_error_fini(&reader->error);
+            delete reader;
+            return 0;
+        case ZIP_SOURCE_SUPPORTS:
+            return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT,
+                                                  ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, ZIP_SOURCE_SEEK, ZIP_SOURCE_TELL,
+                                                  ZIP_SOURCE_SUPPORTS, -1);
+        default:
+            zip_error_set(&reader->error, ZIP_ER_OPNOTSUPP, 0);
+            return -1;
+        }
+    }
+
+    int m_fd = -1;
+    zip_uint64_t m_size = 0;
     int m_error = 0;
 };
 
@@ -103,7 +162,7 @@ public:
 
     ArchiveCheckResult run(int threads)
     {
-        if (!m_file.data()) {
+        if (m_file.error() != 0) {
             fail(QStringLiteral("it cannot be read: %1").arg(QString::fromLocal8Bit(std::strerror(m_file.error()))));
             return result();
         }
@@ -135,7 +194,7 @@ private:
     {
         zip_error_t error;
         zip_error_init(&error);
-        zip_source_t* source = zip_source_buffer_create(m_file.data(), m_file.size(), 0, &error);
+        zip_source_t* source = m_file.source(&error);
         archive.handle = source ? zip_open_from_source(source, ZIP_RDONLY | checks, &error) : nullptr;
         if (!archive.handle) {
             if (source)
@@ -316,7 +375,7 @@ private:
         return error;
     }
 
-    Mapping m_file;
+    ArchiveFile m_file;
     const ExpectedEntries& m_expected;
     const std::function<bool()>& m_cancelled;
     zip_int64_t m_count = 0;
