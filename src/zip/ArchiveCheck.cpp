@@ -1,18 +1,16 @@
 #include "zip/ArchiveCheck.h"
 
 #include "app/NativePath.h"
+#include "zip/ArchiveFile.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <libdeflate.h>
 #include <memory>
 #include <mutex>
-#include <sys/stat.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 #include <zip.h>
 #include <zlib.h>
@@ -40,105 +38,6 @@ public:
 private:
     std::unique_ptr<std::uint8_t[]> m_data;
     std::size_t m_capacity = 0;
-};
-
-// The archive's file, read by every thread at its own position with one system call per read
-// and no buffering of its own: the entries' data goes straight into the caller's memory.
-class ArchiveFile
-{
-public:
-    explicit ArchiveFile(const QByteArray& path)
-        : m_fd(::open(path.constData(), O_RDONLY | O_CLOEXEC))
-    {
-        struct stat st;
-        if (m_fd >= 0 && ::fstat(m_fd, &st) == 0)
-            m_size = static_cast<zip_uint64_t>(st.st_size);
-        else
-            m_error = errno;
-    }
-    ~ArchiveFile()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    ArchiveFile(const ArchiveFile&) = delete;
-    ArchiveFile& operator=(const ArchiveFile&) = delete;
-
-    int error() const { return m_error; }
-    // A libzip source over the file; each has its own position.
-    zip_source_t* source(zip_error_t* error) const
-    {
-        auto* reader = new Reader { this, 0, {} };
-        zip_error_init(&reader->error);
-        zip_source_t* source = zip_source_function_create(&ArchiveFile::call, reader, error);
-        if (!source)
-            delete reader;
-        return source;
-    }
-
-private:
-    struct Reader
-    {
-        const ArchiveFile* file;
-        zip_uint64_t position;
-        zip_error_t error;
-    };
-
-    static zip_int64_t call(void* userdata, void* data, zip_uint64_t length, zip_source_cmd_t command)
-    {
-        auto* reader = static_cast<Reader*>(userdata);
-        switch (command) {
-        case ZIP_SOURCE_OPEN:
-        case ZIP_SOURCE_CLOSE:
-            return 0;
-        case ZIP_SOURCE_READ: {
-            ssize_t got = 0;
-            do {
-                got = ::pread(reader->file->m_fd, data, length, static_cast<off_t>(reader->position));
-            } while (got < 0 && errno == EINTR);
-            if (got < 0) {
-                zip_error_set(&reader->error, ZIP_ER_READ, errno);
-                return -1;
-            }
-            reader->position += static_cast<zip_uint64_t>(got);
-            return got;
-        }
-        case ZIP_SOURCE_SEEK: {
-            const zip_int64_t at
-                = zip_source_seek_compute_offset(reader->position, reader->file->m_size, data, length, &reader->error);
-            if (at < 0)
-                return -1;
-            reader->position = static_cast<zip_uint64_t>(at);
-            return 0;
-        }
-        case ZIP_SOURCE_TELL:
-            return static_cast<zip_int64_t>(reader->position);
-        case ZIP_SOURCE_STAT: {
-            auto* st = static_cast<zip_stat_t*>(data);
-            zip_stat_init(st);
-            st->valid = ZIP_STAT_SIZE;
-            st->size = reader->file->m_size;
-            return sizeof(zip_stat_t);
-        }
-        case ZIP_SOURCE_ERROR:
-            return zip_error_to_data(&reader->error, data, length);
-        case ZIP_SOURCE_FREE:
-            zip_error_fini(&reader->error);
-            delete reader;
-            return 0;
-        case ZIP_SOURCE_SUPPORTS:
-            return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT,
-                                                  ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, ZIP_SOURCE_SEEK, ZIP_SOURCE_TELL,
-                                                  ZIP_SOURCE_SUPPORTS, -1);
-        default:
-            zip_error_set(&reader->error, ZIP_ER_OPNOTSUPP, 0);
-            return -1;
-        }
-    }
-
-    int m_fd = -1;
-    zip_uint64_t m_size = 0;
-    int m_error = 0;
 };
 
 struct Archive
@@ -237,6 +136,10 @@ private:
         Buffer out;
         std::unique_ptr<libdeflate_decompressor, decltype(&libdeflate_free_decompressor)> inflater(
             libdeflate_alloc_decompressor(), &libdeflate_free_decompressor);
+        if (!inflater) {
+            fail(QStringLiteral("out of memory"));
+            return;
+        }
         for (zip_int64_t i = m_next++; i < m_count && !stopping(); i = m_next++) {
             zip_stat_t st;
             if (zip_stat_index(archive.handle, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_RAW, &st) != 0) {
