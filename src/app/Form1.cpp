@@ -13,6 +13,7 @@
 #include "app/WindowTimer.h"
 #include "backup/HistoryButtons.h"
 #include "backup/HistoryFile.h"
+#include "backup/KeepLast.h"
 #include "backup/RunControl.h"
 #include "desktop/StartWithSystem.h"
 #include "desktop/TrayWindowBehaviour.h"
@@ -28,6 +29,7 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QSpinBox>
 
 namespace {
 const QString DisplayName = QStringLiteral("Tessaly");
@@ -112,6 +114,10 @@ void Form1::Form_Load()
     trap.line(130, [&] { Text1->setText(SettingsStore::ReadSetting(SettingsKeys::Text1)); });
     trap.line(140, [&] { restoreCheckBox(Check1, SettingsStore::ReadSetting(SettingsKeys::Check1)); });
     trap.line(141, [&] { restoreCheckBox(Check2, SettingsStore::ReadSetting(SettingsKeys::Check2)); });
+    trap.line(142, [&] {
+        KeepLastBox->setValue(
+            KeepLastFromText(SettingsStore::ReadSetting(SettingsKeys::KeepLast), KeepLastBox->maximum()));
+    });
     trap.line(150, [&] { SetHistoryFile(HistoryFilePath(DisplayName)); });
     trap.line(160, [&] { IsLoading = false; });
 }

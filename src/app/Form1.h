@@ -10,6 +10,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
+class QSpinBox;
 class QTreeWidget;
 class FolderListView;
 class WindowTimer;
@@ -65,6 +66,8 @@ public:
     QLineEdit* Text1 = nullptr;
     QCheckBox* Check1 = nullptr;
     QCheckBox* Check2 = nullptr;
+    // "Keep only the last [N] backups of each folder"; 0 keeps all.
+    QSpinBox* KeepLastBox = nullptr;
     QTreeWidget* ListView2 = nullptr;
     QGroupBox* Frame2 = nullptr;
     QLineEdit* Text5 = nullptr;

@@ -27,3 +27,9 @@ QString FailureEntry(const QString& folderName, const QString& reason, const QSt
     return folderName + QStringLiteral(" was not backup and zipped because ") + reason + QStringLiteral(", ")
         + dateTime;
 }
+
+QString RemovalEntry(const QString& archivePath, int keep)
+{
+    return QStringLiteral("Old backup ") + archivePath + QStringLiteral(" was removed, keeping the last ")
+        + QString::number(keep);
+}
