@@ -15,6 +15,7 @@
 #include "backup/HistoryFile.h"
 #include "backup/KeepLast.h"
 #include "backup/RunControl.h"
+#include "desktop/FailureNotice.h"
 #include "desktop/StartWithSystem.h"
 #include "desktop/TrayWindowBehaviour.h"
 #include "desktop/cSysTray.h"
@@ -45,6 +46,7 @@ Form1::Form1(QWidget* parent)
     m_startWithSystem = new StartWithSystem(*this);
     m_trayBehaviour = new TrayWindowBehaviour(*this);
     m_history = new HistoryButtons(*this);
+    m_notice = new FailureNotice(*this, *m_history);
 }
 
 Form1::~Form1() = default;

@@ -16,6 +16,7 @@ class FolderListView;
 class WindowTimer;
 class cSysTray;
 class DestinationOptions;
+class FailureNotice;
 class FolderButtons;
 class HistoryButtons;
 class ScheduleController;
@@ -45,6 +46,9 @@ public:
     void setMousePointer(MousePointer pointer);
     bool isBusy() const { return m_pointer == MousePointer::Busy; }
     bool hasCustomPointer() const { return m_hasCustomPointer; }
+
+    // What tells the user about failed timed runs.
+    FailureNotice& notice() const { return *m_notice; }
 
     // Window-level state shared with the subsystems.
     bool IsLoading = false;
@@ -102,4 +106,5 @@ private:
     StartWithSystem* m_startWithSystem = nullptr;
     TrayWindowBehaviour* m_trayBehaviour = nullptr;
     HistoryButtons* m_history = nullptr;
+    FailureNotice* m_notice = nullptr;
 };

@@ -330,11 +330,14 @@ private Q_SLOTS:
         QVERIFY(logLines().isEmpty());
         QVERIFY(m_prompter->shown().isEmpty());
 
-        // A missing backup folder: the same ending.
+        // A missing backup folder: no folder is backed up, and with no notification area the status
+        // line says so after the run.
         m_form->ListView1->AppendEntry(makeFolder(QStringLiteral("Docs")));
         m_form->Text5->setText(backups() + QStringLiteral("/gone"));
         ticks(5);
-        QCOMPARE(m_form->status(), Next + QStringLiteral("00:00:00"));
+        QCOMPARE(m_form->status(),
+                 QStringLiteral("1 of 1 folder was not backed up: \"Docs\". ") + backups()
+                     + QStringLiteral("/gone does not exist."));
         QCOMPARE(m_form->ElapsedSeconds, 0);
         QVERIFY(logLines().isEmpty());
     }
