@@ -10,11 +10,13 @@ class QLineEdit;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
+class QSpinBox;
 class QTreeWidget;
 class FolderListView;
 class WindowTimer;
 class cSysTray;
 class DestinationOptions;
+class FailureNotice;
 class FolderButtons;
 class HistoryButtons;
 class ScheduleController;
@@ -45,6 +47,9 @@ public:
     bool isBusy() const { return m_pointer == MousePointer::Busy; }
     bool hasCustomPointer() const { return m_hasCustomPointer; }
 
+    // What tells the user about failed timed runs.
+    FailureNotice& notice() const { return *m_notice; }
+
     // Window-level state shared with the subsystems.
     bool IsLoading = false;
     int IntervalSeconds = 0;
@@ -65,6 +70,8 @@ public:
     QLineEdit* Text1 = nullptr;
     QCheckBox* Check1 = nullptr;
     QCheckBox* Check2 = nullptr;
+    // "Keep only the last [N] backups of each folder"; 0 keeps all.
+    QSpinBox* KeepLastBox = nullptr;
     QTreeWidget* ListView2 = nullptr;
     QGroupBox* Frame2 = nullptr;
     QLineEdit* Text5 = nullptr;
@@ -99,4 +106,5 @@ private:
     StartWithSystem* m_startWithSystem = nullptr;
     TrayWindowBehaviour* m_trayBehaviour = nullptr;
     HistoryButtons* m_history = nullptr;
+    FailureNotice* m_notice = nullptr;
 };

@@ -8,10 +8,12 @@
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTreeWidget>
 
 namespace {
@@ -75,6 +77,16 @@ void Form1::createControls()
     Text1 = textBox(Frame4, "Text1", 240, 330, 7335, 345);
     Check1 = checkBox(Frame4, "Check1", "Add datestamp to backup", 240, 735, 4020, 255);
     Check2 = checkBox(Frame4, "Check2", "Add timestamp to backup", 240, 1020, 3690, 255);
+    // One sentence over two lines, beside the stamp options.
+    auto* keepLastLabel
+        = place(new QLabel(QStringLiteral("Keep only the last"), Frame4), "KeepLastLabel", 4380, 735, 1380, 255);
+    KeepLastBox = place(new QSpinBox(Frame4), "KeepLastBox", 5820, 705, 780, 315);
+    KeepLastBox->setRange(0, 999);
+    // "Keep only the last 0 backups" would read as keeping none.
+    KeepLastBox->setSpecialValueText(QStringLiteral("all"));
+    KeepLastBox->setToolTip(QStringLiteral("0 (all) keeps every backup"));
+    keepLastLabel->setBuddy(KeepLastBox);
+    place(new QLabel(QStringLiteral("backups of each folder"), Frame4), "KeepLastLabel2", 4380, 1020, 3180, 255);
 
     ListView2 = place(new QTreeWidget(this), "ListView2", 8040, 120, 7800, 4410);
     ListView2->setRootIsDecorated(false);

@@ -33,3 +33,9 @@ QString FailureEntry(const QString& folderName, const QString& reason, const QSt
     text.replace(u'\n', QStringLiteral("\r\n"));
     return folderName + QStringLiteral(" was not backup and zipped because ") + text + QStringLiteral(", ") + dateTime;
 }
+
+QString RemovalEntry(const QString& archivePath, int keep)
+{
+    return QStringLiteral("Old backup ") + archivePath + QStringLiteral(" was removed, keeping the last ")
+        + QString::number(keep);
+}

@@ -10,6 +10,7 @@
 #include <QFocusEvent>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 
 namespace {
 
@@ -33,6 +34,8 @@ DestinationOptions::DestinationOptions(Form1& form)
             [](const QString& text) { SettingsStore::WriteSetting(SettingsKeys::Text1, text); });
     storeStateOnChange(m_form.Check1, SettingsKeys::Check1, this);
     storeStateOnChange(m_form.Check2, SettingsKeys::Check2, this);
+    connect(m_form.KeepLastBox, &QSpinBox::valueChanged, this,
+            [](int keep) { SettingsStore::WriteSetting(SettingsKeys::KeepLast, QString::number(keep)); });
     m_form.Text5->installEventFilter(this);
     m_form.Text1->installEventFilter(this);
     connect(m_form.PushButton2, &QPushButton::clicked, this, &DestinationOptions::PushButton2_Click);

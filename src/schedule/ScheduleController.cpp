@@ -11,6 +11,7 @@
 #include "backup/Clock.h"
 #include "backup/IntervalSave.h"
 #include "backup/RunControl.h"
+#include "desktop/FailureNotice.h"
 #include "folders/FolderListView.h"
 #include "schedule/IntervalTable.h"
 
@@ -119,8 +120,9 @@ void ScheduleController::Timer1_Timer()
             m_form.ProgressBar1->setValue(m_form.ElapsedSeconds);
     });
     trap.line(60, [&] {
-        m_form.setStatus(QStringLiteral("Next Zip and backup will occur in ")
-                         + FormatDuration(static_cast<long long>(m_form.IntervalSeconds) - m_form.ElapsedSeconds));
+        if (!m_form.notice().holdsStatusLine())
+            m_form.setStatus(QStringLiteral("Next Zip and backup will occur in ")
+                             + FormatDuration(static_cast<long long>(m_form.IntervalSeconds) - m_form.ElapsedSeconds));
     });
     trap.line(70, [&] { YieldToEvents(); });
     if (m_form.ElapsedSeconds != m_form.IntervalSeconds)
@@ -136,12 +138,14 @@ void ScheduleController::Timer1_Timer()
     trap.line(80, [&] { m_form.SavedStatus = m_form.status(); });
     trap.line(90, [&] { m_form.setStatus(QStringLiteral("Zip and backup is running in background...")); });
     trap.line(100, [&] { YieldToEvents(); });
-    trap.line(110, [&] { SaveAll(m_form, *m_form.ListView1, *m_form.Frame1, true); });
+    RunOutcome outcome;
+    trap.line(110, [&] { outcome = SaveAll(m_form, *m_form.ListView1, *m_form.Frame1, true); });
     run.reset();
     trap.line(120,
               [&] { m_form.setStatus(QStringLiteral("Auto Zip And Backup Complete at ") + CurrentDateTimeText()); });
     trap.line(130, [&] { YieldToEvents(); });
     trap.line(140, [&] { m_form.setStatus(m_form.SavedStatus); });
+    trap.line(145, [&] { m_form.notice().runEnded(outcome, true); });
     trap.line(150, [&] { m_form.ElapsedSeconds = 0; });
 }
 
@@ -174,7 +178,8 @@ void ScheduleController::PushButton6_Click()
     trap.line(10, [&] { kept = m_form.status(); });
     trap.line(20, [&] { m_form.setStatus(QStringLiteral("Zipping and backing up files...")); });
     trap.line(30, [&] { m_form.setMousePointer(Form1::MousePointer::Busy); });
-    trap.line(40, [&] { SaveAll(m_form, *m_form.ListView1, *m_form.Frame1, false); });
+    RunOutcome outcome;
+    trap.line(40, [&] { outcome = SaveAll(m_form, *m_form.ListView1, *m_form.Frame1, false); });
     run.reset();
     trap.line(50, [&] { m_form.setMousePointer(Form1::MousePointer::Default); });
     trap.line(60, [&] {
@@ -183,4 +188,5 @@ void ScheduleController::PushButton6_Click()
     });
     trap.line(70, [&] { PauseSeconds(m_resultPause); });
     trap.line(80, [&] { m_form.setStatus(kept); });
+    trap.line(90, [&] { m_form.notice().runEnded(outcome, false); });
 }

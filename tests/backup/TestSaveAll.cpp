@@ -1,5 +1,6 @@
 #include "app/Form1.h"
 #include "app/Prompter.h"
+#include "app/SettingsStore.h"
 #include "backup/Clock.h"
 #include "backup/HistoryFile.h"
 #include "backup/IntervalSave.h"
@@ -15,6 +16,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -443,6 +445,64 @@ private Q_SLOTS:
             run(true);
         }
         QCOMPARE(backupFiles(), (QStringList { QStringLiteral("A.zip"), QStringLiteral("B.zip") }));
+    }
+
+    void keepingTheLastRemovesOnlyAFoldersOldestArchives()
+    {
+        const auto old = [&](const QString& name, int minutesAgo) {
+            QFile file(backups() + u'/' + name);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-60 * minutesAgo),
+                                     QFileDevice::FileModificationTime));
+        };
+        const auto removals = [&](const QStringList& names) {
+            QStringList lines;
+            for (const QString& name : names)
+                lines << QStringLiteral("Old backup %1/%2 was removed, keeping the last 2").arg(backups(), name);
+            return lines;
+        };
+        // Modification times run against the stamps, which decide.
+        const QStringList docs
+            = QStringLiteral("Backup 2021-08-30 12-30-AM Docs.zip|Backup 2021-08-30 11-00-AM Docs.zip|"
+                             "Backup 2021-08-30 01-00-PM Docs.zip|Backup 2021-08-31 01-15-AM Docs.zip")
+                  .split(u'|');
+        for (int i = 0; i < docs.size(); ++i)
+            old(docs[i], 10 + i);
+        const QStringList others
+            = QStringLiteral(
+                  "Backup 2021-08-29 09-00-AM My Docs.zip|Nightly 2021-08-29 09-00-AM Docs.zip|Backup Docs.zip|"
+                  "Backup 2021-08-29 Docs.zip|Backup 2021-02-30 09-00-AM Docs.zip|Backup 2021-08-29 09-00-AM "
+                  "Docs.zip.txt|"
+                  "Backup 2021-08-28 09-00-AM Missing.zip|Backup 2021-08-29 09-00-AM Missing.zip|notes.txt")
+                  .split(u'|');
+        for (const QString& name : others)
+            old(name, 100);
+        write(src() + QStringLiteral("Docs/a.txt"), "a");
+        m_form->ListView1->AppendEntry(src() + QStringLiteral("Docs"));
+        m_form->ListView1->AppendEntry(src() + QStringLiteral("Missing"));
+        run(true);
+        QCOMPARE(backupFiles().size(), docs.size() + others.size() + 1);
+
+        m_form->KeepLastBox->setValue(2);
+        run(true);
+        QCOMPARE(logLines().filter(QStringLiteral("Old backup ")), removals(docs.first(3)));
+        QStringList left = others + QStringList { docs.last(), QStringLiteral("Backup 2021-08-31 02-05-PM Docs.zip") };
+        left.sort();
+        QCOMPARE(backupFiles(), left);
+
+        // A time stamp alone cannot tell old from new: the modification time does.
+        m_form->Check1->setChecked(false);
+        old(QStringLiteral("Backup 01-00-AM Docs.zip"), 5);
+        old(QStringLiteral("Backup 11-00-PM Docs.zip"), 50);
+        old(QStringLiteral("Backup 03-00-PM Docs.zip"), 30);
+        run(true);
+        QCOMPARE(logLines().filter(QStringLiteral("Old backup ")).mid(3),
+                 removals({ QStringLiteral("Backup 11-00-PM Docs.zip"), QStringLiteral("Backup 03-00-PM Docs.zip") }));
+
+        // Stored at once and restored; a stored text that is no count keeps all.
+        QCOMPARE(load()->KeepLastBox->value(), 2);
+        SettingsStore::WriteSetting(SettingsKeys::KeepLast, QStringLiteral("-3"));
+        QCOMPARE(load()->KeepLastBox->value(), 0);
     }
 };
 

@@ -5,6 +5,8 @@
 #include "backup/HistoryFile.h"
 #include "backup/RunControl.h"
 #include "backup/TestClock.h"
+#include "desktop/FakeTrayBackend.h"
+#include "desktop/cSysTray.h"
 #include "folders/FolderListView.h"
 #include "schedule/ScheduleController.h"
 #include "support/WindowTest.h"
@@ -70,6 +72,25 @@ class TestSchedule : public WindowTest
         m_schedule = m_form->findChild<ScheduleController*>();
         QVERIFY(m_schedule);
         m_schedule->setResultPauseSeconds(0.2);
+    }
+
+    // A window listing a folder that exists and one that does not, its notification area faked.
+    void startFailing(FakeTrayBackend::Options tray)
+    {
+        {
+            FakeTrayFactory factory(tray);
+            start();
+        }
+        m_form->ListView1->AppendEntry(makeFolder(QStringLiteral("Docs")));
+        m_form->ListView1->AppendEntry(m_files.path() + QStringLiteral("/Missing"));
+    }
+    FakeTrayBackend& tray() const { return static_cast<FakeTrayBackend&>(m_form->cSysTray1->backend()); }
+    QImage trayIcon() const { return tray().iconShown.pixmap(22).toImage(); }
+    // The countdown's last second.
+    void timedRun()
+    {
+        m_form->ElapsedSeconds = m_schedule->SelectedIntervalSeconds() - 1;
+        tick();
     }
 
     void tick() { m_schedule->Timer1_Timer(); }
@@ -218,6 +239,52 @@ private Q_SLOTS:
         QVERIFY(logLines().isEmpty());
     }
 
+    void failedTimedRunIsToldUntilTheWindowIsShown()
+    {
+        startFailing({});
+        const QImage ordinary = trayIcon();
+        timedRun();
+        QCOMPARE(tray().count("showMessage"), 1);
+        QCOMPARE(tray().balloonTitle, QStringLiteral("Tessaly"));
+        QCOMPARE(tray().balloonText,
+                 QStringLiteral("1 of 2 folders was not backed up: \"Missing\".\r\n"
+                                "The history log has the details: click here to open it."));
+        QVERIFY(trayIcon() != ordinary);
+        QVERIFY(tray().tipShown.startsWith(QStringLiteral("Tessaly: the last backup failed at ")));
+        Q_EMIT tray().messageClicked();
+        QCOMPARE(m_launcher->paths, QStringList { HistoryFile() });
+
+        // A manual run has its own boxes; the window's showing takes the mark away.
+        m_schedule->PushButton6_Click();
+        QCOMPARE(tray().count("showMessage"), 1);
+        QVERIFY(trayIcon() != ordinary);
+        m_form->show();
+        QCOMPARE(trayIcon(), ordinary);
+        QCOMPARE(tray().tipShown, QStringLiteral("Tessaly"));
+
+        // So does a run without failures, with no balloon.
+        timedRun();
+        QVERIFY(trayIcon() != ordinary);
+        delete m_form->ListView1->takeTopLevelItem(1);
+        timedRun();
+        QCOMPARE(tray().count("showMessage"), 2);
+        QCOMPARE(trayIcon(), ordinary);
+        QCOMPARE(tray().tipShown, QStringLiteral("Tessaly"));
+    }
+
+    void failedTimedRunWithoutATrayIsToldInTheStatusLine()
+    {
+        startFailing({ .available = false });
+        timedRun();
+        const QString notice
+            = QStringLiteral("1 of 2 folders was not backed up: \"Missing\". The history log has the details.");
+        QCOMPARE(m_form->status(), notice);
+        // The countdown goes on without taking it away.
+        tick();
+        QCOMPARE(m_form->status(), notice);
+        QCOMPARE(tray().count("showMessage"), 0);
+    }
+
     void aLabelThatMatchesNoRowNeverRuns()
     {
         start();
@@ -330,11 +397,14 @@ private Q_SLOTS:
         QVERIFY(logLines().isEmpty());
         QVERIFY(m_prompter->shown().isEmpty());
 
-        // A missing backup folder: the same ending.
+        // A missing backup folder: no folder is backed up, and with no notification area the status
+        // line says so after the run.
         m_form->ListView1->AppendEntry(makeFolder(QStringLiteral("Docs")));
         m_form->Text5->setText(backups() + QStringLiteral("/gone"));
         ticks(5);
-        QCOMPARE(m_form->status(), Next + QStringLiteral("00:00:00"));
+        QCOMPARE(m_form->status(),
+                 QStringLiteral("1 of 1 folder was not backed up: \"Docs\". ") + backups()
+                     + QStringLiteral("/gone does not exist."));
         QCOMPARE(m_form->ElapsedSeconds, 0);
         QVERIFY(logLines().isEmpty());
     }
