@@ -1,4 +1,5 @@
 #include "app/Form1.h"
+#include "app/Prompter.h"
 #include "app/SettingsStore.h"
 #include "app/WindowTimer.h"
 #include "backup/Clock.h"
@@ -9,13 +10,16 @@
 #include "schedule/ScheduleController.h"
 #include "support/WindowTest.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QFocusEvent>
 #include <QFile>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -31,6 +35,32 @@ namespace {
 const QString Next = QStringLiteral("Next Zip and backup will occur in ");
 const QString Running = QStringLiteral("Zip and backup is running in background...");
 } // namespace
+
+// A message box that stays open, letting window events through, until the window's running
+// one-second timer has fallen due twice (or long enough has passed).
+class BoxThatWaitsForTicks final : public Prompter
+{
+public:
+    BoxThatWaitsForTicks() { Prompter::install(this); }
+    ~BoxThatWaitsForTicks() override { Prompter::install(nullptr); }
+
+    Answer show(const QString&, const QString&, Buttons, Icon) override
+    {
+        ++shown;
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            auto* form = qobject_cast<Form1*>(window);
+            if (form && form->Timer1->Interval() != 0) {
+                QSignalSpy due(form->Timer1->findChild<QTimer*>(), &QTimer::timeout);
+                QTest::qWaitFor([&] { return due.count() >= 2; }, 20000);
+                ticksSeen = qMax(ticksSeen, int(due.count()));
+            }
+        }
+        return Answer::Ok;
+    }
+
+    int shown = 0;
+    int ticksSeen = 0;
+};
 
 // The countdown, the switch and the manual run on the real window. Ticks are delivered by calling
 // the tick handler, one by one; the window's own one-second timer is kept quiet.
@@ -261,6 +291,54 @@ private Q_SLOTS:
         QTest::mouseClick(m_form->PushButton5, Qt::LeftButton);
         QCOMPARE(m_form->Timer1->Interval(), 1000);
         QCOMPARE(ReadSetting(SettingsKeys::StartStopState), QStringLiteral("On"));
+    }
+
+    // A tick queued just before the switch stopped the timer must not replace the frozen countdown.
+    void aTickQueuedBeforeSwitchingOffDoesNothing()
+    {
+        start();
+        m_quietTimer.reset();
+        tick();
+        const QString frozen = m_form->status();
+        QTimer* clock = m_form->Timer1->findChild<QTimer*>();
+        QVERIFY(clock);
+        // Runs as the timer falls due, after the window's tick has been queued.
+        connect(clock, &QTimer::timeout, this, [this] {
+            if (m_form->Timer1->Interval() != 0)
+                QTest::mouseClick(m_form->PushButton5, Qt::LeftButton);
+        });
+        QSignalSpy dueNow(clock, &QTimer::timeout);
+        QVERIFY(dueNow.wait(20000));
+        QCOMPARE(m_form->PushButton5->text(), QStringLiteral("Turn On Auto Zip And Backup"));
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+        QCOMPARE(m_form->status(), frozen);
+        QCOMPARE(m_form->ElapsedSeconds, 1);
+    }
+
+    // Only the user's choice of a row counts: not the start-up restore, nor the current row the
+    // list sets by itself when it gets the focus, nor ticks that a start-up box lets through.
+    void onlyTheUsersChoiceAfterStartUpCounts()
+    {
+        WriteSetting(SettingsKeys::OftenIndex, QStringLiteral("99"));
+        WriteSetting(SettingsKeys::Check1, QStringLiteral("x"));
+        // The start-up boxes stay open until the window's timer has fallen due twice.
+        BoxThatWaitsForTicks boxes;
+        start();
+        QCOMPARE(boxes.shown, 2);
+        QVERIFY(boxes.ticksSeen >= 2);
+        QCOMPARE(m_form->ElapsedSeconds, 0);
+
+        QFocusEvent tabbedInto(QEvent::FocusIn, Qt::TabFocusReason);
+        QApplication::sendEvent(m_form->ListView2, &tabbedInto);
+        QVERIFY(m_form->ListView2->selectedItems().isEmpty());
+        QCOMPARE(ReadSetting(SettingsKeys::OftenIndex), QStringLiteral("99"));
+        ticks(5);
+        QCOMPARE(m_form->IntervalSeconds, 0);
+
+        QTest::keyClick(m_form->ListView2, Qt::Key_Space);
+        QCOMPARE(ReadSetting(SettingsKeys::OftenIndex), QStringLiteral("1"));
+        QCOMPARE(m_form->ElapsedSeconds, 0);
     }
 
     void storedSwitchState()
