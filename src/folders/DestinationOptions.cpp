@@ -16,10 +16,13 @@ namespace {
 
 void storeStateOnChange(QCheckBox* box, const SettingsKeys::Key& key, QObject* context)
 {
-    QObject::connect(box, &QCheckBox::stateChanged, context,
-                     [key](int state) {
-                         SettingsStore::WriteSetting(key, QString::number(CheckValue(Qt::CheckState(state))));
-                     });
+    QObject::connect(box, &QCheckBox::stateChanged, context, [box, key](int state) {
+        // A grey state restored from the store stays until the user clicks the box; from then on
+        // the clicks only ever give 0 or 1.
+        if (state != Qt::PartiallyChecked)
+            box->setTristate(false);
+        SettingsStore::WriteSetting(key, QString::number(CheckValue(Qt::CheckState(state))));
+    });
 }
 
 } // namespace
