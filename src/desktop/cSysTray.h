@@ -69,6 +69,8 @@ Q_SIGNALS:
     void MouseDblClick(qint16 button, quint32 id);
     // BalloonVisible went from true to false.
     void balloonGone();
+    // The notification area holding the icon went away: the icon can no longer be seen or clicked.
+    void iconLost();
 
 private:
     std::unique_ptr<TrayBackend> m_backend;
