@@ -17,6 +17,7 @@
 #include <QHeaderView>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTreeWidget>
 #include <optional>
 
@@ -30,15 +31,20 @@ ScheduleController::ScheduleController(Form1& form)
     , m_form(form)
 {
     // A click, or selecting a row with the keyboard, is a choice. The current row alone is not: the
-    // list sets one by itself when it gets the focus. A click that leaves no row selected (Ctrl on
-    // the selected row) chooses nothing. A mouse click reports both signals; handling it twice
-    // stores the same position and resets the same count.
-    const auto choice = [this] {
+    // list sets one by itself when it gets the focus. A mouse click reports both signals; handling
+    // it twice stores the same position and resets the same count.
+    connect(m_form.ListView2, &QTreeWidget::itemClicked, this, [this] {
         if (!m_form.IsLoading && selectedInterval())
             ListView2_Click();
-    };
-    connect(m_form.ListView2, &QTreeWidget::itemClicked, this, choice);
-    connect(m_form.ListView2, &QTreeWidget::itemSelectionChanged, this, choice);
+    });
+    connect(m_form.ListView2, &QTreeWidget::itemSelectionChanged, this, [this] {
+        if (selectedInterval()) {
+            if (!m_form.IsLoading)
+                ListView2_Click();
+        } else {
+            keepChosenRow();
+        }
+    });
     connect(m_form.Timer1, &WindowTimer::Timer, this, &ScheduleController::Timer1_Timer);
     connect(m_form.PushButton5, &QPushButton::clicked, this, &ScheduleController::PushButton5_Click);
     connect(m_form.PushButton6, &QPushButton::clicked, this, &ScheduleController::PushButton6_Click);
@@ -61,6 +67,7 @@ void ScheduleController::selectStoredInterval()
     if (!row)
         throw AppError::indexOutOfBounds(QStringLiteral("ListView2.ListItems"));
     m_form.ListView2->setCurrentItem(row);
+    m_chosenRow = position - 1;
 }
 
 void ScheduleController::applyStoredSwitchState()
@@ -74,6 +81,17 @@ void ScheduleController::applyStoredSwitchState()
         m_form.PushButton5->setText(TurnOff);
         m_form.Timer1->setInterval(1000);
     }
+}
+
+void ScheduleController::keepChosenRow()
+{
+    // A click below the rows, or Ctrl on the chosen row, would leave the countdown without an
+    // interval: the last choice stays selected.
+    QTreeWidgetItem* chosen = m_form.ListView2->topLevelItem(m_chosenRow);
+    if (!chosen)
+        return;
+    const QSignalBlocker quiet(m_form.ListView2);
+    chosen->setSelected(true);
 }
 
 QTreeWidgetItem* ScheduleController::selectedInterval() const
@@ -97,8 +115,8 @@ void ScheduleController::ListView2_Click()
         QTreeWidgetItem* selected = selectedInterval();
         if (!selected)
             throw AppError::invalidProcedureCall(QStringLiteral("ListView2.SelectedItem"));
-        SettingsStore::WriteSetting(SettingsKeys::OftenIndex,
-                                    QString::number(m_form.ListView2->indexOfTopLevelItem(selected) + 1));
+        m_chosenRow = m_form.ListView2->indexOfTopLevelItem(selected);
+        SettingsStore::WriteSetting(SettingsKeys::OftenIndex, QString::number(m_chosenRow + 1));
     });
     trap.line(20, [&] { m_form.IntervalSeconds = SelectedIntervalSeconds(); });
     trap.line(30, [&] { m_form.ElapsedSeconds = 0; });

@@ -42,7 +42,10 @@ public:
 private:
     // The row the user chose: the selected one, not merely the current one.
     QTreeWidgetItem* selectedInterval() const;
+    void keepChosenRow();
 
     Form1& m_form;
     double m_resultPause = 5;
+    // The row restored at start-up or last chosen by the user (0-based), or -1.
+    int m_chosenRow = -1;
 };

@@ -339,6 +339,15 @@ private Q_SLOTS:
         QTest::keyClick(m_form->ListView2, Qt::Key_Space);
         QCOMPARE(ReadSetting(SettingsKeys::OftenIndex), QStringLiteral("1"));
         QCOMPARE(m_form->ElapsedSeconds, 0);
+
+        // A click below the rows chooses nothing and keeps the choice.
+        tick();
+        QWidget* rows = m_form->ListView2->viewport();
+        QTest::mouseClick(rows, Qt::LeftButton, {}, QPoint(5, rows->height() - 5));
+        QCOMPARE(m_form->ListView2->selectedItems(), QList<QTreeWidgetItem*>{m_form->ListView2->topLevelItem(0)});
+        QCOMPARE(m_form->ElapsedSeconds, 1);
+        tick();
+        QCOMPARE(m_form->IntervalSeconds, 5);
     }
 
     void storedSwitchState()
