@@ -32,7 +32,10 @@ QString instanceName()
         + QString::fromLatin1(QCryptographicHash::hash(store, QCryptographicHash::Sha256).toHex().left(16));
 }
 
-void say(const QString& text) { std::fprintf(stderr, "tessaly: %s\n", qPrintable(text)); }
+void say(const QString& text)
+{
+    std::fprintf(stderr, "tessaly: %s\n", qPrintable(text));
+}
 
 } // namespace
 
@@ -94,7 +97,6 @@ bool SingleInstance::handOver()
         }
         QThread::msleep(100);
     }
-    say(QStringLiteral("already running as process %1, which does not answer; not starting a second one")
-            .arg(pid));
+    say(QStringLiteral("already running as process %1, which does not answer; not starting a second one").arg(pid));
     return false;
 }
