@@ -100,6 +100,7 @@ void Form1::Form_Load()
         const QString folders = SettingsStore::ReadSetting(SettingsKeys::Folders);
         if (!folders.isEmpty())
             ListView1->DecodeFolders(folders);
+        m_listRestored = true;
     });
     trap.line(70, [&] { Text5->setText(SettingsStore::ReadSetting(QLatin1String(SettingsKeys::Path.name), DesktopFolder())); });
     trap.line(80, [&] { m_schedule->fillIntervalList(); });
@@ -127,13 +128,24 @@ void Form1::Form_Load()
 void Form1::Form_QueryUnload()
 {
     ErrorTrap trap(QStringLiteral("Form1.Form_QueryUnload"));
-    trap.line(10, [&] { SettingsStore::WriteSetting(SettingsKeys::Folders, ListView1->EncodeFolders()); });
+    trap.line(10, [&] {
+        // Closed during start-up before the list was restored, the list on screen is not the user's.
+        if (!IsLoading || m_listRestored)
+            SettingsStore::WriteSetting(SettingsKeys::Folders, ListView1->EncodeFolders());
+    });
     trap.line(20, [&] { Timer1->setInterval(0); });
     trap.line(30, [&] { cSysTray1->setInTray(false); });
     trap.line(40, [&] {
         QCoreApplication::processEvents();
         QCoreApplication::processEvents();
     });
+}
+
+void Form1::bringForward()
+{
+    m_trayBehaviour->showNormalWindow();
+    raise();
+    activateWindow();
 }
 
 void Form1::changeEvent(QEvent* event)

@@ -38,6 +38,10 @@ public:
     void Form_Load();
     // The shutdown steps; run on every close request, never cancel it.
     void Form_QueryUnload();
+    // The window was closed, which ends the program; also when that happened during start-up.
+    bool isUnloaded() const { return m_unloaded; }
+    // Shows the window in normal state, in front: another start of the program hands over to this one.
+    void bringForward();
 
     QString status() const;
     void setStatus(const QString& caption);
@@ -100,6 +104,7 @@ private:
     QCursor m_handCursor;
     bool m_hasCustomPointer = false;
     bool m_unloaded = false;
+    bool m_listRestored = false;
     DestinationOptions* m_destination = nullptr;
     FolderButtons* m_folderButtons = nullptr;
     ScheduleController* m_schedule = nullptr;

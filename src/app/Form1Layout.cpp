@@ -16,6 +16,8 @@
 #include <QSpinBox>
 #include <QTreeWidget>
 
+#include <limits>
+
 namespace {
 
 template<class Control> Control* place(Control* control, const char* name, int left, int top, int width, int height)
@@ -42,7 +44,10 @@ QGroupBox* frame(QWidget* parent, const char* name, const char* caption, int l, 
 
 QLineEdit* textBox(QWidget* parent, const char* name, int l, int t, int w, int h)
 {
-    return place(new QLineEdit(QStringLiteral("Text1"), parent), name, l, t, w, h);
+    auto* box = new QLineEdit(QStringLiteral("Text1"), parent);
+    // The boxes have no length limit of their own: every character is stored.
+    box->setMaxLength(std::numeric_limits<int>::max());
+    return place(box, name, l, t, w, h);
 }
 
 } // namespace
@@ -108,6 +113,8 @@ void Form1::createControls()
 
     // Only a buffer for copying the log to the clipboard, below the visible area.
     RichTextBox1 = place(new QPlainTextEdit(this), "RichTextBox1", 120, 8910, 615, 495);
+    // Out of sight, so it must never hold the keyboard focus either.
+    RichTextBox1->setFocusPolicy(Qt::NoFocus);
 
     Timer1 = new WindowTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));

@@ -35,6 +35,13 @@ cSysTray::cSysTray(QObject* parent, std::unique_ptr<TrayBackend> backend)
             [this] { DispatchTrayMessage(BalloonUserClick, IconId()); });
     connect(m_backend.get(), &TrayBackend::messageHidden, this,
             [this] { DispatchTrayMessage(BalloonHide, IconId()); });
+    connect(m_backend.get(), &TrayBackend::availabilityChanged, this, [this] {
+        if (!m_iconAdded || m_backend->isSystemTrayAvailable())
+            return;
+        // A balloon goes with its notification area; a wait for it ends here.
+        DispatchTrayMessage(BalloonHide, IconId());
+        Q_EMIT iconLost();
+    });
 }
 
 cSysTray::~cSysTray() { setInTray(false); }

@@ -72,6 +72,8 @@ Q_SIGNALS:
     void balloonGone();
     // The user clicked the balloon on show; balloonGone follows.
     void balloonClicked();
+    // The notification area holding the icon went away: the icon can no longer be seen or clicked.
+    void iconLost();
 
 private:
     std::unique_ptr<TrayBackend> m_backend;

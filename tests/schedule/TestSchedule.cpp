@@ -1,4 +1,5 @@
 #include "app/Form1.h"
+#include "app/Prompter.h"
 #include "app/SettingsStore.h"
 #include "app/WindowTimer.h"
 #include "backup/Clock.h"
@@ -11,13 +12,16 @@
 #include "schedule/ScheduleController.h"
 #include "support/WindowTest.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QFocusEvent>
 #include <QFile>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -33,6 +37,19 @@ namespace {
 const QString Next = QStringLiteral("Next Zip and backup will occur in ");
 const QString Running = QStringLiteral("Zip and backup is running in background...");
 } // namespace
+
+// A message box that lets window events through for a while, as a real one does.
+class SlowBox final : public Prompter
+{
+public:
+    SlowBox() { Prompter::install(this); }
+    ~SlowBox() override { Prompter::install(nullptr); }
+    Answer show(const QString&, const QString&, Buttons, Icon) override
+    {
+        QTest::qWait(2500);
+        return Answer::Ok;
+    }
+};
 
 // The countdown, the switch and the manual run on the real window. Ticks are delivered by calling
 // the tick handler, one by one; the window's own one-second timer is kept quiet.
@@ -328,6 +345,48 @@ private Q_SLOTS:
         QTest::mouseClick(m_form->PushButton5, Qt::LeftButton);
         QCOMPARE(m_form->Timer1->Interval(), 1000);
         QCOMPARE(ReadSetting(SettingsKeys::StartStopState), QStringLiteral("On"));
+    }
+
+    // A tick queued just before the switch stopped the timer must not replace the frozen countdown.
+    void aTickQueuedBeforeSwitchingOffDoesNothing()
+    {
+        start();
+        m_quietTimer.reset();
+        tick();
+        const QString frozen = m_form->status();
+        QTimer* clock = m_form->Timer1->findChild<QTimer*>();
+        // Switches off as the timer falls due, just after the window's tick was queued.
+        connect(clock, &QTimer::timeout, this, [this] { QTest::mouseClick(m_form->PushButton5, Qt::LeftButton); });
+        QVERIFY(QSignalSpy(clock, &QTimer::timeout).wait(20000));
+        QCoreApplication::processEvents();
+        QCOMPARE(m_form->Timer1->Interval(), 0);
+        QCOMPARE(m_form->status(), frozen);
+        QCOMPARE(m_form->ElapsedSeconds, 1);
+    }
+
+    // Only the user's choice counts: not ticks let through by a start-up box, nor the row the list
+    // makes current when it gets the focus, nor a click below the rows.
+    void onlyTheUsersChoiceAfterStartUpCounts()
+    {
+        WriteSetting(SettingsKeys::OftenIndex, QStringLiteral("99"));
+        WriteSetting(SettingsKeys::Check1, QStringLiteral("x"));
+        {
+            SlowBox box;
+            start();
+        }
+        QCOMPARE(m_form->ElapsedSeconds, 0);
+        QFocusEvent tabbedInto(QEvent::FocusIn, Qt::TabFocusReason);
+        QApplication::sendEvent(m_form->ListView2, &tabbedInto);
+        tick();
+        QCOMPARE(ReadSetting(SettingsKeys::OftenIndex), QStringLiteral("99"));
+        QCOMPARE(m_form->IntervalSeconds, 0);
+
+        QTest::keyClick(m_form->ListView2, Qt::Key_Space);
+        QCOMPARE(ReadSetting(SettingsKeys::OftenIndex), QStringLiteral("1"));
+        QWidget* rows = m_form->ListView2->viewport();
+        QTest::mouseClick(rows, Qt::LeftButton, {}, QPoint(5, rows->height() - 5));
+        tick();
+        QCOMPARE(m_form->IntervalSeconds, 5);
     }
 
     void storedSwitchState()
