@@ -1,6 +1,7 @@
 #include "app/DesktopLauncher.h"
 #include "app/Form1.h"
 #include "app/MessageBoxPrompter.h"
+#include "app/SingleInstance.h"
 #include "app/TerminationSignals.h"
 
 #include <QApplication>
@@ -31,6 +32,12 @@ int main(int argc, char* argv[])
     // The window may hide in the tray; only closing it ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
 
+    // A second start hands over to the program already running: two schedulers would write the
+    // same archives.
+    SingleInstance instance;
+    if (!instance.claim())
+        return 0;
+
     MessageBoxPrompter prompter;
     Prompter::install(&prompter);
     DesktopLauncher launcher;
@@ -43,9 +50,16 @@ int main(int argc, char* argv[])
     // The end of the desktop session is a close request like any other.
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &form, [&form](QSessionManager&) { form.close(); });
 
+    QObject::connect(&instance, &SingleInstance::showRequested, &form, &Form1::bringForward);
+
     form.Form_Load();
-    form.show();
-    const int code = app.exec();
+    // A close request while a start-up box was open (SIGTERM, the end of the session) has already
+    // run the shutdown steps: the program ends here rather than start its event loop.
+    int code = 0;
+    if (!form.isUnloaded()) {
+        form.show();
+        code = app.exec();
+    }
     Prompter::install(nullptr);
     Launcher::install(nullptr);
     return code;

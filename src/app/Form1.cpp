@@ -13,7 +13,9 @@
 #include "app/WindowTimer.h"
 #include "backup/HistoryButtons.h"
 #include "backup/HistoryFile.h"
+#include "backup/KeepLast.h"
 #include "backup/RunControl.h"
+#include "desktop/FailureNotice.h"
 #include "desktop/StartWithSystem.h"
 #include "desktop/TrayWindowBehaviour.h"
 #include "desktop/cSysTray.h"
@@ -28,6 +30,7 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QSpinBox>
 
 namespace {
 const QString DisplayName = QStringLiteral("Tessaly");
@@ -43,6 +46,7 @@ Form1::Form1(QWidget* parent)
     m_startWithSystem = new StartWithSystem(*this);
     m_trayBehaviour = new TrayWindowBehaviour(*this);
     m_history = new HistoryButtons(*this);
+    m_notice = new FailureNotice(*this, *m_history);
 }
 
 Form1::~Form1() = default;
@@ -96,6 +100,7 @@ void Form1::Form_Load()
         const QString folders = SettingsStore::ReadSetting(SettingsKeys::Folders);
         if (!folders.isEmpty())
             ListView1->DecodeFolders(folders);
+        m_listRestored = true;
     });
     trap.line(70, [&] { Text5->setText(SettingsStore::ReadSetting(QLatin1String(SettingsKeys::Path.name), DesktopFolder())); });
     trap.line(80, [&] { m_schedule->fillIntervalList(); });
@@ -112,6 +117,10 @@ void Form1::Form_Load()
     trap.line(130, [&] { Text1->setText(SettingsStore::ReadSetting(SettingsKeys::Text1)); });
     trap.line(140, [&] { restoreCheckBox(Check1, SettingsStore::ReadSetting(SettingsKeys::Check1)); });
     trap.line(141, [&] { restoreCheckBox(Check2, SettingsStore::ReadSetting(SettingsKeys::Check2)); });
+    trap.line(142, [&] {
+        KeepLastBox->setValue(
+            KeepLastFromText(SettingsStore::ReadSetting(SettingsKeys::KeepLast), KeepLastBox->maximum()));
+    });
     trap.line(150, [&] { SetHistoryFile(HistoryFilePath(DisplayName)); });
     trap.line(160, [&] { IsLoading = false; });
 }
@@ -119,13 +128,24 @@ void Form1::Form_Load()
 void Form1::Form_QueryUnload()
 {
     ErrorTrap trap(QStringLiteral("Form1.Form_QueryUnload"));
-    trap.line(10, [&] { SettingsStore::WriteSetting(SettingsKeys::Folders, ListView1->EncodeFolders()); });
+    trap.line(10, [&] {
+        // Closed during start-up before the list was restored, the list on screen is not the user's.
+        if (!IsLoading || m_listRestored)
+            SettingsStore::WriteSetting(SettingsKeys::Folders, ListView1->EncodeFolders());
+    });
     trap.line(20, [&] { Timer1->setInterval(0); });
     trap.line(30, [&] { cSysTray1->setInTray(false); });
     trap.line(40, [&] {
         QCoreApplication::processEvents();
         QCoreApplication::processEvents();
     });
+}
+
+void Form1::bringForward()
+{
+    m_trayBehaviour->showNormalWindow();
+    raise();
+    activateWindow();
 }
 
 void Form1::changeEvent(QEvent* event)

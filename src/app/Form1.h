@@ -10,11 +10,13 @@ class QLineEdit;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
+class QSpinBox;
 class QTreeWidget;
 class FolderListView;
 class WindowTimer;
 class cSysTray;
 class DestinationOptions;
+class FailureNotice;
 class FolderButtons;
 class HistoryButtons;
 class ScheduleController;
@@ -36,6 +38,10 @@ public:
     void Form_Load();
     // The shutdown steps; run on every close request, never cancel it.
     void Form_QueryUnload();
+    // The window was closed, which ends the program; also when that happened during start-up.
+    bool isUnloaded() const { return m_unloaded; }
+    // Shows the window in normal state, in front: another start of the program hands over to this one.
+    void bringForward();
 
     QString status() const;
     void setStatus(const QString& caption);
@@ -44,6 +50,9 @@ public:
     void setMousePointer(MousePointer pointer);
     bool isBusy() const { return m_pointer == MousePointer::Busy; }
     bool hasCustomPointer() const { return m_hasCustomPointer; }
+
+    // What tells the user about failed timed runs.
+    FailureNotice& notice() const { return *m_notice; }
 
     // Window-level state shared with the subsystems.
     bool IsLoading = false;
@@ -65,6 +74,8 @@ public:
     QLineEdit* Text1 = nullptr;
     QCheckBox* Check1 = nullptr;
     QCheckBox* Check2 = nullptr;
+    // "Keep only the last [N] backups of each folder"; 0 keeps all.
+    QSpinBox* KeepLastBox = nullptr;
     QTreeWidget* ListView2 = nullptr;
     QGroupBox* Frame2 = nullptr;
     QLineEdit* Text5 = nullptr;
@@ -93,10 +104,12 @@ private:
     QCursor m_handCursor;
     bool m_hasCustomPointer = false;
     bool m_unloaded = false;
+    bool m_listRestored = false;
     DestinationOptions* m_destination = nullptr;
     FolderButtons* m_folderButtons = nullptr;
     ScheduleController* m_schedule = nullptr;
     StartWithSystem* m_startWithSystem = nullptr;
     TrayWindowBehaviour* m_trayBehaviour = nullptr;
     HistoryButtons* m_history = nullptr;
+    FailureNotice* m_notice = nullptr;
 };

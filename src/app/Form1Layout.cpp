@@ -8,11 +8,15 @@
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTreeWidget>
+
+#include <limits>
 
 namespace {
 
@@ -40,7 +44,10 @@ QGroupBox* frame(QWidget* parent, const char* name, const char* caption, int l, 
 
 QLineEdit* textBox(QWidget* parent, const char* name, int l, int t, int w, int h)
 {
-    return place(new QLineEdit(QStringLiteral("Text1"), parent), name, l, t, w, h);
+    auto* box = new QLineEdit(QStringLiteral("Text1"), parent);
+    // The boxes have no length limit of their own: every character is stored.
+    box->setMaxLength(std::numeric_limits<int>::max());
+    return place(box, name, l, t, w, h);
 }
 
 } // namespace
@@ -75,6 +82,16 @@ void Form1::createControls()
     Text1 = textBox(Frame4, "Text1", 240, 330, 7335, 345);
     Check1 = checkBox(Frame4, "Check1", "Add datestamp to backup", 240, 735, 4020, 255);
     Check2 = checkBox(Frame4, "Check2", "Add timestamp to backup", 240, 1020, 3690, 255);
+    // One sentence over two lines, beside the stamp options.
+    auto* keepLastLabel
+        = place(new QLabel(QStringLiteral("Keep only the last"), Frame4), "KeepLastLabel", 4380, 735, 1380, 255);
+    KeepLastBox = place(new QSpinBox(Frame4), "KeepLastBox", 5820, 705, 780, 315);
+    KeepLastBox->setRange(0, 999);
+    // "Keep only the last 0 backups" would read as keeping none.
+    KeepLastBox->setSpecialValueText(QStringLiteral("all"));
+    KeepLastBox->setToolTip(QStringLiteral("0 (all) keeps every backup"));
+    keepLastLabel->setBuddy(KeepLastBox);
+    place(new QLabel(QStringLiteral("backups of each folder"), Frame4), "KeepLastLabel2", 4380, 1020, 3180, 255);
 
     ListView2 = place(new QTreeWidget(this), "ListView2", 8040, 120, 7800, 4410);
     ListView2->setRootIsDecorated(false);
@@ -96,6 +113,8 @@ void Form1::createControls()
 
     // Only a buffer for copying the log to the clipboard, below the visible area.
     RichTextBox1 = place(new QPlainTextEdit(this), "RichTextBox1", 120, 8910, 615, 495);
+    // Out of sight, so it must never hold the keyboard focus either.
+    RichTextBox1->setFocusPolicy(Qt::NoFocus);
 
     Timer1 = new WindowTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));

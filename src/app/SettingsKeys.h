@@ -19,8 +19,9 @@ inline constexpr Key StartStopState{"StartStopState", "On"};
 inline constexpr Key WindowsStartup{"Windows Startup", "Off"};
 inline constexpr Key Minimized{"Minimized", "Off"};
 inline constexpr Key LastFolder{"LastFolder", ""};
+inline constexpr Key KeepLast{"KeepLast", "0"}; // archives kept per folder; 0 keeps all
 
 inline constexpr Key All[] = {Folders, Path, Text1, Check1, Check2, OftenIndex,
-                              StartStopState, WindowsStartup, Minimized, LastFolder};
+                              StartStopState, WindowsStartup, Minimized, LastFolder, KeepLast};
 
 } // namespace SettingsKeys

@@ -11,6 +11,7 @@ public:
     explicit WindowTimer(QObject* parent = nullptr);
 
     int Interval() const { return m_interval; }
+    // Also drops every tick already queued: one that fell due before a stop or a restart never arrives.
     void setInterval(int milliseconds);
 
 Q_SIGNALS:
@@ -19,4 +20,6 @@ Q_SIGNALS:
 private:
     QTimer m_timer;
     int m_interval = 0;
+    // Counts the starts and stops, so a queued tick knows whether it is still current.
+    quint64 m_run = 0;
 };

@@ -24,6 +24,18 @@ QString SuccessEntry(const QString& folderName, const QString& archivePath, cons
 
 QString FailureEntry(const QString& folderName, const QString& reason, const QString& dateTime)
 {
-    return folderName + QStringLiteral(" was not backup and zipped because ") + reason + QStringLiteral(", ")
-        + dateTime;
+    // The engine ends each of its lines with LF alone: in the log every line ends with CR LF, and
+    // the date goes on the reason's last line, so the entry reads as one block in a text editor.
+    QString text = reason;
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    while (text.endsWith(u'\n'))
+        text.chop(1);
+    text.replace(u'\n', QStringLiteral("\r\n"));
+    return folderName + QStringLiteral(" was not backup and zipped because ") + text + QStringLiteral(", ") + dateTime;
+}
+
+QString RemovalEntry(const QString& archivePath, int keep)
+{
+    return QStringLiteral("Old backup ") + archivePath + QStringLiteral(" was removed, keeping the last ")
+        + QString::number(keep);
 }

@@ -10,15 +10,19 @@
 #include "backup/Clock.h"
 #include "backup/FolderWalk.h"
 #include "backup/HistoryLog.h"
+#include "backup/KeepLast.h"
 #include "backup/PathHelpers.h"
 #include "backup/RunControl.h"
 #include "folders/FolderListView.h"
 #include "zip/CGZipFiles.h"
+#include "zip/CodeModule.h"
 
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QSpinBox>
 
 namespace {
 
@@ -28,8 +32,18 @@ enum class FolderOutcome
     ListEnded
 };
 
+// Removes the folder's archives beyond the last `keep`, oldest first, one log entry for each.
+void removeOldBackups(const ArchiveSeries& series, const QString& newArchive, int keep)
+{
+    for (const QString& old : ArchivesBeyondLast(series, newArchive, keep, PathSeparator())) {
+        if (QFile::remove(old))
+            AddToHistory(RemovalEntry(old, keep));
+    }
+}
+
 // One folder of the run, steps numbered as the error box reports them.
-FolderOutcome backupFolder(ErrorTrap& trap, Form1& form, FolderListView& list, int position, bool silent)
+FolderOutcome backupFolder(ErrorTrap& trap, Form1& form, FolderListView& list, int position, bool silent,
+                           RunOutcome& outcome)
 {
     const QChar separator = PathSeparator();
     QString entry;
@@ -41,6 +55,8 @@ FolderOutcome backupFolder(ErrorTrap& trap, Form1& form, FolderListView& list, i
     QString folderPath;
     QString folderName;
     QString archivePath;
+    ArchiveSeries series;
+    int keep = 0;
     trap.line(110, [&] {
         folderPath = FolderPathOf(entry, separator);
         folderName = LastPathPart(folderPath, separator);
@@ -50,8 +66,10 @@ FolderOutcome backupFolder(ErrorTrap& trap, Form1& form, FolderListView& list, i
             = form.Check1->checkState() == Qt::Checked ? DateStamp(Clock::currentDateTime()) : QString();
         const QString timeStamp
             = form.Check2->checkState() == Qt::Checked ? TimeStamp(Clock::currentDateTime()) : QString();
-        const QString baseName = ArchiveBaseName(form.Text1->text(), dateStamp, timeStamp, folderName);
-        archivePath = ArchivePath(form.Text5->text(), baseName, separator);
+        series = {form.Text5->text(), form.Text1->text(), folderName, !dateStamp.isEmpty(), !timeStamp.isEmpty()};
+        keep = form.KeepLastBox->value();
+        const QString baseName = ArchiveBaseName(series.prefix, dateStamp, timeStamp, folderName);
+        archivePath = ArchivePath(series.backupFolder, baseName, separator);
     });
     // No delete of the old archive here: the zip layer replaces it only once the new one is
     // complete, so a failed run leaves the previous backup in place.
@@ -81,11 +99,22 @@ FolderOutcome backupFolder(ErrorTrap& trap, Form1& form, FolderListView& list, i
             throw;
         }
     });
+    ++outcome.folders;
     if (result == 0) {
         trap.line(200, [&] { AddToHistory(SuccessEntry(folderName, archivePath, CurrentDateTimeText())); });
+        // Only after a complete archive: one with files left out may lack what only an older one holds.
+        trap.line(205, [&] { removeOldBackups(series, archivePath, keep); });
     } else {
+        if (outcome.failed == 0)
+            outcome.firstFailed = folderName.isEmpty() ? folderPath : folderName;
+        ++outcome.failed;
         QString reason;
-        trap.line(210, [&] { reason = raised.isEmpty() ? zip.GetLastMessage() : raised; });
+        trap.line(210, [&] {
+            reason = raised.isEmpty() ? zip.GetLastMessage() : raised;
+            // The archive was written and replaced the old one, only without the files named.
+            if (result == ZipCode::FilesSkipped)
+                reason = archivePath + QStringLiteral(" was written, but these files are missing from it:\n") + reason;
+        });
         // A closing window does not wait for a box nobody asked for.
         if (!silent && !RunControl::cancelRequested())
             trap.line(220, [&] {
@@ -99,9 +128,10 @@ FolderOutcome backupFolder(ErrorTrap& trap, Form1& form, FolderListView& list, i
 
 } // namespace
 
-void SaveAll(Form1& form, FolderListView& FolderList, QGroupBox& StatusFrame, bool Silent)
+RunOutcome SaveAll(Form1& form, FolderListView& FolderList, QGroupBox& StatusFrame, bool Silent)
 {
     ErrorTrap trap(QStringLiteral("IntervalSave.SaveAll"));
+    RunOutcome outcome;
     bool stop = false;
     trap.line(10, [&] {
         if (FolderList.EntryCount() == 0) {
@@ -110,31 +140,36 @@ void SaveAll(Form1& form, FolderListView& FolderList, QGroupBox& StatusFrame, bo
         }
     });
     if (stop)
-        return;
+        return outcome;
     trap.line(20, [&] {
         const QString backupFolder = form.Text5->text();
         if (!FolderExists(backupFolder)) {
             StatusFrame.setTitle(backupFolder + QStringLiteral(" does not exist"));
             stop = true;
+            // No folder of the list is backed up.
+            outcome.stoppedBecause = StatusFrame.title();
+            outcome.folders = outcome.failed = FolderList.EntryCount();
+            outcome.firstFailed = LastPathPart(FolderPathOf(FolderList.EntryText(1), PathSeparator()));
         }
     });
     if (stop)
-        return;
+        return outcome;
 
     int count = 0;
     trap.line(30, [&] { count = FolderList.EntryCount(); });
     for (int position = 1; position <= count; ++position) {
         if (RunControl::cancelRequested())
-            return;
-        if (backupFolder(trap, form, FolderList, position, Silent) == FolderOutcome::ListEnded)
+            return outcome;
+        if (backupFolder(trap, form, FolderList, position, Silent, outcome) == FolderOutcome::ListEnded)
             break;
     }
     if (RunControl::cancelRequested())
-        return;
+        return outcome;
     if (!Silent)
         trap.line(40, [&] {
             Prompter::instance().show(QStringLiteral("Done."), ApplicationTitle(), Prompter::Buttons::Ok,
                                       Prompter::Icon::None);
         });
     trap.line(50, [&] { StatusFrame.setTitle(QStringLiteral("Auto Backup Complete at ") + CurrentDateTimeText()); });
+    return outcome;
 }

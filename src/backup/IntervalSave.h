@@ -1,5 +1,7 @@
 #pragma once
 
+#include "backup/RunOutcome.h"
+
 class Form1;
 class FolderListView;
 class QGroupBox;
@@ -8,5 +10,6 @@ class QGroupBox;
 // folder. Reads the prefix, the two stamp options and the backup folder from the window afresh for
 // every folder. Silent runs (the timer's) show no failure box and no closing "Done.". The callers
 // keep runs from overlapping (RunControl::Guard); a cancel request stops the run before its next
-// folder.
-void SaveAll(Form1& form, FolderListView& FolderList, QGroupBox& StatusFrame, bool Silent);
+// folder. Once a folder's archive is written in full, its older archives beyond the number the window
+// keeps are removed.
+RunOutcome SaveAll(Form1& form, FolderListView& FolderList, QGroupBox& StatusFrame, bool Silent);

@@ -1,7 +1,5 @@
 #include "desktop/TrayBackend.h"
 
-#include <QTimer>
-
 namespace {
 
 TrayBackend::Factory& factory()
@@ -32,6 +30,17 @@ QtTrayBackend::QtTrayBackend()
         ++m_balloon;
         Q_EMIT messageClicked();
     });
+    m_availabilityCheck.setInterval(1000);
+    connect(&m_availabilityCheck, &QTimer::timeout, this, &QtTrayBackend::checkAvailability);
+}
+
+void QtTrayBackend::checkAvailability()
+{
+    const bool available = isSystemTrayAvailable();
+    if (available == m_available)
+        return;
+    m_available = available;
+    Q_EMIT availabilityChanged();
 }
 
 bool QtTrayBackend::isSystemTrayAvailable() const { return QSystemTrayIcon::isSystemTrayAvailable(); }
@@ -44,9 +53,15 @@ void QtTrayBackend::addIcon(const QIcon& icon, const QString& tip)
         m_icon.setIcon(icon);
     m_icon.setToolTip(tip);
     m_icon.show();
+    m_available = isSystemTrayAvailable();
+    m_availabilityCheck.start();
 }
 
-void QtTrayBackend::removeIcon() { m_icon.hide(); }
+void QtTrayBackend::removeIcon()
+{
+    m_availabilityCheck.stop();
+    m_icon.hide();
+}
 
 void QtTrayBackend::setIcon(const QIcon& icon) { m_icon.setIcon(icon); }
 

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QString>
 #include <QSystemTrayIcon>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -40,6 +41,8 @@ Q_SIGNALS:
     void messageClicked();
     // The balloon went away by itself.
     void messageHidden();
+    // The notification area appeared or went away (a panel restarted or crashed).
+    void availabilityChanged();
 };
 
 // The desktop's own notification area, through QSystemTrayIcon.
@@ -60,8 +63,13 @@ public:
 
 private:
     void showWhenPlaced(quint64 balloon, const QString& title, const QString& text, int shown, int attempt);
+    void checkAvailability();
 
     QSystemTrayIcon m_icon;
+    // The desktop says nothing when its notification area goes away: look once a second while the
+    // icon is shown.
+    QTimer m_availabilityCheck;
+    bool m_available = false;
     // Counts balloons, so the end of an old balloon's display time does not end a newer one.
     quint64 m_balloon = 0;
 };

@@ -20,6 +20,7 @@ TrayWindowBehaviour::TrayWindowBehaviour(Form1& form)
     new HoverPointer(form, this);
     connect(m_form.Check8, &QCheckBox::stateChanged, this, &TrayWindowBehaviour::Check8_Click);
     connect(m_form.cSysTray1, &cSysTray::MouseUp, this, &TrayWindowBehaviour::cSysTray1_MouseUp);
+    connect(m_form.cSysTray1, &cSysTray::iconLost, this, &TrayWindowBehaviour::trayLost);
     connect(m_form.PushButton11, &QPushButton::clicked, this, &TrayWindowBehaviour::PushButton11_Click);
     m_form.installEventFilter(this);
 }
@@ -92,8 +93,21 @@ void TrayWindowBehaviour::cSysTray1_MouseUp(qint16 button, quint32)
         return;
     if (m_form.isVisible() && !(m_form.windowState() & Qt::WindowMinimized))
         return;
+    showNormalWindow();
+}
+
+void TrayWindowBehaviour::showNormalWindow()
+{
+    m_toTrayWhenShown = false;
     m_form.setWindowState(m_form.windowState() & ~Qt::WindowMinimized);
     m_form.setVisible(true);
+}
+
+void TrayWindowBehaviour::trayLost()
+{
+    // Hidden with no icon left to click, the window would be lost to the user.
+    if (m_minimizedToTrayOnce && m_form.isHidden() && !m_form.isUnloaded())
+        showNormalWindow();
 }
 
 void TrayWindowBehaviour::Check8_Click()

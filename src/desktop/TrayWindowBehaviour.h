@@ -19,6 +19,8 @@ public:
     void applyStartInTray();
     // The window was minimised, restored or maximised.
     void windowStateChanged();
+    // Shows the window in normal state, from the tray, minimised, or before it was first shown.
+    void showNormalWindow();
 
     // Set by the first minimise into the tray; never cleared while the program runs.
     bool MinimizedToTrayOnce() const { return m_minimizedToTrayOnce; }
@@ -33,6 +35,7 @@ protected:
 private:
     void toTray();
     void cSysTray1_MouseUp(qint16 button, quint32 id);
+    void trayLost();
     void Check8_Click();
     void PushButton11_Click();
 

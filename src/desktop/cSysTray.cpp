@@ -35,6 +35,13 @@ cSysTray::cSysTray(QObject* parent, std::unique_ptr<TrayBackend> backend)
             [this] { DispatchTrayMessage(BalloonUserClick, IconId()); });
     connect(m_backend.get(), &TrayBackend::messageHidden, this,
             [this] { DispatchTrayMessage(BalloonHide, IconId()); });
+    connect(m_backend.get(), &TrayBackend::availabilityChanged, this, [this] {
+        if (!m_iconAdded || m_backend->isSystemTrayAvailable())
+            return;
+        // A balloon goes with its notification area; a wait for it ends here.
+        DispatchTrayMessage(BalloonHide, IconId());
+        Q_EMIT iconLost();
+    });
 }
 
 cSysTray::~cSysTray() { setInTray(false); }
@@ -87,6 +94,8 @@ void cSysTray::DispatchTrayMessage(quint32 code, quint32 id)
     case BalloonTimeout:
     case BalloonUserClick:
         if (m_balloonVisible) {
+            if (code == BalloonUserClick)
+                Q_EMIT balloonClicked();
             m_balloonVisible = false;
             Q_EMIT balloonGone();
         }
@@ -105,6 +114,9 @@ void cSysTray::ShowBalloon(const QString& text, const QString& title, qint32 tim
     if (!IconReachable() || !m_backend->supportsMessages())
         return;
     const int milliseconds = timeout > 0 ? timeout * 1000 : 0;
+    if (m_balloonVisible)
+        DispatchTrayMessage(BalloonHide, IconId());
+    const quint64 balloon = ++m_balloonShown;
     m_backend->showMessage(CutTrayText(title, BalloonTitleLength), CutTrayText(text, BalloonTextLength),
                            milliseconds);
     m_balloonVisible = true;
@@ -120,11 +132,12 @@ void cSysTray::ShowBalloon(const QString& text, const QString& title, qint32 tim
     QTimer wake;
     wake.setSingleShot(true);
     wake.setTimerType(Qt::PreciseTimer);
-    while (self && m_balloonVisible && clock.elapsed() < milliseconds) {
+    const auto onShow = [&] { return self && m_balloonVisible && balloon == m_balloonShown; };
+    while (onShow() && clock.elapsed() < milliseconds) {
         wake.start(int(milliseconds - clock.elapsed()));
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     }
-    if (self && m_balloonVisible) {
+    if (onShow()) {
         m_backend->hideMessage();
         DispatchTrayMessage(BalloonTimeout, IconId());
     }

@@ -47,7 +47,8 @@ public:
 
     // Shows a balloon on the icon and returns when it was clicked away or Timeout seconds have
     // passed, window events flowing meanwhile; Timeout 0 or less returns at once and leaves the
-    // display time to the desktop. With Once, only the first such balloon of this control shows.
+    // display time to the desktop. A balloon still on show is gone when the next one shows. With
+    // Once, only the first such balloon of this control shows.
     // A Timeout above LongestTimeout raises the "Overflow" AppError.
     void ShowBalloon(const QString& text, const QString& title, qint32 timeout, bool once);
     bool BalloonVisible() const { return m_balloonVisible; }
@@ -69,6 +70,10 @@ Q_SIGNALS:
     void MouseDblClick(qint16 button, quint32 id);
     // BalloonVisible went from true to false.
     void balloonGone();
+    // The user clicked the balloon on show; balloonGone follows.
+    void balloonClicked();
+    // The notification area holding the icon went away: the icon can no longer be seen or clicked.
+    void iconLost();
 
 private:
     std::unique_ptr<TrayBackend> m_backend;
@@ -77,6 +82,8 @@ private:
     QIcon m_icon;
     QString m_tip = QStringLiteral("Telnet Server");
     bool m_balloonVisible = false;
+    // Counts balloons, so a wait ends when a newer balloon takes the place of its own.
+    quint64 m_balloonShown = 0;
     qint32 m_onceBalloonCount = 0;
 };
 

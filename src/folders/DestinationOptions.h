@@ -4,9 +4,10 @@
 
 class Form1;
 
-// The backup folder, the archive name prefix and the two stamp options: every change of these
-// controls is written to the settings store at once, typed, pasted, chosen or restored. The two text
-// boxes select their whole text when they get the focus; "View This Folder" opens the backup folder.
+// The backup folder, the archive name prefix, the two stamp options and the number of backups kept:
+// every change of these controls is written to the settings store at once, typed, pasted, chosen or
+// restored. The two text boxes select their whole text when they get the focus; "View This Folder"
+// opens the backup folder.
 class DestinationOptions final : public QObject
 {
     Q_OBJECT

@@ -3,33 +3,17 @@
 #include "app/AppError.h"
 #include "app/CursorFile.h"
 #include "app/FileRoutines.h"
+#include "folders/DroppedPaths.h"
 #include "folders/FoldersValue.h"
 
-#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QUrl>
 
 namespace {
-
-// The paths a file manager drags, in its order; nothing when the drag is not a list of local
-// files (plain text, web addresses, a mix of both).
-QStringList droppedPaths(const QMimeData* data)
-{
-    if (!data || !data->hasUrls())
-        return {};
-    QStringList paths;
-    for (const QUrl& url : data->urls()) {
-        if (!url.isLocalFile() || url.toLocalFile().isEmpty())
-            return {};
-        paths.append(QDir::toNativeSeparators(url.toLocalFile()));
-    }
-    return paths;
-}
 
 // The list only reads the dropped paths. A move accepted here would let the source delete its
 // files, so a drop is taken as a copy (or a link) and refused when the source offers only a move.
@@ -42,10 +26,12 @@ std::optional<Qt::DropAction> dropActionFor(Qt::DropActions offered)
     return std::nullopt;
 }
 
+// While dragging, only the formats on offer decide: reading the paths would ask the source for its
+// data at every step and freeze the window for as long as a source takes to answer.
 template<class Event> bool acceptFileDrag(Event* event)
 {
     const auto action = dropActionFor(event->possibleActions());
-    if (!action || droppedPaths(event->mimeData()).isEmpty()) {
+    if (!action || !event->mimeData() || !event->mimeData()->hasUrls()) {
         event->setDropAction(Qt::IgnoreAction);
         event->ignore();
         return false;
@@ -191,9 +177,11 @@ void FolderListView::reorderStep(const QPoint& viewportPos, int screenY)
 
 void FolderListView::mouseReleaseEvent(QMouseEvent* event)
 {
+    // The release only ends the gesture: the list's own handling would select the row under the
+    // pointer, or nothing below the rows, in place of the row the drag left selected.
     m_armed = false;
     viewport()->setCursor(Qt::ArrowCursor);
-    QTreeWidget::mouseReleaseEvent(event);
+    event->accept();
 }
 
 void FolderListView::mouseDoubleClickEvent(QMouseEvent* event)
@@ -223,6 +211,13 @@ void FolderListView::dropEvent(QDropEvent* event)
 {
     if (!acceptFileDrag(event))
         return;
-    for (const QString& path : droppedPaths(event->mimeData()))
+    const std::optional<QStringList> paths
+        = LocalPathsFromUriList(event->mimeData()->data(QStringLiteral("text/uri-list")));
+    if (!paths || paths->isEmpty()) {
+        event->setDropAction(Qt::IgnoreAction);
+        event->ignore();
+        return;
+    }
+    for (const QString& path : *paths)
         AppendEntry(path);
 }

@@ -11,12 +11,14 @@
 #include "backup/Clock.h"
 #include "backup/IntervalSave.h"
 #include "backup/RunControl.h"
+#include "desktop/FailureNotice.h"
 #include "folders/FolderListView.h"
 #include "schedule/IntervalTable.h"
 
 #include <QHeaderView>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTreeWidget>
 #include <optional>
 
@@ -29,12 +31,20 @@ ScheduleController::ScheduleController(Form1& form)
     : QObject(&form)
     , m_form(form)
 {
-    connect(m_form.ListView2, &QTreeWidget::itemClicked, this, &ScheduleController::ListView2_Click);
-    // Choosing with the keyboard is a choice too. A mouse click reports both signals; handling it
-    // twice stores the same position and resets the same count.
-    connect(m_form.ListView2, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
-        if (current && !m_form.IsLoading)
+    // A click, or selecting a row with the keyboard, is a choice. The current row alone is not: the
+    // list sets one by itself when it gets the focus. A mouse click reports both signals; handling
+    // it twice stores the same position and resets the same count.
+    connect(m_form.ListView2, &QTreeWidget::itemClicked, this, [this] {
+        if (!m_form.IsLoading && selectedInterval())
             ListView2_Click();
+    });
+    connect(m_form.ListView2, &QTreeWidget::itemSelectionChanged, this, [this] {
+        if (selectedInterval()) {
+            if (!m_form.IsLoading)
+                ListView2_Click();
+        } else {
+            keepChosenRow();
+        }
     });
     connect(m_form.Timer1, &WindowTimer::Timer, this, &ScheduleController::Timer1_Timer);
     connect(m_form.PushButton5, &QPushButton::clicked, this, &ScheduleController::PushButton5_Click);
@@ -58,6 +68,7 @@ void ScheduleController::selectStoredInterval()
     if (!row)
         throw AppError::indexOutOfBounds(QStringLiteral("ListView2.ListItems"));
     m_form.ListView2->setCurrentItem(row);
+    m_chosenRow = position - 1;
 }
 
 void ScheduleController::applyStoredSwitchState()
@@ -73,9 +84,26 @@ void ScheduleController::applyStoredSwitchState()
     }
 }
 
+void ScheduleController::keepChosenRow()
+{
+    // A click below the rows, or Ctrl on the chosen row, would leave the countdown without an
+    // interval: the last choice stays selected.
+    QTreeWidgetItem* chosen = m_form.ListView2->topLevelItem(m_chosenRow);
+    if (!chosen)
+        return;
+    const QSignalBlocker quiet(m_form.ListView2);
+    chosen->setSelected(true);
+}
+
+QTreeWidgetItem* ScheduleController::selectedInterval() const
+{
+    const QList<QTreeWidgetItem*> selected = m_form.ListView2->selectedItems();
+    return selected.isEmpty() ? nullptr : selected.first();
+}
+
 int ScheduleController::SelectedIntervalSeconds() const
 {
-    const QTreeWidgetItem* selected = m_form.ListView2->currentItem();
+    const QTreeWidgetItem* selected = selectedInterval();
     if (!selected)
         return 0;
     return IntervalSecondsForLabel(selected->text(0));
@@ -85,11 +113,11 @@ void ScheduleController::ListView2_Click()
 {
     ErrorTrap trap(QStringLiteral("Form1.ListView2_Click"));
     trap.line(10, [&] {
-        QTreeWidget* list = m_form.ListView2;
-        QTreeWidgetItem* selected = list->currentItem();
+        QTreeWidgetItem* selected = selectedInterval();
         if (!selected)
             throw AppError::invalidProcedureCall(QStringLiteral("ListView2.SelectedItem"));
-        SettingsStore::WriteSetting(SettingsKeys::OftenIndex, QString::number(list->indexOfTopLevelItem(selected) + 1));
+        m_chosenRow = m_form.ListView2->indexOfTopLevelItem(selected);
+        SettingsStore::WriteSetting(SettingsKeys::OftenIndex, QString::number(m_chosenRow + 1));
     });
     trap.line(20, [&] { m_form.IntervalSeconds = SelectedIntervalSeconds(); });
     trap.line(30, [&] { m_form.ElapsedSeconds = 0; });
@@ -97,6 +125,10 @@ void ScheduleController::ListView2_Click()
 
 void ScheduleController::Timer1_Timer()
 {
+    // Ticks that a box's event loop lets through during start-up count for nothing: a run must not
+    // start before the naming options and the history log are restored.
+    if (m_form.IsLoading)
+        return;
     ErrorTrap trap(QStringLiteral("Form1.Timer1_Timer"));
     bool off = false;
     trap.line(10, [&] {
@@ -119,8 +151,9 @@ void ScheduleController::Timer1_Timer()
             m_form.ProgressBar1->setValue(m_form.ElapsedSeconds);
     });
     trap.line(60, [&] {
-        m_form.setStatus(QStringLiteral("Next Zip and backup will occur in ")
-                         + FormatDuration(static_cast<long long>(m_form.IntervalSeconds) - m_form.ElapsedSeconds));
+        if (!m_form.notice().holdsStatusLine())
+            m_form.setStatus(QStringLiteral("Next Zip and backup will occur in ")
+                             + FormatDuration(static_cast<long long>(m_form.IntervalSeconds) - m_form.ElapsedSeconds));
     });
     trap.line(70, [&] { YieldToEvents(); });
     if (m_form.ElapsedSeconds != m_form.IntervalSeconds)
@@ -136,12 +169,14 @@ void ScheduleController::Timer1_Timer()
     trap.line(80, [&] { m_form.SavedStatus = m_form.status(); });
     trap.line(90, [&] { m_form.setStatus(QStringLiteral("Zip and backup is running in background...")); });
     trap.line(100, [&] { YieldToEvents(); });
-    trap.line(110, [&] { SaveAll(m_form, *m_form.ListView1, *m_form.Frame1, true); });
+    RunOutcome outcome;
+    trap.line(110, [&] { outcome = SaveAll(m_form, *m_form.ListView1, *m_form.Frame1, true); });
     run.reset();
     trap.line(120,
               [&] { m_form.setStatus(QStringLiteral("Auto Zip And Backup Complete at ") + CurrentDateTimeText()); });
     trap.line(130, [&] { YieldToEvents(); });
     trap.line(140, [&] { m_form.setStatus(m_form.SavedStatus); });
+    trap.line(145, [&] { m_form.notice().runEnded(outcome, true); });
     trap.line(150, [&] { m_form.ElapsedSeconds = 0; });
 }
 
@@ -174,7 +209,8 @@ void ScheduleController::PushButton6_Click()
     trap.line(10, [&] { kept = m_form.status(); });
     trap.line(20, [&] { m_form.setStatus(QStringLiteral("Zipping and backing up files...")); });
     trap.line(30, [&] { m_form.setMousePointer(Form1::MousePointer::Busy); });
-    trap.line(40, [&] { SaveAll(m_form, *m_form.ListView1, *m_form.Frame1, false); });
+    RunOutcome outcome;
+    trap.line(40, [&] { outcome = SaveAll(m_form, *m_form.ListView1, *m_form.Frame1, false); });
     run.reset();
     trap.line(50, [&] { m_form.setMousePointer(Form1::MousePointer::Default); });
     trap.line(60, [&] {
@@ -183,4 +219,5 @@ void ScheduleController::PushButton6_Click()
     });
     trap.line(70, [&] { PauseSeconds(m_resultPause); });
     trap.line(80, [&] { m_form.setStatus(kept); });
+    trap.line(90, [&] { m_form.notice().runEnded(outcome, false); });
 }

@@ -3,6 +3,7 @@
 #include <QObject>
 
 class Form1;
+class QTreeWidgetItem;
 
 // The interval list, the one-second countdown, the auto-backup switch and the manual run of the
 // main window. Runs never overlap: a manual click during any run does nothing, and a timed run
@@ -39,6 +40,12 @@ public:
     void setResultPauseSeconds(double seconds) { m_resultPause = seconds; }
 
 private:
+    // The row the user chose: the selected one, not merely the current one.
+    QTreeWidgetItem* selectedInterval() const;
+    void keepChosenRow();
+
     Form1& m_form;
     double m_resultPause = 5;
+    // The row restored at start-up or last chosen by the user (0-based), or -1.
+    int m_chosenRow = -1;
 };

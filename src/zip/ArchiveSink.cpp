@@ -1,15 +1,15 @@
 #include "zip/ArchiveSink.h"
 
-#include <QFile>
+#include "zip/ArchiveTemporary.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <vector>
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -17,8 +17,8 @@ constexpr std::size_t FlushAt = 4u << 20;
 
 struct Sink
 {
-    QByteArray path;
-    int fd = -1;
+    ArchiveTemporary* temporary = nullptr;
+    int fd = -1; // a descriptor of its own while writing
     std::vector<std::uint8_t> buffer; // bytes from file offset bufferStart on, not yet written
     std::uint64_t bufferStart = 0;
     std::uint64_t position = 0;
@@ -27,9 +27,19 @@ struct Sink
 
     ~Sink()
     {
-        if (fd >= 0)
-            ::close(fd);
+        // Still open here only when the archive was never committed (libzip calls no rollback
+        // after a failed commit).
+        discard();
         zip_error_fini(&error);
+    }
+
+    void discard()
+    {
+        if (fd < 0)
+            return;
+        ::close(fd);
+        fd = -1;
+        temporary->remove();
     }
 
     bool fail(int zipCode)
@@ -107,8 +117,8 @@ zip_int64_t sinkCallback(void* userdata, void* data, zip_uint64_t length, zip_so
     case ZIP_SOURCE_TELL:
         return 0;
     case ZIP_SOURCE_BEGIN_WRITE:
-        sink->fd = ::open(sink->path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (sink->fd < 0) {
+        sink->fd = ::fcntl(sink->temporary->descriptor(), F_DUPFD_CLOEXEC, 0);
+        if (sink->fd < 0 || ::ftruncate(sink->fd, 0) != 0) {
             zip_error_set(&sink->error, ZIP_ER_TMPOPEN, errno);
             return -1;
         }
@@ -116,8 +126,8 @@ zip_int64_t sinkCallback(void* userdata, void* data, zip_uint64_t length, zip_so
         return 0;
     case ZIP_SOURCE_WRITE:
         return sink->write(static_cast<const std::uint8_t*>(data), static_cast<std::size_t>(length))
-                   ? static_cast<zip_int64_t>(length)
-                   : -1;
+            ? static_cast<zip_int64_t>(length)
+            : -1;
     case ZIP_SOURCE_TELL_WRITE:
         return static_cast<zip_int64_t>(sink->position);
     case ZIP_SOURCE_SEEK_WRITE: {
@@ -140,19 +150,22 @@ zip_int64_t sinkCallback(void* userdata, void* data, zip_uint64_t length, zip_so
     case ZIP_SOURCE_COMMIT_WRITE:
         if (!sink->flush())
             return -1;
-        if (::fsync(sink->fd) != 0 || ::close(sink->fd) != 0) {
-            sink->fd = -1;
+        if (::fsync(sink->fd) != 0) {
             zip_error_set(&sink->error, ZIP_ER_WRITE, errno);
+            sink->discard();
             return -1;
         }
-        sink->fd = -1;
+        {
+            const int fd = std::exchange(sink->fd, -1);
+            if (::close(fd) != 0) {
+                zip_error_set(&sink->error, ZIP_ER_WRITE, errno);
+                sink->temporary->remove();
+                return -1;
+            }
+        }
         return 0;
     case ZIP_SOURCE_ROLLBACK_WRITE:
-        if (sink->fd >= 0) {
-            ::close(sink->fd);
-            sink->fd = -1;
-            ::unlink(sink->path.constData());
-        }
+        sink->discard();
         sink->buffer.clear();
         return 0;
     case ZIP_SOURCE_REMOVE:
@@ -170,10 +183,10 @@ zip_int64_t sinkCallback(void* userdata, void* data, zip_uint64_t length, zip_so
 
 } // namespace
 
-zip_source_t* CreateArchiveSink(const QString& path, zip_error_t* error)
+zip_source_t* CreateArchiveSink(ArchiveTemporary& temporary, zip_error_t* error)
 {
     auto* sink = new Sink;
-    sink->path = QFile::encodeName(path);
+    sink->temporary = &temporary;
     zip_error_init(&sink->error);
     zip_source_t* source = zip_source_function_create(sinkCallback, sink, error);
     if (!source)

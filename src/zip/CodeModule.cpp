@@ -56,6 +56,22 @@ public:
         m_wakePending = true;
         return wake;
     }
+
+    // Hands every waiting line to the print callback, in order. The callback lets window events
+    // through, and with them the next wake-up: a hand-over started inside another would put its
+    // text in the middle of the other's, splitting a line, so only the outer one runs and it goes
+    // on until nothing is left.
+    void drain()
+    {
+        if (m_draining)
+            return;
+        m_draining = true;
+        for (QString text = take(); !text.isEmpty(); text = take())
+            printText(text);
+        m_draining = false;
+    }
+
+private:
     QString take()
     {
         QMutexLocker lock(&m_mutex);
@@ -63,10 +79,10 @@ public:
         return std::exchange(m_text, QString());
     }
 
-private:
     QMutex m_mutex;
     QString m_text;
     bool m_wakePending = false;
+    bool m_draining = false; // touched on the caller's thread only
 };
 
 ZipJob jobFrom(std::int32_t entryCount, const QString& zipFileName, const ZipNameList& names)
@@ -136,7 +152,7 @@ std::int32_t ZpArchive(std::int32_t entryCount, const QString& zipFileName, cons
     auto pending = std::make_shared<PendingLines>();
     QEventLoop loop;
     QPointer<QEventLoop> context(&loop);
-    auto drain = [pending] { printText(pending->take()); };
+    auto drain = [pending] { pending->drain(); };
     auto sink = [pending, context, drain](const QString& line) {
         if (pending->add(line) && context)
             QMetaObject::invokeMethod(context.data(), drain, Qt::QueuedConnection);

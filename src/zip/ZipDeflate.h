@@ -30,6 +30,14 @@ private:
     std::vector<std::uint8_t> m_scratch;
 };
 
+// One stretch of a joined stream that was compressed on its own: it ends on a byte boundary and
+// refers to nothing before it, so it can be inflated apart from the rest.
+struct DeflatePiece
+{
+    std::int64_t compressedSize = 0;
+    std::int64_t size = 0;
+};
+
 // Appends data as stored blocks; the last one closes the stream when final is set.
 void AppendStoredBlocks(const std::uint8_t* data, std::size_t size, bool final, std::vector<std::uint8_t>& out);
 // The two bytes of an empty closing block.

@@ -1,62 +1,42 @@
 #include "zip/ZipEngine.h"
 
+#include "app/NativePath.h"
+#include "zip/ArchiveCheck.h"
 #include "zip/ArchiveSink.h"
+#include "zip/ArchiveTemporary.h"
 #include "zip/CodeModule.h"
+#include "zip/SourceFile.h"
 #include "zip/ZipCancel.h"
 #include "zip/ZipExpand.h"
 #include "zip/ZipPipeline.h"
+#include "zip/ZipTime.h"
 
 #include <QDir>
-#include <QDirIterator>
-#include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QSet>
 #include <QThread>
-
-#include <zip.h>
-
-#include <cerrno>
 #include <cstring>
 #include <memory>
-
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
+#include <zip.h>
 
 namespace {
 
-QString systemText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
-
-// Temporaries of one archive: ours, and the one libzip makes next to it while closing.
-QString temporaryPath(const QString& target) { return target + QStringLiteral(".tessaly-tmp"); }
-
-// A killed earlier run of the same archive may have left its temporaries behind.
-void removeStaleTemporaries(const QString& target)
+QString systemText(int error)
 {
-    const QFileInfo info(target);
-    const QString prefix = info.fileName() + QStringLiteral(".tessaly-tmp");
-    QDirIterator it(info.absolutePath(), {prefix + u'*'}, QDir::Files | QDir::Hidden | QDir::System);
-    while (it.hasNext())
-        QFile::remove(it.next());
+    return QString::fromLocal8Bit(std::strerror(error));
 }
 
-// Flushes a file, or a folder's list of names, to the disk.
-bool syncPath(const QString& path, bool folder)
+ZipStageProbe& stageProbe()
 {
-#ifdef Q_OS_UNIX
-    const int fd = ::open(QFile::encodeName(path).constData(), (folder ? O_RDONLY | O_DIRECTORY : O_RDONLY) | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
-#else
-    Q_UNUSED(path);
-    Q_UNUSED(folder);
-    return true;
-#endif
+    static ZipStageProbe probe;
+    return probe;
+}
+
+void reachStage(ZipStage stage, const QString& path)
+{
+    if (stageProbe())
+        stageProbe()(stage, path);
 }
 
 // One file entry as libzip sees it: compressed data made by the pipeline, copied as it is.
@@ -64,6 +44,7 @@ struct FileSource
 {
     CompressionPipeline* pipeline = nullptr;
     const ZipItem* item = nullptr;
+    time_t mtime = 0;
     int file = 0;
     bool finished = false;
     zip_error_t error;
@@ -77,8 +58,8 @@ zip_int64_t fileSourceCallback(void* userdata, void* data, zip_uint64_t length, 
         source->finished = false;
         return 0;
     case ZIP_SOURCE_READ: {
-        const std::int64_t n = source->pipeline->read(source->file, static_cast<std::uint8_t*>(data),
-                                                     static_cast<std::int64_t>(length));
+        const std::int64_t n
+            = source->pipeline->read(source->file, static_cast<std::uint8_t*>(data), static_cast<std::int64_t>(length));
         if (n < 0) {
             zip_error_set(&source->error, ZIP_ER_CANCELLED, 0);
             return -1;
@@ -94,7 +75,7 @@ zip_int64_t fileSourceCallback(void* userdata, void* data, zip_uint64_t length, 
         zip_stat_init(st);
         st->valid = ZIP_STAT_SIZE | ZIP_STAT_COMP_METHOD | ZIP_STAT_MTIME;
         st->comp_method = ZIP_CM_DEFLATE;
-        st->mtime = static_cast<time_t>(source->item->mtime);
+        st->mtime = source->mtime;
         st->size = static_cast<zip_uint64_t>(source->item->size);
         if (source->finished) {
             // Asked again once the data is written: the true figures go into the headers.
@@ -120,7 +101,10 @@ zip_int64_t fileSourceCallback(void* userdata, void* data, zip_uint64_t length, 
     }
 }
 
-int cancelCallback(zip_t*, void*) { return ZipCancelRequested() ? 1 : 0; }
+int cancelCallback(zip_t*, void*)
+{
+    return ZipCancelRequested() ? 1 : 0;
+}
 
 zip_uint32_t externalAttributes(const ZipItem& item)
 {
@@ -134,8 +118,7 @@ public:
     Engine(const ZipJob& job, const ZipLineSink& print)
         : m_job(job)
         , m_print(print)
-    {
-    }
+    { }
 
     std::int32_t run()
     {
@@ -185,8 +168,8 @@ private:
         const int code = zip_error_code_zip(error);
         const int system = zip_error_code_system(error);
         const QString reason = zip_error_system_type(error) == ZIP_ET_SYS && system != 0
-                                   ? systemText(system)
-                                   : QString::fromLocal8Bit(zip_error_strerror(error));
+            ? systemText(system)
+            : QString::fromLocal8Bit(zip_error_strerror(error));
         switch (code) {
         case ZIP_ER_TMPOPEN:
         case ZIP_ER_OPEN:
@@ -202,35 +185,141 @@ private:
         }
     }
 
-    // Writes the items (files compressed by the pipeline) after the entries kept from an older
-    // archive, into a temporary next to the target, then puts it in the target's place.
-    std::int32_t writeArchive(const std::vector<std::pair<zip_t*, zip_uint64_t>>& kept)
+    std::unique_ptr<ArchiveTemporary> createTemporary()
     {
-        removeStaleTemporaries(m_target);
-        const QString temp = temporaryPath(m_target);
-        zip_error_t openError;
-        zip_error_init(&openError);
-        zip_source_t* sink = CreateArchiveSink(temp, &openError);
-        zip_t* za = sink ? zip_open_from_source(sink, ZIP_CREATE | ZIP_TRUNCATE, &openError) : nullptr;
+        QString error;
+        std::unique_ptr<ArchiveTemporary> temporary = ArchiveTemporary::create(m_folder, error);
+        if (!temporary)
+            line(QStringLiteral("could not create a file in %1: %2").arg(m_folder, error));
+        return temporary;
+    }
+
+    // libzip writing into the temporary through our sink; null after a line saying why.
+    zip_t* openForWriting(ArchiveTemporary& temporary)
+    {
+        zip_error_t error;
+        zip_error_init(&error);
+        zip_source_t* sink = CreateArchiveSink(temporary, &error);
+        zip_t* za = sink ? zip_open_from_source(sink, ZIP_CREATE | ZIP_TRUNCATE, &error) : nullptr;
         if (!za) {
             if (sink)
                 zip_source_free(sink);
-            line(zipErrorText(&openError, temp));
-            zip_error_fini(&openError);
-            return ZipCode::WriteError;
+            line(zipErrorText(&error, temporary.path()));
         }
-        zip_error_fini(&openError);
+        zip_error_fini(&error);
+        if (za)
+            zip_register_cancel_callback_with_state(za, cancelCallback, nullptr, nullptr);
+        return za;
+    }
 
+    // Closes (writes) the archive; on failure the temporary is gone and a line says why.
+    std::int32_t close(zip_t* za, const ArchiveTemporary& temporary)
+    {
+        if (zip_close(za) == 0) {
+            reachStage(ZipStage::Written, temporary.path());
+            return ZipCode::Ok;
+        }
+        const bool wasCancelled = zip_error_code_zip(zip_get_error(za)) == ZIP_ER_CANCELLED || ZipCancelRequested();
+        const QString text = zipErrorText(zip_get_error(za), temporary.path());
+        zip_discard(za);
+        if (wasCancelled)
+            return cancelled();
+        line(text);
+        return ZipCode::WriteError;
+    }
+
+    // The items that are files, by their place in m_items.
+    std::vector<int> fileIndexes() const
+    {
         std::vector<int> files;
         for (std::size_t i = 0; i < m_items.size(); ++i) {
             if (!m_items[i].isDir)
                 files.push_back(static_cast<int>(i));
         }
-        CompressionPipeline::Settings settings;
-        settings.threads = m_job.threads > 0 ? m_job.threads : std::max(1, QThread::idealThreadCount());
-        CompressionPipeline pipeline(m_items, files, settings, [] { return ZipCancelRequested(); });
+        return files;
+    }
 
-        std::vector<zip_int64_t> fileIndex(files.size(), -1);
+    // Every file is opened before any entry is written, so one that cannot be read at all is
+    // simply left out; the first ones stay open for the pipeline.
+    std::vector<int> openFiles(int threads)
+    {
+        const std::vector<int> files = fileIndexes();
+        const std::vector<SourceFile> sources
+            = OpenSourceFiles(m_items, files, threads, SourceFilesToHold(), [] { return ZipCancelRequested(); });
+        std::vector<ZipItem> readable;
+        std::vector<int> descriptors;
+        std::size_t next = 0;
+        for (std::size_t i = 0; i < m_items.size(); ++i) {
+            if (m_items[i].isDir) {
+                readable.push_back(std::move(m_items[i]));
+                continue;
+            }
+            const SourceFile& source = sources[next++];
+            if (!source.warning.isEmpty()) {
+                line(source.warning);
+                m_warnings = true;
+                continue;
+            }
+            readable.push_back(std::move(m_items[i]));
+            descriptors.push_back(source.fd);
+        }
+        m_items = std::move(readable);
+        return descriptors;
+    }
+
+    // Writes the items (files compressed by the pipeline) after the entries kept from an older
+    // archive into a temporary of its own, reads it back, then puts it in the target's place.
+    std::int32_t writeArchive(const std::vector<std::pair<zip_t*, zip_uint64_t>>& kept)
+    {
+        SweepStaleTemporaries(m_folder);
+        reachStage(ZipStage::Expanded, m_target);
+        const int threads = m_job.threads > 0 ? m_job.threads : std::max(1, QThread::idealThreadCount());
+        HeldFiles held(openFiles(threads));
+        if (ZipCancelRequested())
+            return cancelled();
+        if (m_items.empty() && kept.empty())
+            return nothingToDo();
+        std::unique_ptr<ArchiveTemporary> temporary = createTemporary();
+        if (!temporary)
+            return ZipCode::WriteError;
+        ExpectedEntries expected;
+        QSet<QByteArray> failed;
+        std::int32_t result = writeEntries(*temporary, kept, held, threads, expected, failed);
+        if (result != ZipCode::Ok)
+            return result;
+        if (!failed.isEmpty()) {
+            // Files that failed part way through are taken out again (a full rewrite, which a
+            // file that could not be read at all never needs), so every entry is whole.
+            m_warnings = true;
+            if (expected.isEmpty())
+                return nothingToDo();
+            result = dropEntries(temporary, failed);
+            if (result != ZipCode::Ok)
+                return result;
+        }
+        const ArchiveCheckResult check
+            = CheckArchive(temporary->path(), expected, threads, [] { return ZipCancelRequested(); });
+        if (check.cancelled)
+            return cancelled();
+        if (!check.problem.isEmpty()) {
+            line(QStringLiteral("the new archive did not read back intact, %1 was left as it was: %2")
+                     .arg(m_target, check.problem));
+            return ZipCode::WriteError;
+        }
+        return replaceTarget(*temporary);
+    }
+
+    std::int32_t writeEntries(ArchiveTemporary& temporary, const std::vector<std::pair<zip_t*, zip_uint64_t>>& kept,
+                              HeldFiles& held, int threads, ExpectedEntries& expected, QSet<QByteArray>& failed)
+    {
+        zip_t* za = openForWriting(temporary);
+        if (!za)
+            return ZipCode::WriteError;
+        const std::vector<int> files = fileIndexes();
+        CompressionPipeline::Settings settings;
+        settings.threads = threads;
+        CompressionPipeline pipeline(m_items, files, held.release(), settings, [] { return ZipCancelRequested(); });
+
         for (const auto& [oldArchive, oldIndex] : kept) {
             zip_source_t* source = zip_source_zip(za, oldArchive, oldIndex, 0, 0, -1);
             const char* name = zip_get_name(oldArchive, oldIndex, ZIP_FL_ENC_RAW);
@@ -243,22 +332,28 @@ private:
                 zip_discard(za);
                 return ZipCode::WriteError;
             }
+            zip_stat_t st;
+            if (zip_stat_index(oldArchive, oldIndex, ZIP_FL_ENC_RAW, &st) == 0)
+                expected.insert(QByteArray(name), ExpectedEntry { st.crc, static_cast<std::int64_t>(st.size), {} });
             zip_uint8_t opsys = 0;
             zip_uint32_t attributes = 0;
             if (zip_file_get_external_attributes(oldArchive, oldIndex, 0, &opsys, &attributes) == 0)
                 zip_file_set_external_attributes(za, static_cast<zip_uint64_t>(index), 0, opsys, attributes);
         }
+        const ZipTimeRange times;
         int fileNumber = 0;
-        for (std::size_t i = 0; i < m_items.size(); ++i) {
-            const ZipItem& item = m_items[i];
+        for (const ZipItem& item : m_items) {
             zip_int64_t index = -1;
+            const time_t mtime = times.clamp(item.mtime);
             if (item.isDir) {
                 index = zip_dir_add(za, item.name.constData(), ZIP_FL_ENC_UTF_8);
+                expected.insert(item.name, ExpectedEntry {});
             } else {
                 auto* context = new FileSource;
                 context->pipeline = &pipeline;
                 context->item = &item;
-                context->file = fileNumber;
+                context->mtime = mtime;
+                context->file = fileNumber++;
                 zip_error_init(&context->error);
                 zip_source_t* source = zip_source_function(za, fileSourceCallback, context);
                 if (!source) {
@@ -268,114 +363,92 @@ private:
                     if (index < 0)
                         zip_source_free(source);
                 }
-                fileIndex[static_cast<std::size_t>(fileNumber++)] = index;
             }
             if (index < 0) {
                 line(QStringLiteral("could not add %1: %2").arg(item.path, QString::fromLocal8Bit(zip_strerror(za))));
                 zip_discard(za);
                 return ZipCode::InternalError;
             }
-            zip_file_set_mtime(za, static_cast<zip_uint64_t>(index), static_cast<time_t>(item.mtime), 0);
+            zip_file_set_mtime(za, static_cast<zip_uint64_t>(index), mtime, 0);
             zip_file_set_external_attributes(za, static_cast<zip_uint64_t>(index), 0, ZIP_OPSYS_UNIX,
                                              externalAttributes(item));
         }
-        zip_register_cancel_callback_with_state(za, cancelCallback, nullptr, nullptr);
 
         pipeline.start();
-        const int closed = zip_close(za);
+        const std::int32_t closed = close(za, temporary);
         pipeline.stop();
-        if (closed != 0) {
-            const bool wasCancelled = zip_error_code_zip(zip_get_error(za)) == ZIP_ER_CANCELLED || ZipCancelRequested();
-            const QString text = zipErrorText(zip_get_error(za), temp);
-            zip_discard(za);
-            QFile::remove(temp);
-            if (wasCancelled)
-                return cancelled();
-            line(text);
-            return ZipCode::WriteError;
-        }
-
-        // Files that vanished or failed while being read are taken out again, so the archive holds
-        // only whole, correct entries.
-        std::vector<zip_uint64_t> dropped;
+        if (closed != ZipCode::Ok)
+            return closed;
         for (std::size_t f = 0; f < files.size(); ++f) {
             const auto& outcome = pipeline.outcome(static_cast<int>(f));
+            const ZipItem& item = m_items[static_cast<std::size_t>(files[f])];
             if (outcome.failed) {
-                line(QStringLiteral("could not read: %1: %2")
-                         .arg(m_items[static_cast<std::size_t>(files[f])].path, outcome.error));
-                dropped.push_back(static_cast<zip_uint64_t>(fileIndex[f]));
+                line(outcome.error);
+                failed.insert(item.name);
+            } else {
+                expected.insert(item.name, ExpectedEntry { outcome.crc, outcome.size, outcome.pieces });
             }
-        }
-        if (!dropped.empty()) {
-            m_warnings = true;
-            const std::int32_t result = dropEntries(temp, dropped, kept.size() + m_items.size());
-            if (result != ZipCode::Ok)
-                return result;
-        }
-        return replaceTarget(temp);
-    }
-
-    std::int32_t dropEntries(const QString& temp, const std::vector<zip_uint64_t>& dropped, std::size_t total)
-    {
-        if (dropped.size() >= total) {
-            QFile::remove(temp);
-            return nothingToDo();
-        }
-        int openError = 0;
-        zip_t* za = zip_open(QFile::encodeName(temp).constData(), 0, &openError);
-        if (!za) {
-            QFile::remove(temp);
-            line(QStringLiteral("could not reopen %1").arg(temp));
-            return ZipCode::WriteError;
-        }
-        for (const zip_uint64_t index : dropped)
-            zip_delete(za, index);
-        zip_register_cancel_callback_with_state(za, cancelCallback, nullptr, nullptr);
-        if (zip_close(za) != 0) {
-            const bool wasCancelled = ZipCancelRequested();
-            const QString text = zipErrorText(zip_get_error(za), temp);
-            zip_discard(za);
-            removeStaleTemporaries(m_target);
-            if (wasCancelled)
-                return cancelled();
-            line(text);
-            return ZipCode::WriteError;
         }
         return ZipCode::Ok;
     }
 
-    // The finished temporary takes the target's place in one step, after it is on the disk.
-    std::int32_t replaceTarget(const QString& temp)
+    // Replaces the written archive by a copy without the named entries, in a temporary of its own;
+    // the other entries' compressed data is copied as it is.
+    std::int32_t dropEntries(std::unique_ptr<ArchiveTemporary>& written, const QSet<QByteArray>& dropped)
     {
-        if (ZipCancelRequested()) {
-            QFile::remove(temp);
+        int openError = 0;
+        zip_t* from = zip_open(NativePath(written->path()).constData(), ZIP_RDONLY, &openError);
+        if (!from) {
+            line(QStringLiteral("could not reopen %1").arg(written->path()));
+            return ZipCode::WriteError;
+        }
+        std::unique_ptr<ArchiveTemporary> copy = createTemporary();
+        zip_t* za = copy ? openForWriting(*copy) : nullptr;
+        std::int32_t result = ZipCode::WriteError;
+        if (za) {
+            const zip_int64_t count = zip_get_num_entries(from, 0);
+            bool added = true;
+            for (zip_int64_t i = 0; i < count && added; ++i) {
+                const auto index = static_cast<zip_uint64_t>(i);
+                zip_stat_t st;
+                if (zip_stat_index(from, index, ZIP_FL_ENC_RAW, &st) != 0 || dropped.contains(QByteArray(st.name)))
+                    continue;
+                zip_source_t* source = zip_source_zip(za, from, index, 0, 0, -1);
+                const zip_int64_t to = source ? zip_file_add(za, st.name, source, ZIP_FL_ENC_UTF_8) : -1;
+                added = to >= 0;
+                if (!added) {
+                    if (source)
+                        zip_source_free(source);
+                    line(QStringLiteral("could not add %1: %2")
+                             .arg(PathFromNative(QByteArray(st.name)), QString::fromLocal8Bit(zip_strerror(za))));
+                    zip_discard(za);
+                    break;
+                }
+                zip_file_set_mtime(za, static_cast<zip_uint64_t>(to), st.mtime, 0);
+                zip_uint8_t opsys = 0;
+                zip_uint32_t attributes = 0;
+                if (zip_file_get_external_attributes(from, index, 0, &opsys, &attributes) == 0)
+                    zip_file_set_external_attributes(za, static_cast<zip_uint64_t>(to), 0, opsys, attributes);
+            }
+            if (added)
+                result = close(za, *copy);
+        }
+        zip_discard(from);
+        if (result == ZipCode::Ok)
+            written = std::move(copy);
+        return result;
+    }
+
+    // The finished temporary takes the target's place in one step.
+    std::int32_t replaceTarget(ArchiveTemporary& temporary)
+    {
+        if (ZipCancelRequested())
             return cancelled();
-        }
-        if (!syncPath(temp, false)) {
-            const int error = errno;
-            QFile::remove(temp);
-            line(QStringLiteral("write error: %1: %2").arg(temp, systemText(error)));
+        QString error;
+        if (!temporary.replace(m_target, error)) {
+            line(QStringLiteral("could not replace %1: %2").arg(m_target, error));
             return ZipCode::WriteError;
         }
-#ifdef Q_OS_UNIX
-        struct stat old;
-        if (::stat(QFile::encodeName(m_target).constData(), &old) == 0 && S_ISREG(old.st_mode))
-            ::chmod(QFile::encodeName(temp).constData(), old.st_mode & 07777);
-        if (::rename(QFile::encodeName(temp).constData(), QFile::encodeName(m_target).constData()) != 0) {
-            const int error = errno;
-            QFile::remove(temp);
-            line(QStringLiteral("could not replace %1: %2").arg(m_target, systemText(error)));
-            return ZipCode::WriteError;
-        }
-#else
-        QFile::remove(m_target);
-        if (!QFile::rename(temp, m_target)) {
-            QFile::remove(temp);
-            line(QStringLiteral("could not replace %1").arg(m_target));
-            return ZipCode::WriteError;
-        }
-#endif
-        syncPath(m_folder, true);
         return finished();
     }
 
@@ -450,6 +523,11 @@ private:
 };
 
 } // namespace
+
+void SetZipStageProbe(ZipStageProbe probe)
+{
+    stageProbe() = std::move(probe);
+}
 
 std::int32_t RunZipJob(const ZipJob& job, const ZipLineSink& print)
 {

@@ -1,5 +1,6 @@
 #include "zip/ZipExpand.h"
 
+#include "zip/ArchiveTemporary.h"
 #include "zip/ZipEngine.h"
 
 #include <QDir>
@@ -27,6 +28,7 @@ struct PathInfo
     qint64 size = 0;
     qint64 mtime = 0;
     quint32 mode = 0;
+    bool link = false;
     QString error; // why it is missing or unreadable
 };
 
@@ -44,6 +46,8 @@ PathInfo statPath(const QString& path)
     info.size = static_cast<qint64>(st.st_size);
     info.mtime = static_cast<qint64>(st.st_mtime);
     info.mode = static_cast<quint32>(st.st_mode);
+    struct stat own;
+    info.link = ::lstat(native.constData(), &own) == 0 && S_ISLNK(own.st_mode);
     if (info.kind == Kind::File && ::faccessat(AT_FDCWD, native.constData(), R_OK, AT_EACCESS) != 0)
         info.error = QString::fromLocal8Bit(std::strerror(errno));
 #else
@@ -104,9 +108,7 @@ public:
         , m_out(out)
         , m_root(ResolveRootDirectory(job.rootDirectory))
     {
-        const QString archive = absolute(job.archivePath);
-        m_archive = archive;
-        m_temporaryPrefix = archive + QStringLiteral(".tessaly-tmp");
+        m_archive = absolute(job.archivePath);
     }
 
     void run()
@@ -201,7 +203,7 @@ private:
 
     bool isOwnOutput(const QString& path) const
     {
-        return path == m_archive || path.startsWith(m_temporaryPrefix);
+        return path == m_archive || IsArchiveTemporaryName(path.mid(path.lastIndexOf(u'/') + 1));
     }
 
     void addMatched(const QString& path, const QString& stored, const PathInfo& info, bool fromPattern)
@@ -251,6 +253,7 @@ private:
         item.size = dir ? 0 : info.size;
         item.mtime = info.mtime;
         item.mode = info.mode;
+        item.isLink = info.link;
         m_out.items.push_back(std::move(item));
     }
 
@@ -269,7 +272,6 @@ private:
     ZipExpansion& m_out;
     QString m_root;
     QString m_archive;
-    QString m_temporaryPrefix;
     QSet<QByteArray> m_names;
     QSet<QString> m_visited;
 };

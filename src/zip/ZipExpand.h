@@ -18,6 +18,7 @@ struct ZipItem
     qint64 size = 0;
     qint64 mtime = 0; // seconds since the epoch
     quint32 mode = 0; // Unix permission bits and type
+    bool isLink = false; // the walk reached it through a symbolic link of its own name
 };
 
 struct ZipExpansion

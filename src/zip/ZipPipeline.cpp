@@ -1,30 +1,18 @@
 #include "zip/ZipPipeline.h"
 
+#include "zip/SourceFile.h"
 #include "zip/ZipDeflate.h"
-
-#include <QFile>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
 #include <unistd.h>
-#endif
 
 namespace {
 
 // Reads up to `length` bytes at `offset`; returns the count read, or -1 with errorText set.
-std::int64_t readAt(const QString& path, std::int64_t offset, std::int64_t length, std::uint8_t* buffer,
-                    QString& errorText)
+std::int64_t readAt(int fd, std::int64_t offset, std::int64_t length, std::uint8_t* buffer, QString& errorText)
 {
-#ifdef Q_OS_UNIX
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        errorText = QString::fromLocal8Bit(std::strerror(errno));
-        return -1;
-    }
     std::int64_t done = 0;
     while (done < length) {
         const ssize_t n = ::pread(fd, buffer + done, static_cast<std::size_t>(length - done), offset + done);
@@ -32,42 +20,29 @@ std::int64_t readAt(const QString& path, std::int64_t offset, std::int64_t lengt
             if (errno == EINTR)
                 continue;
             errorText = QString::fromLocal8Bit(std::strerror(errno));
-            ::close(fd);
             return -1;
         }
         if (n == 0)
             break;
         done += n;
     }
-    ::close(fd);
     return done;
-#else
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        errorText = file.errorString();
-        return -1;
-    }
-    if (offset > 0 && !file.seek(offset)) {
-        errorText = file.errorString();
-        return -1;
-    }
-    const qint64 n = file.read(reinterpret_cast<char*>(buffer), length);
-    if (n < 0)
-        errorText = file.errorString();
-    return n;
-#endif
 }
 
 } // namespace
 
 CompressionPipeline::CompressionPipeline(const std::vector<ZipItem>& items, const std::vector<int>& files,
-                                         Settings settings, std::function<bool()> cancelled)
+                                         std::vector<int> descriptors, Settings settings,
+                                         std::function<bool()> cancelled)
     : m_items(items)
     , m_files(files)
     , m_settings(settings)
     , m_cancelled(std::move(cancelled))
     , m_outcomes(files.size())
+    , m_descriptors(std::move(descriptors))
+    , m_openErrors(files.size())
 {
+    m_descriptors.resize(files.size(), Unopened);
     m_settings.threads = std::max(1, m_settings.threads);
     m_settings.budget = std::max(m_settings.budget, std::max(m_settings.wholeFileLimit, m_settings.pieceSize));
     for (std::size_t f = 0; f < files.size(); ++f) {
@@ -96,7 +71,12 @@ CompressionPipeline::CompressionPipeline(const std::vector<ZipItem>& items, cons
     m_firstPiece.push_back(m_pieces.size());
 }
 
-CompressionPipeline::~CompressionPipeline() { stop(); }
+CompressionPipeline::~CompressionPipeline()
+{
+    stop();
+    for (std::size_t f = 0; f < m_descriptors.size(); ++f)
+        closeSource(static_cast<int>(f));
+}
 
 void CompressionPipeline::start()
 {
@@ -117,6 +97,29 @@ void CompressionPipeline::stop()
     m_threads.clear();
 }
 
+int CompressionPipeline::descriptorOf(int file, QString& error)
+{
+    std::lock_guard lock(m_openMutex);
+    int& fd = m_descriptors[static_cast<std::size_t>(file)];
+    if (fd == Unopened) {
+        SourceFile source = OpenSourceFile(m_items[static_cast<std::size_t>(m_files[static_cast<std::size_t>(file)])]);
+        fd = source.fd >= 0 ? source.fd : Failed;
+        m_openErrors[static_cast<std::size_t>(file)] = std::move(source.warning);
+    }
+    if (fd == Failed)
+        error = m_openErrors[static_cast<std::size_t>(file)];
+    return fd;
+}
+
+void CompressionPipeline::closeSource(int file)
+{
+    std::lock_guard lock(m_openMutex);
+    int& fd = m_descriptors[static_cast<std::size_t>(file)];
+    if (fd >= 0)
+        ::close(fd);
+    fd = Failed;
+}
+
 void CompressionPipeline::work()
 {
     DeflateWorker deflater(m_settings.level);
@@ -128,8 +131,8 @@ void CompressionPipeline::work()
             // Pieces are taken in order, each when its input fits the budget; the writer frees
             // budget in the same order, so the oldest piece always gets its turn.
             m_workCondition.wait(lock, [this] {
-                return m_stopping || m_next >= m_pieces.size() ||
-                       m_inFlight + m_pieces[m_next].cost <= m_settings.budget || m_inFlight == 0;
+                return m_stopping || m_next >= m_pieces.size()
+                    || m_inFlight + m_pieces[m_next].cost <= m_settings.budget || m_inFlight == 0;
             });
             if (m_stopping || m_next >= m_pieces.size())
                 return;
@@ -167,7 +170,13 @@ void CompressionPipeline::process(DeflateWorker& deflater, Piece& piece, std::ve
     const ZipItem& item = m_items[static_cast<std::size_t>(m_files[static_cast<std::size_t>(piece.file)])];
     input.resize(static_cast<std::size_t>(piece.length));
     QString errorText;
-    const std::int64_t got = readAt(item.path, piece.offset, piece.length, input.data(), errorText);
+    const int fd = descriptorOf(piece.file, errorText);
+    std::int64_t got = -1;
+    if (fd >= 0) {
+        got = readAt(fd, piece.offset, piece.length, input.data(), errorText);
+        if (got < 0)
+            errorText = QStringLiteral("could not read: %1: %2").arg(item.path, errorText);
+    }
     if (got < 0) {
         piece.failed = true;
         piece.error = errorText;
@@ -200,6 +209,9 @@ bool CompressionPipeline::waitReady(std::size_t index)
 void CompressionPipeline::release(std::size_t index)
 {
     Piece& piece = m_pieces[index];
+    // Every piece before it was released: no worker reads the file any more.
+    if (index + 1 == m_firstPiece[static_cast<std::size_t>(piece.file) + 1])
+        closeSource(piece.file);
     {
         std::lock_guard lock(m_mutex);
         m_inFlight -= piece.cost;
@@ -216,7 +228,7 @@ std::int64_t CompressionPipeline::read(int file, std::uint8_t* buffer, std::int6
         m_readPiece = m_firstPiece[static_cast<std::size_t>(file)];
         m_readOffset = 0;
         m_streamEnded = false;
-        m_outcomes[static_cast<std::size_t>(file)] = EntryOutcome{};
+        m_outcomes[static_cast<std::size_t>(file)] = EntryOutcome {};
     }
     const std::size_t end = m_firstPiece[static_cast<std::size_t>(file) + 1];
     EntryOutcome& outcome = m_outcomes[static_cast<std::size_t>(file)];
@@ -245,6 +257,7 @@ std::int64_t CompressionPipeline::read(int file, std::uint8_t* buffer, std::int6
         copied += static_cast<std::int64_t>(n);
         outcome.compressedSize += static_cast<std::int64_t>(n);
         if (m_readOffset == piece.out.size()) {
+            outcome.pieces.push_back({ static_cast<std::int64_t>(piece.out.size()), piece.readBytes });
             m_streamEnded = piece.endsStream;
             m_readOffset = 0;
             release(m_readPiece++);

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "zip/ZipDeflate.h"
 #include "zip/ZipExpand.h"
 
 #include <QString>
-
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -32,14 +32,17 @@ public:
     struct EntryOutcome
     {
         std::uint32_t crc = 0;
-        std::int64_t size = 0;           // bytes read and archived
+        std::int64_t size = 0; // bytes read and archived
         std::int64_t compressedSize = 0; // bytes handed to the writer
-        bool failed = false;             // the file could not be read to its end: drop the entry
-        QString error;
+        bool failed = false; // the file could not be read to its end: drop the entry
+        QString error; // the line that says why
+        std::vector<DeflatePiece> pieces; // how its data was compressed and joined
     };
 
-    CompressionPipeline(const std::vector<ZipItem>& items, const std::vector<int>& files, Settings settings,
-                        std::function<bool()> cancelled);
+    // `descriptors` holds, per file, one opened by OpenSourceFiles, or -1 for a file to be opened
+    // when its first piece is taken; the pipeline closes them all.
+    CompressionPipeline(const std::vector<ZipItem>& items, const std::vector<int>& files, std::vector<int> descriptors,
+                        Settings settings, std::function<bool()> cancelled);
     ~CompressionPipeline();
     CompressionPipeline(const CompressionPipeline&) = delete;
     CompressionPipeline& operator=(const CompressionPipeline&) = delete;
@@ -57,9 +60,9 @@ public:
 private:
     struct Piece
     {
-        int file = 0;             // index into m_files
+        int file = 0; // index into m_files
         std::int64_t offset = 0;
-        std::int64_t length = 0;  // bytes planned
+        std::int64_t length = 0; // bytes planned
         bool whole = false;
         bool lastPlanned = false;
         // Result, filled by a worker.
@@ -75,6 +78,8 @@ private:
 
     void work();
     void process(class DeflateWorker& deflater, Piece& piece, std::vector<std::uint8_t>& input);
+    int descriptorOf(int file, QString& error);
+    void closeSource(int file);
     bool waitReady(std::size_t index);
     void release(std::size_t index);
 
@@ -85,6 +90,13 @@ private:
     std::vector<Piece> m_pieces;
     std::vector<std::size_t> m_firstPiece; // per file, plus one past the end
     std::vector<EntryOutcome> m_outcomes;
+
+    // Per file: a descriptor, Unopened, or Failed (with the reason in m_openErrors).
+    static constexpr int Unopened = -1;
+    static constexpr int Failed = -2;
+    std::mutex m_openMutex;
+    std::vector<int> m_descriptors;
+    std::vector<QString> m_openErrors;
 
     std::mutex m_mutex;
     std::condition_variable m_workCondition;

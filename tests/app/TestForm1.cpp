@@ -157,6 +157,30 @@ private Q_SLOTS:
         QCOMPARE(ReadSetting(SettingsKeys::Folders), QStringLiteral("/home/ann/Docs;  /srv/a b/  ;"));
     }
 
+    // Restored values stay whole: every character of a text box, and a greyed box that the user's
+    // clicks can only turn into 0 or 1.
+    void restoredValuesStayWithinWhatUsersCanStore()
+    {
+        const QString longPrefix(40000, u'p');
+        const QString longPath = QStringLiteral("/srv/") + QString(40000, u'd');
+        WriteSetting(SettingsKeys::Text1, longPrefix);
+        WriteSetting(SettingsKeys::Path, longPath);
+        WriteSetting(SettingsKeys::Check2, QStringLiteral("2"));
+        auto form = load();
+        QCOMPARE(form->Text1->text(), longPrefix);
+        QCOMPARE(ReadSetting(SettingsKeys::Text1), longPrefix);
+        QCOMPARE(form->Text5->text(), longPath);
+        QCOMPARE(ReadSetting(SettingsKeys::Path), longPath);
+
+        QCOMPARE(form->Check2->checkState(), Qt::PartiallyChecked);
+        QStringList clicked;
+        for (int i = 0; i < 3; ++i) {
+            QTest::mouseClick(form->Check2, Qt::LeftButton, Qt::NoModifier, QPoint(6, form->Check2->height() / 2));
+            clicked << ReadSetting(SettingsKeys::Check2);
+        }
+        QCOMPARE(clicked, (QStringList{QStringLiteral("1"), QStringLiteral("0"), QStringLiteral("1")}));
+    }
+
     void unknownSwitchTextKeepsTheInitialState()
     {
         WriteSetting(SettingsKeys::StartStopState, QStringLiteral("on"));

@@ -1,5 +1,6 @@
 #include "app/Form1.h"
 #include "app/Prompter.h"
+#include "app/SettingsStore.h"
 #include "backup/Clock.h"
 #include "backup/HistoryFile.h"
 #include "backup/IntervalSave.h"
@@ -15,11 +16,13 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <functional>
 #include <memory>
+#include <sys/stat.h>
 
 // Backup runs over real folder trees on the real window; the archives are read back with unzip.
 class TestSaveAll : public WindowTest
@@ -266,15 +269,18 @@ private Q_SLOTS:
         write(src() + QStringLiteral("Kept/k.txt"), "k");
         m_form->ListView1->AppendEntry(src() + QStringLiteral("Kept"));
         run(false);
-        QCOMPARE(logLines().size(), 3);
-        const QString failure = logLines().at(1);
+        // The engine's two lines ("name not matched", "nothing to do") stay two lines of the log.
+        QCOMPARE(logLines().size(), 4);
+        const QString failure = logLines().mid(1, 2).join(QStringLiteral("\r\n"));
         const QString start = QStringLiteral("Gone was not backup and zipped because ");
         QVERIFY2(failure.startsWith(start) && failure.endsWith(QStringLiteral(", ") + when()), qPrintable(failure));
         const QString reason = failure.mid(start.size()).chopped(2 + when().size());
         QVERIFY2(reason.contains(QStringLiteral("Gone")), qPrintable(reason));
         // Not silent: the engine's words in a box, then the run goes on and ends with "Done.".
-        QCOMPARE(m_prompter->texts(), (QStringList { reason, QStringLiteral("Done.") }));
-        QVERIFY(logLines().at(2).startsWith(QStringLiteral("Kept was backup and zipped as ")));
+        QCOMPARE(m_prompter->texts(),
+                 (QStringList { QString(reason).replace(QStringLiteral("\r\n"), QStringLiteral("\n")) + u'\n',
+                                QStringLiteral("Done.") }));
+        QVERIFY(logLines().at(3).startsWith(QStringLiteral("Kept was backup and zipped as ")));
         QCOMPARE(read(archive), older);
         QCOMPARE(backupFiles(), (QStringList { QStringLiteral("Backup Gone.zip"), QStringLiteral("Backup Kept.zip") }));
 
@@ -282,7 +288,7 @@ private Q_SLOTS:
         m_prompter->clear();
         run(true);
         QVERIFY(m_prompter->shown().isEmpty());
-        QCOMPARE(logLines().at(3), failure);
+        QCOMPARE(logLines().mid(4, 2).join(QStringLiteral("\r\n")), failure);
         QCOMPARE(read(archive), older);
 
         // An entry naming a file fails the same way.
@@ -291,9 +297,25 @@ private Q_SLOTS:
         m_form->ListView1->clear();
         m_form->ListView1->AppendEntry(src() + QStringLiteral("plain.txt"));
         run(true);
-        QVERIFY2(logLines().last().startsWith(QStringLiteral("plain.txt was not backup and zipped because ")),
-                 qPrintable(logLines().last()));
+        const QString plain = logLines().at(logLines().size() - 2); // the first of the entry's two lines
+        QVERIFY2(plain.startsWith(QStringLiteral("plain.txt was not backup and zipped because ")), qPrintable(plain));
         QVERIFY(!backupFiles().contains(QStringLiteral("Backup plain.txt.zip")));
+    }
+
+    void filesLeftOutAreNamedWithTheArchiveWritten()
+    {
+        write(src() + QStringLiteral("Pipes/a.txt"), "a");
+        const QString fifo = src() + QStringLiteral("Pipes/queue");
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
+        options(QStringLiteral("Backup"), false, false);
+        m_form->ListView1->AppendEntry(src() + QStringLiteral("Pipes"));
+        run(true);
+        const QString archive = backups() + QStringLiteral("/Backup Pipes.zip");
+        QCOMPARE(filesIn(archive), QStringList { QStringLiteral("Pipes/a.txt") });
+        QCOMPARE(logLines(),
+                 (QStringList { QStringLiteral("Pipes was not backup and zipped because ") + archive
+                                    + QStringLiteral(" was written, but these files are missing from it:"),
+                                QStringLiteral("skipped, not a regular file: ") + fifo + QStringLiteral(", ") + when() }));
     }
 
     void earlyExitsLogNothing()
@@ -423,6 +445,64 @@ private Q_SLOTS:
             run(true);
         }
         QCOMPARE(backupFiles(), (QStringList { QStringLiteral("A.zip"), QStringLiteral("B.zip") }));
+    }
+
+    void keepingTheLastRemovesOnlyAFoldersOldestArchives()
+    {
+        const auto old = [&](const QString& name, int minutesAgo) {
+            QFile file(backups() + u'/' + name);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-60 * minutesAgo),
+                                     QFileDevice::FileModificationTime));
+        };
+        const auto removals = [&](const QStringList& names) {
+            QStringList lines;
+            for (const QString& name : names)
+                lines << QStringLiteral("Old backup %1/%2 was removed, keeping the last 2").arg(backups(), name);
+            return lines;
+        };
+        // Modification times run against the stamps, which decide.
+        const QStringList docs
+            = QStringLiteral("Backup 2021-08-30 12-30-AM Docs.zip|Backup 2021-08-30 11-00-AM Docs.zip|"
+                             "Backup 2021-08-30 01-00-PM Docs.zip|Backup 2021-08-31 01-15-AM Docs.zip")
+                  .split(u'|');
+        for (int i = 0; i < docs.size(); ++i)
+            old(docs[i], 10 + i);
+        const QStringList others
+            = QStringLiteral(
+                  "Backup 2021-08-29 09-00-AM My Docs.zip|Nightly 2021-08-29 09-00-AM Docs.zip|Backup Docs.zip|"
+                  "Backup 2021-08-29 Docs.zip|Backup 2021-02-30 09-00-AM Docs.zip|Backup 2021-08-29 09-00-AM "
+                  "Docs.zip.txt|"
+                  "Backup 2021-08-28 09-00-AM Missing.zip|Backup 2021-08-29 09-00-AM Missing.zip|notes.txt")
+                  .split(u'|');
+        for (const QString& name : others)
+            old(name, 100);
+        write(src() + QStringLiteral("Docs/a.txt"), "a");
+        m_form->ListView1->AppendEntry(src() + QStringLiteral("Docs"));
+        m_form->ListView1->AppendEntry(src() + QStringLiteral("Missing"));
+        run(true);
+        QCOMPARE(backupFiles().size(), docs.size() + others.size() + 1);
+
+        m_form->KeepLastBox->setValue(2);
+        run(true);
+        QCOMPARE(logLines().filter(QStringLiteral("Old backup ")), removals(docs.first(3)));
+        QStringList left = others + QStringList { docs.last(), QStringLiteral("Backup 2021-08-31 02-05-PM Docs.zip") };
+        left.sort();
+        QCOMPARE(backupFiles(), left);
+
+        // A time stamp alone cannot tell old from new: the modification time does.
+        m_form->Check1->setChecked(false);
+        old(QStringLiteral("Backup 01-00-AM Docs.zip"), 5);
+        old(QStringLiteral("Backup 11-00-PM Docs.zip"), 50);
+        old(QStringLiteral("Backup 03-00-PM Docs.zip"), 30);
+        run(true);
+        QCOMPARE(logLines().filter(QStringLiteral("Old backup ")).mid(3),
+                 removals({ QStringLiteral("Backup 11-00-PM Docs.zip"), QStringLiteral("Backup 03-00-PM Docs.zip") }));
+
+        // Stored at once and restored; a stored text that is no count keeps all.
+        QCOMPARE(load()->KeepLastBox->value(), 2);
+        SettingsStore::WriteSetting(SettingsKeys::KeepLast, QStringLiteral("-3"));
+        QCOMPARE(load()->KeepLastBox->value(), 0);
     }
 };
 

@@ -57,7 +57,12 @@ public:
     // Calls also go here; it outlives the fake.
     QStringList* journal = nullptr;
 
-    void setAvailable(bool available) { m_options.available = available; }
+    // The notification area appears or goes away, and says so as the real one does.
+    void setAvailable(bool available)
+    {
+        m_options.available = available;
+        Q_EMIT availabilityChanged();
+    }
     int count(const char* call) const { return int(calls.count(QLatin1String(call))); }
 
     QStringList calls;

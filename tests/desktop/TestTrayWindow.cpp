@@ -170,6 +170,30 @@ private Q_SLOTS:
         QCOMPARE(ReadSetting(SettingsKeys::Folders), QStringLiteral("/srv/data;"));
     }
 
+    // A panel that restarts or crashes takes the icon with it: a window hidden in the tray comes
+    // back, even during the balloon, and a shown one is left alone.
+    void losingTheTrayBringsAHiddenWindowBack()
+    {
+        auto form = start({});
+        FakeTrayBackend& tray = fakeOf(*form);
+        QTimer::singleShot(0, this, [&] { tray.setAvailable(false); });
+        userMinimises(*form);
+        QVERIFY(shownNormal(*form));
+        QVERIFY(!form->cSysTray1->BalloonVisible());
+
+        tray.setAvailable(true);
+        userMinimises(*form);
+        QVERIFY(ordinaryMinimised(*form));
+        tray.setAvailable(false);
+        QVERIFY(ordinaryMinimised(*form));
+
+        WriteSetting(SettingsKeys::Minimized, QStringLiteral("On"));
+        auto hidden = start({.clickBalloons = true});
+        QTRY_VERIFY_WITH_TIMEOUT(hiddenInTray(*hidden) && behaviourOf(*hidden).MinimizedToTrayOnce(), 30000);
+        fakeOf(*hidden).setAvailable(false);
+        QVERIFY(shownNormal(*hidden));
+    }
+
     void withoutNotificationAreaTheWindowIsNeverHidden()
     {
         WriteSetting(SettingsKeys::Minimized, QStringLiteral("On"));

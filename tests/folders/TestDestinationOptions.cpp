@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -112,12 +113,13 @@ private Q_SLOTS:
     void viewThisFolderOpensTheTextAsItStands()
     {
         for (const QString& path : {QStringLiteral("/srv/My Backups/"), QStringLiteral("/no/such/folder"),
-                                    QStringLiteral(" /spaced ")}) {
+                                    QString(), QStringLiteral(" /spaced ")}) {
             m_form->Text5->setText(path);
             QTest::mouseClick(m_form->PushButton2, Qt::LeftButton);
         }
+        // An empty box opens the home folder; relative text is read from there.
         QCOMPARE(m_launcher->paths, (QStringList{QStringLiteral("/srv/My Backups/"), QStringLiteral("/no/such/folder"),
-                                                 QStringLiteral(" /spaced ")}));
+                                                 QDir::homePath(), QDir::homePath() + QStringLiteral("/ /spaced ")}));
         QVERIFY(m_prompter->shown().isEmpty());
     }
 

@@ -62,18 +62,27 @@ class TestFolderListView : public WindowTest
         return m_list->viewport()->rect().contains(m_list->visualItemRect(m_list->topLevelItem(row)));
     }
 
-    // Sends a drag over the list and, when asked, the drop; returns whether the list took the drag.
+    // Sends a drag over the list and, when asked, the drop; returns whether the list took the drag,
+    // and the drop when there was one.
     bool dragOnto(QMimeData* data, bool drop, Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction)
     {
         const QPoint at = m_list->viewport()->rect().center();
         QDragEnterEvent enter(at, offered, data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(m_list->viewport(), &enter);
-        const bool accepted = enter.isAccepted() && enter.dropAction() != Qt::IgnoreAction;
+        bool accepted = enter.isAccepted() && enter.dropAction() != Qt::IgnoreAction;
         if (drop) {
             QDropEvent dropEvent(QPointF(at), offered, data, Qt::LeftButton, Qt::NoModifier);
             QApplication::sendEvent(m_list->viewport(), &dropEvent);
+            accepted = accepted && dropEvent.isAccepted() && dropEvent.dropAction() != Qt::IgnoreAction;
         }
         return accepted;
+    }
+
+    bool dropUriList(const QByteArray& list)
+    {
+        QMimeData data;
+        data.setData(QStringLiteral("text/uri-list"), list);
+        return dragOnto(&data, true);
     }
 
     static QMimeData* fileUrls(const QStringList& paths)
@@ -151,6 +160,35 @@ private Q_SLOTS:
         QVERIFY(!dragOnto(moveOnly.get(), true, Qt::MoveAction));
 
         QCOMPARE(m_list->Entries(), QStringList{QStringLiteral("/kept")});
+    }
+
+    // The path list is read as written: comment lines are skipped, and an address of another host,
+    // or a path whose bytes are not UTF-8, refuses the whole drop.
+    void droppedPathListIsReadAsWritten()
+    {
+        QVERIFY(dropUriList("# dragged from a file manager\r\nfile:///srv/a%20b\r\nfile://localhost/srv/c\r\n"));
+        QCOMPARE(m_list->Entries(), (QStringList{QStringLiteral("/srv/a b"), QStringLiteral("/srv/c")}));
+        QVERIFY(!dropUriList("file:///srv/d\r\nfile://otherhost/srv/share\r\n"));
+        QVERIFY(!dropUriList("file:///srv/d\r\nfile:///srv/caf%E9\r\n"));
+        QVERIFY(!dropUriList("# only a comment\r\n"));
+        QCOMPARE(m_list->EntryCount(), 2);
+    }
+
+    // The release only ends the gesture: below the rows, or on a row of equal text, the selection
+    // stays where the drag put it. A user selects a row with one click and drags it with the next.
+    void releaseKeepsTheSelectionOfTheDrag()
+    {
+        fill({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("C")});
+        const QPoint below(5, m_list->viewport()->height() - 2);
+        press(0), release(0), press(0);
+        moveTo(1);
+        mouse(QEvent::MouseButtonRelease, below, QuietY, Qt::LeftButton, Qt::NoButton);
+        QCOMPARE(m_list->selectedItems(), QList<QTreeWidgetItem*>{m_list->topLevelItem(1)});
+        press(2), release(2), press(2);
+        moveTo(3);
+        release(3);
+        QTest::keyClick(m_list, Qt::Key_Delete);
+        QCOMPARE(m_list->Entries(), (QStringList{QStringLiteral("B"), QStringLiteral("A"), QStringLiteral("C")}));
     }
 
     void removalWaitsWhileTheWindowIsBusy()

@@ -30,8 +30,10 @@ if command -v desktop-file-validate >/dev/null; then
     desktop-file-validate "$desktop" || fail "the menu entry does not validate"
 fi
 
-export XDG_CONFIG_HOME=$work/config TEMP=$work/temp QT_QPA_PLATFORM=offscreen
+# The program's lock and socket go in a runtime folder of its own.
+export XDG_CONFIG_HOME=$work/config TEMP=$work/temp XDG_RUNTIME_DIR=$work/runtime QT_QPA_PLATFORM=offscreen
 mkdir -p "$XDG_CONFIG_HOME/Quarnell" "$TEMP"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
 printf '[General]\nFolders="/srv/one;/srv/two;"\nStartStopState=Off\n' > "$XDG_CONFIG_HOME/Quarnell/Tessaly.conf"
 store=$XDG_CONFIG_HOME/Quarnell/Tessaly.conf
 

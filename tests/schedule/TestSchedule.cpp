@@ -1,21 +1,27 @@
 #include "app/Form1.h"
+#include "app/Prompter.h"
 #include "app/SettingsStore.h"
 #include "app/WindowTimer.h"
 #include "backup/Clock.h"
 #include "backup/HistoryFile.h"
 #include "backup/RunControl.h"
 #include "backup/TestClock.h"
+#include "desktop/FakeTrayBackend.h"
+#include "desktop/cSysTray.h"
 #include "folders/FolderListView.h"
 #include "schedule/ScheduleController.h"
 #include "support/WindowTest.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QFocusEvent>
 #include <QFile>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -31,6 +37,19 @@ namespace {
 const QString Next = QStringLiteral("Next Zip and backup will occur in ");
 const QString Running = QStringLiteral("Zip and backup is running in background...");
 } // namespace
+
+// A message box that lets window events through for a while, as a real one does.
+class SlowBox final : public Prompter
+{
+public:
+    SlowBox() { Prompter::install(this); }
+    ~SlowBox() override { Prompter::install(nullptr); }
+    Answer show(const QString&, const QString&, Buttons, Icon) override
+    {
+        QTest::qWait(2500);
+        return Answer::Ok;
+    }
+};
 
 // The countdown, the switch and the manual run on the real window. Ticks are delivered by calling
 // the tick handler, one by one; the window's own one-second timer is kept quiet.
@@ -70,6 +89,25 @@ class TestSchedule : public WindowTest
         m_schedule = m_form->findChild<ScheduleController*>();
         QVERIFY(m_schedule);
         m_schedule->setResultPauseSeconds(0.2);
+    }
+
+    // A window listing a folder that exists and one that does not, its notification area faked.
+    void startFailing(FakeTrayBackend::Options tray)
+    {
+        {
+            FakeTrayFactory factory(tray);
+            start();
+        }
+        m_form->ListView1->AppendEntry(makeFolder(QStringLiteral("Docs")));
+        m_form->ListView1->AppendEntry(m_files.path() + QStringLiteral("/Missing"));
+    }
+    FakeTrayBackend& tray() const { return static_cast<FakeTrayBackend&>(m_form->cSysTray1->backend()); }
+    QImage trayIcon() const { return tray().iconShown.pixmap(22).toImage(); }
+    // The countdown's last second.
+    void timedRun()
+    {
+        m_form->ElapsedSeconds = m_schedule->SelectedIntervalSeconds() - 1;
+        tick();
     }
 
     void tick() { m_schedule->Timer1_Timer(); }
@@ -218,6 +256,52 @@ private Q_SLOTS:
         QVERIFY(logLines().isEmpty());
     }
 
+    void failedTimedRunIsToldUntilTheWindowIsShown()
+    {
+        startFailing({});
+        const QImage ordinary = trayIcon();
+        timedRun();
+        QCOMPARE(tray().count("showMessage"), 1);
+        QCOMPARE(tray().balloonTitle, QStringLiteral("Tessaly"));
+        QCOMPARE(tray().balloonText,
+                 QStringLiteral("1 of 2 folders was not backed up: \"Missing\".\r\n"
+                                "The history log has the details: click here to open it."));
+        QVERIFY(trayIcon() != ordinary);
+        QVERIFY(tray().tipShown.startsWith(QStringLiteral("Tessaly: the last backup failed at ")));
+        Q_EMIT tray().messageClicked();
+        QCOMPARE(m_launcher->paths, QStringList { HistoryFile() });
+
+        // A manual run has its own boxes; the window's showing takes the mark away.
+        m_schedule->PushButton6_Click();
+        QCOMPARE(tray().count("showMessage"), 1);
+        QVERIFY(trayIcon() != ordinary);
+        m_form->show();
+        QCOMPARE(trayIcon(), ordinary);
+        QCOMPARE(tray().tipShown, QStringLiteral("Tessaly"));
+
+        // So does a run without failures, with no balloon.
+        timedRun();
+        QVERIFY(trayIcon() != ordinary);
+        delete m_form->ListView1->takeTopLevelItem(1);
+        timedRun();
+        QCOMPARE(tray().count("showMessage"), 2);
+        QCOMPARE(trayIcon(), ordinary);
+        QCOMPARE(tray().tipShown, QStringLiteral("Tessaly"));
+    }
+
+    void failedTimedRunWithoutATrayIsToldInTheStatusLine()
+    {
+        startFailing({ .available = false });
+        timedRun();
+        const QString notice
+            = QStringLiteral("1 of 2 folders was not backed up: \"Missing\". The history log has the details.");
+        QCOMPARE(m_form->status(), notice);
+        // The countdown goes on without taking it away.
+        tick();
+        QCOMPARE(m_form->status(), notice);
+        QCOMPARE(tray().count("showMessage"), 0);
+    }
+
     void aLabelThatMatchesNoRowNeverRuns()
     {
         start();
@@ -261,6 +345,48 @@ private Q_SLOTS:
         QTest::mouseClick(m_form->PushButton5, Qt::LeftButton);
         QCOMPARE(m_form->Timer1->Interval(), 1000);
         QCOMPARE(ReadSetting(SettingsKeys::StartStopState), QStringLiteral("On"));
+    }
+
+    // A tick queued just before the switch stopped the timer must not replace the frozen countdown.
+    void aTickQueuedBeforeSwitchingOffDoesNothing()
+    {
+        start();
+        m_quietTimer.reset();
+        tick();
+        const QString frozen = m_form->status();
+        QTimer* clock = m_form->Timer1->findChild<QTimer*>();
+        // Switches off as the timer falls due, just after the window's tick was queued.
+        connect(clock, &QTimer::timeout, this, [this] { QTest::mouseClick(m_form->PushButton5, Qt::LeftButton); });
+        QVERIFY(QSignalSpy(clock, &QTimer::timeout).wait(20000));
+        QCoreApplication::processEvents();
+        QCOMPARE(m_form->Timer1->Interval(), 0);
+        QCOMPARE(m_form->status(), frozen);
+        QCOMPARE(m_form->ElapsedSeconds, 1);
+    }
+
+    // Only the user's choice counts: not ticks let through by a start-up box, nor the row the list
+    // makes current when it gets the focus, nor a click below the rows.
+    void onlyTheUsersChoiceAfterStartUpCounts()
+    {
+        WriteSetting(SettingsKeys::OftenIndex, QStringLiteral("99"));
+        WriteSetting(SettingsKeys::Check1, QStringLiteral("x"));
+        {
+            SlowBox box;
+            start();
+        }
+        QCOMPARE(m_form->ElapsedSeconds, 0);
+        QFocusEvent tabbedInto(QEvent::FocusIn, Qt::TabFocusReason);
+        QApplication::sendEvent(m_form->ListView2, &tabbedInto);
+        tick();
+        QCOMPARE(ReadSetting(SettingsKeys::OftenIndex), QStringLiteral("99"));
+        QCOMPARE(m_form->IntervalSeconds, 0);
+
+        QTest::keyClick(m_form->ListView2, Qt::Key_Space);
+        QCOMPARE(ReadSetting(SettingsKeys::OftenIndex), QStringLiteral("1"));
+        QWidget* rows = m_form->ListView2->viewport();
+        QTest::mouseClick(rows, Qt::LeftButton, {}, QPoint(5, rows->height() - 5));
+        tick();
+        QCOMPARE(m_form->IntervalSeconds, 5);
     }
 
     void storedSwitchState()
@@ -330,11 +456,14 @@ private Q_SLOTS:
         QVERIFY(logLines().isEmpty());
         QVERIFY(m_prompter->shown().isEmpty());
 
-        // A missing backup folder: the same ending.
+        // A missing backup folder: no folder is backed up, and with no notification area the status
+        // line says so after the run.
         m_form->ListView1->AppendEntry(makeFolder(QStringLiteral("Docs")));
         m_form->Text5->setText(backups() + QStringLiteral("/gone"));
         ticks(5);
-        QCOMPARE(m_form->status(), Next + QStringLiteral("00:00:00"));
+        QCOMPARE(m_form->status(),
+                 QStringLiteral("1 of 1 folder was not backed up: \"Docs\". ") + backups()
+                     + QStringLiteral("/gone does not exist."));
         QCOMPARE(m_form->ElapsedSeconds, 0);
         QVERIFY(logLines().isEmpty());
     }

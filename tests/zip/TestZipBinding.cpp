@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTest>
 #include <QTimer>
 
@@ -169,6 +170,32 @@ private Q_SLOTS:
         for (int i = 0; i < 300; ++i)
             QVERIFY2(message.contains(QStringLiteral("name not matched: %1\n").arg(patterns.at(i))), qPrintable(patterns.at(i)));
         QVERIFY(message.endsWith(QStringLiteral("was left as it was\n")));
+    }
+
+    void printedLinesArriveWholeWhileTheCallbackLetsEventsThrough()
+    {
+        // A slow print callback that lets window events through, as the binding's own does: the
+        // engine's next lines must not be handed over inside the text being printed.
+        static QString printed;
+        printed.clear();
+        ZipCallbacks callbacks;
+        callbacks.print = [](const char* buffer, std::uint32_t length) -> std::int32_t {
+            printed += QString::fromLocal8Bit(buffer, length);
+            QThread::msleep(2);
+            QCoreApplication::processEvents();
+            return 0;
+        };
+        ZpInit(&callbacks);
+        ZipOptions options;
+        ZpSetOptions(&options);
+        QStringList names{QStringLiteral("querty")};
+        for (int i = 0; i < 3000; ++i)
+            names.append(path(QStringLiteral("missing-%1-%2/*.*").arg(QString(60, u'x')).arg(i)));
+        QCOMPARE(ZpArchive(static_cast<std::int32_t>(names.size()), path(QStringLiteral("lines.zip")), names),
+                 ZipCode::NothingToDo);
+        for (int i = 1; i < names.size(); ++i)
+            QVERIFY2(printed.contains(QStringLiteral("name not matched: %1\n").arg(names.at(i))),
+                     qPrintable(names.at(i)));
     }
 
     void optionsTheEngineLacksAreRefused()

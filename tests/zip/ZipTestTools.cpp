@@ -139,10 +139,13 @@ QStringList temporariesOf(const QString& archive)
 {
     const QFileInfo info(archive);
     QStringList found;
-    QDirIterator it(info.absolutePath(), {info.fileName() + QStringLiteral(".*")},
-                    QDir::Files | QDir::Hidden | QDir::System);
-    while (it.hasNext())
-        found.append(it.next());
+    // Compared as text: a name filter would read "[" in an archive's name as a wildcard.
+    QDirIterator it(info.absolutePath(), QDir::Files | QDir::Hidden | QDir::System);
+    while (it.hasNext()) {
+        const QString name = QFileInfo(it.next()).fileName();
+        if (name.startsWith(info.fileName() + u'.') || name.startsWith(QStringLiteral(".tessaly-tmp-")))
+            found.append(it.filePath());
+    }
     return found;
 }
 

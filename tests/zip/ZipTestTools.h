@@ -31,7 +31,7 @@ QByteArray readFile(const QString& path);
 QByteArray textLike(qint64 size, quint32 seed);
 QByteArray randomBytes(qint64 size, quint32 seed);
 
-// The temporaries a run of this archive may leave next to it.
+// The temporaries a run of this archive may leave next to it (and other files named after it).
 QStringList temporariesOf(const QString& archive);
 
 // Makes the archive from the patterns as the backup run does (CGZipFiles, nothing else set).

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "zip/ZipDeflate.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+// What one entry must hold: the CRC and size of the bytes that were read for it, and, where the
+// writer knows them, the pieces its data was compressed in (which lets a large entry be inflated
+// piece by piece, fast, in little memory).
+struct ExpectedEntry
+{
+    std::uint32_t crc = 0;
+    std::int64_t size = 0;
+    std::vector<DeflatePiece> pieces;
+};
+using ExpectedEntries = QHash<QByteArray, ExpectedEntry>; // by the entry's stored name
+
+struct ArchiveCheckResult
+{
+    QString problem; // empty when the archive holds exactly the expected entries, intact
+    bool cancelled = false;
+};
+
+// Reads a finished archive back before it is trusted: every entry's data is inflated on `threads`
+// threads, and its CRC and size must match both its headers and what was read for it.
+ArchiveCheckResult CheckArchive(const QString& path, const ExpectedEntries& expected, int threads,
+                                const std::function<bool()>& cancelled);
