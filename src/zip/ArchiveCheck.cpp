@@ -156,6 +156,14 @@ private:
                 fail(QStringLiteral("%1: its headers do not match what was read").arg(PathFromNative(name)));
                 return;
             }
+            if (found->compressedCrc) {
+                const QString error = checkCopied(archive, st, *found->compressedCrc, in);
+                if (!error.isEmpty()) {
+                    fail(QStringLiteral("%1: %2").arg(PathFromNative(name), error));
+                    return;
+                }
+                continue;
+            }
             std::uint32_t crc = 0;
             std::int64_t size = 0;
             // Data of unknown pieces is one piece when it is small enough to inflate in one call.
@@ -179,6 +187,29 @@ private:
     static QString errorOf(zip_t* archive, zip_file_t* file)
     {
         return QString::fromLocal8Bit(file ? zip_file_strerror(file) : zip_strerror(archive));
+    }
+
+    // Copied compressed bytes, summed as they lie in the file.
+    QString checkCopied(Archive& archive, const zip_stat_t& st, std::uint32_t expectedCrc, Buffer& in)
+    {
+        zip_file_t* file = zip_fopen_index(archive.handle, st.index, ZIP_FL_COMPRESSED);
+        if (!file)
+            return QStringLiteral("its data cannot be read back: %1").arg(errorOf(archive.handle, nullptr));
+        std::uint8_t* input = in.reserve(Chunk);
+        std::uint32_t crc = 0;
+        zip_uint64_t total = 0;
+        zip_int64_t got = 0;
+        while (!stopping() && (got = zip_fread(file, input, Chunk)) > 0) {
+            crc = static_cast<std::uint32_t>(libdeflate_crc32(crc, input, static_cast<std::size_t>(got)));
+            total += static_cast<zip_uint64_t>(got);
+        }
+        const QString error = got < 0 ? errorOf(archive.handle, file) : QString();
+        zip_fclose(file);
+        if (!error.isEmpty())
+            return QStringLiteral("its data cannot be read back: %1").arg(error);
+        if (!stopping() && (crc != expectedCrc || total != st.comp_size))
+            return QStringLiteral("its copied data does not match the archive it came from");
+        return {};
     }
 
     // The compressed bytes, read raw and inflated in one call. Returns what went wrong, if anything.

@@ -80,7 +80,7 @@ qint32 CGZipFiles::MakeZipFile()
         const QString root = m_rootDirectory;
 #endif
         return CallZipLibrary(static_cast<std::int32_t>(names.size()), m_zipFileName, names, m_ignorePath, m_recurse,
-                              m_update, 0, root, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+                              m_update, 0, root, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, m_reuseFrom);
     } catch (...) {
         throw AppError(0x80040064u, QStringLiteral("Oskerfield.CGZipFiles.MakeZipFile"),
                        QStringLiteral("CGZipFiles component failure"));

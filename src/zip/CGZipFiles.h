@@ -32,6 +32,10 @@ public:
     void setUpdatingZip(bool value);
     bool IgnorePath() const;
     void setIgnorePath(bool value);
+    // An earlier archive of the same files: when the archive to write does not exist yet, the
+    // data of files unchanged since that one was written is copied from it instead of compressed.
+    QString ReuseFrom() const { return m_reuseFrom; }
+    void setReuseFrom(const QString& value) { m_reuseFrom = value; }
 
     // Appends a name or pattern; raises 0x800407D1 when the list already holds it.
     void AddFile(const QString& name);
@@ -60,4 +64,5 @@ private:
     QString m_rootDirectory;
     qint16 m_ignorePath = 0;
     qint16 m_update = 0;
+    QString m_reuseFrom;
 };

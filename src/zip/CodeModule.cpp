@@ -94,6 +94,7 @@ ZipJob jobFrom(std::int32_t entryCount, const QString& zipFileName, const ZipNam
     for (qsizetype i = 1; i < count; ++i)
         job.names.append(names.at(i));
     job.rootDirectory = g_options.rootDirectory;
+    job.reuseFrom = g_options.reuseFrom;
     job.junkPaths = g_options.junkDirNames != 0;
     job.recurse = g_options.recurse != 0;
     job.update = g_options.update != 0;
@@ -177,7 +178,8 @@ std::int32_t CallZipLibrary(std::int32_t entryCount, const QString& zipFileName,
                             std::int32_t freshen, const QString& rootDirectory, std::int32_t encrypt,
                             std::int32_t systemFiles, std::int32_t noDirEntries, std::int32_t verbose,
                             std::int32_t quiet, std::int32_t crlfToLf, std::int32_t lfToCrlf, std::int32_t grow,
-                            std::int32_t forceDos, std::int32_t move, std::int32_t deleteEntries)
+                            std::int32_t forceDos, std::int32_t move, std::int32_t deleteEntries,
+                            const QString& reuseFrom)
 {
     g_lastZipMessage.clear();
 
@@ -205,6 +207,7 @@ std::int32_t CallZipLibrary(std::int32_t entryCount, const QString& zipFileName,
     options.freshen = freshen;
     options.level = 0;
     options.rootDirectory = rootDirectory;
+    options.reuseFrom = reuseFrom;
 
     ZpInit(&callbacks);
     ZpSetOptions(&options);

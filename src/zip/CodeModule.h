@@ -57,6 +57,7 @@ struct ZipOptions
     char level = 0; // the byte 0: the engine picks its own level
     QString date;
     QString rootDirectory;
+    QString reuseFrom; // an earlier archive whose unchanged entries may be copied
 };
 
 // Slot 0 is the placeholder and is never a file; names and patterns follow in the order added.
@@ -77,13 +78,15 @@ inline constexpr std::int32_t InternalError = 5;   // an unexpected failure insi
 // Makes one archive. Arguments in the binding's order: entry count (placeholder included),
 // archive path, name list, ignore-path, recurse, update, freshen, root directory, then encrypt,
 // system files, no directory entries, verbose, quiet, CR LF to LF, LF to CR LF, grow, force DOS
-// names, move, delete entries. Returns 0 for success.
+// names, move, delete entries, and last an earlier archive of the same files whose data may be
+// reused (empty for none). Returns 0 for success.
 std::int32_t CallZipLibrary(std::int32_t entryCount, const QString& zipFileName, const ZipNameList& names,
                             std::int32_t ignorePath, std::int32_t recurse, std::int32_t update,
                             std::int32_t freshen, const QString& rootDirectory, std::int32_t encrypt,
                             std::int32_t systemFiles, std::int32_t noDirEntries, std::int32_t verbose,
                             std::int32_t quiet, std::int32_t crlfToLf, std::int32_t lfToCrlf, std::int32_t grow,
-                            std::int32_t forceDos, std::int32_t move, std::int32_t deleteEntries);
+                            std::int32_t forceDos, std::int32_t move, std::int32_t deleteEntries,
+                            const QString& reuseFrom = {});
 
 // The three steps of one call.
 std::int32_t ZpInit(const ZipCallbacks* callbacks);

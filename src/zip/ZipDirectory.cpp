@@ -144,7 +144,9 @@ bool ReadCentralDirectory(int fd, CentralDirectory& directory)
         CentralEntry entry;
         entry.flags = d.u16(at + 8);
         entry.method = d.u16(at + 10);
+        entry.dosTime = d.u32(at + 12);
         entry.crc = d.u32(at + 16);
+        entry.externalAttributes = d.u32(at + 38);
         entry.compressedSize = d.u32(at + 20);
         entry.size = d.u32(at + 24);
         entry.localHeaderOffset = d.u32(at + 42);
@@ -164,20 +166,22 @@ bool ReadCentralDirectory(int fd, CentralDirectory& directory)
     return true;
 }
 
-bool LocateEntryData(int fd, const CentralDirectory& directory, const CentralEntry& entry, std::uint64_t& dataOffset)
+bool LocateEntryData(int fd, const CentralDirectory& directory, const CentralEntry& entry, std::uint64_t& dataOffset,
+                     QByteArray& localHeader)
 {
-    QByteArray header;
-    if (!readAt(fd, header, entry.localHeaderOffset, 30))
+    const std::size_t nameLength = static_cast<std::size_t>(entry.name.size());
+    if (entry.localHeaderOffset + 30 + nameLength > directory.start
+        || !readAt(fd, localHeader, entry.localHeaderOffset, 30 + nameLength))
         return false;
-    const Bytes h(header.constData(), 30);
-    if (h.u32(0) != LocalSignature || h.u16(8) != entry.method)
+    const Bytes h(localHeader.constData(), 30 + nameLength);
+    if (h.u32(0) != LocalSignature || h.u16(8) != entry.method || h.u16(26) != nameLength
+        || localHeader.mid(30) != entry.name)
         return false;
-    const std::size_t nameLength = h.u16(26);
     const std::size_t extraLength = h.u16(28);
-    QByteArray name;
-    if (static_cast<qsizetype>(nameLength) != entry.name.size()
-        || !readAt(fd, name, entry.localHeaderOffset + 30, nameLength) || name != entry.name)
+    QByteArray extra;
+    if (extraLength > 0 && !readAt(fd, extra, entry.localHeaderOffset + 30 + nameLength, extraLength))
         return false;
+    localHeader.append(extra);
     dataOffset = entry.localHeaderOffset + 30 + nameLength + extraLength;
     return dataOffset <= directory.start && entry.compressedSize <= directory.start - dataOffset;
 }

@@ -11,6 +11,8 @@ struct CentralEntry
     QByteArray extra; // the central directory's extra fields
     std::uint16_t flags = 0;
     std::uint16_t method = 0;
+    std::uint32_t dosTime = 0; // date in the high half, time in the low
+    std::uint32_t externalAttributes = 0;
     std::uint32_t crc = 0;
     std::uint64_t compressedSize = 0;
     std::uint64_t size = 0;
@@ -27,10 +29,11 @@ struct CentralDirectory
 // to trust, when the end records, the directory or any of its entries do not hold together.
 bool ReadCentralDirectory(int fd, CentralDirectory& directory);
 
-// Where the data of an entry begins, after its local header, which must carry the same name and
-// method as the central directory; false when the header is not there or the data would run into
-// the directory.
-bool LocateEntryData(int fd, const CentralDirectory& directory, const CentralEntry& entry, std::uint64_t& dataOffset);
+// Where the data of an entry begins, after its local header (whose bytes are returned too), which
+// must carry the same name and method as the central directory; false when the header is not
+// there or the data would run into the directory.
+bool LocateEntryData(int fd, const CentralDirectory& directory, const CentralEntry& entry, std::uint64_t& dataOffset,
+                     QByteArray& localHeader);
 
 // The data of the extra field with this ID, or nothing.
 QByteArray FindExtraField(const QByteArray& extra, std::uint16_t id);

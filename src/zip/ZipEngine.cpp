@@ -2,23 +2,25 @@
 
 #include "app/NativePath.h"
 #include "zip/ArchiveCheck.h"
-#include "zip/ArchiveSink.h"
 #include "zip/ArchiveTemporary.h"
 #include "zip/CodeModule.h"
-#include "zip/SourceFile.h"
+#include "zip/DiskFlush.h"
 #include "zip/ZipCancel.h"
 #include "zip/ZipExpand.h"
 #include "zip/ZipPipeline.h"
-#include "zip/ZipTime.h"
+#include "zip/ZipReuse.h"
+#include "zip/ZipWriter.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
 #include <QThread>
+#include <cerrno>
 #include <cstring>
 #include <memory>
-#include <zip.h>
+#include <optional>
+#include <unistd.h>
 
 namespace {
 
@@ -39,78 +41,56 @@ void reachStage(ZipStage stage, const QString& path)
         stageProbe()(stage, path);
 }
 
-// One file entry as libzip sees it: compressed data made by the pipeline, copied as it is.
-struct FileSource
-{
-    CompressionPipeline* pipeline = nullptr;
-    const ZipItem* item = nullptr;
-    time_t mtime = 0;
-    int file = 0;
-    bool finished = false;
-    zip_error_t error;
-};
-
-zip_int64_t fileSourceCallback(void* userdata, void* data, zip_uint64_t length, zip_source_cmd_t command)
-{
-    auto* source = static_cast<FileSource*>(userdata);
-    switch (command) {
-    case ZIP_SOURCE_OPEN:
-        source->finished = false;
-        return 0;
-    case ZIP_SOURCE_READ: {
-        const std::int64_t n
-            = source->pipeline->read(source->file, static_cast<std::uint8_t*>(data), static_cast<std::int64_t>(length));
-        if (n < 0) {
-            zip_error_set(&source->error, ZIP_ER_CANCELLED, 0);
-            return -1;
-        }
-        if (n == 0)
-            source->finished = true;
-        return n;
-    }
-    case ZIP_SOURCE_CLOSE:
-        return 0;
-    case ZIP_SOURCE_STAT: {
-        auto* st = static_cast<zip_stat_t*>(data);
-        zip_stat_init(st);
-        st->valid = ZIP_STAT_SIZE | ZIP_STAT_COMP_METHOD | ZIP_STAT_MTIME;
-        st->comp_method = ZIP_CM_DEFLATE;
-        st->mtime = source->mtime;
-        st->size = static_cast<zip_uint64_t>(source->item->size);
-        if (source->finished) {
-            // Asked again once the data is written: the true figures go into the headers.
-            const auto& outcome = source->pipeline->outcome(source->file);
-            st->valid |= ZIP_STAT_CRC | ZIP_STAT_COMP_SIZE;
-            st->size = static_cast<zip_uint64_t>(outcome.size);
-            st->comp_size = static_cast<zip_uint64_t>(outcome.compressedSize);
-            st->crc = outcome.crc;
-        }
-        return sizeof(zip_stat_t);
-    }
-    case ZIP_SOURCE_ERROR:
-        return zip_error_to_data(&source->error, data, length);
-    case ZIP_SOURCE_FREE:
-        zip_error_fini(&source->error);
-        delete source;
-        return 0;
-    case ZIP_SOURCE_SUPPORTS:
-        return ZIP_SOURCE_SUPPORTS_READABLE;
-    default:
-        zip_error_set(&source->error, ZIP_ER_OPNOTSUPP, 0);
-        return -1;
-    }
-}
-
-int cancelCallback(zip_t*, void*)
-{
-    return ZipCancelRequested() ? 1 : 0;
-}
-
-zip_uint32_t externalAttributes(const ZipItem& item)
+std::uint32_t externalAttributes(const ZipItem& item)
 {
     // Unix mode in the high half; the folder flag others read in the low half.
     return (item.mode << 16) | (item.isDir ? 0x10u : 0u);
 }
+
+bool isUtf8BeyondAscii(const QByteArray& name)
+{
+    bool beyondAscii = false;
+    for (const char c : name)
+        beyondAscii = beyondAscii || static_cast<unsigned char>(c) >= 0x80;
+    return beyondAscii && !HasRawBytes(PathFromNative(name));
+}
+
+// The extra fields of an entry copied from another archive, without the ZIP64 field the writer
+// makes afresh.
+QByteArray withoutZip64Field(const QByteArray& extra)
+{
+    QByteArray kept;
+    qsizetype at = 0;
+    while (at + 4 <= extra.size()) {
+        const auto id = static_cast<std::uint16_t>(static_cast<unsigned char>(extra[at])
+                                                   | (static_cast<unsigned char>(extra[at + 1]) << 8));
+        const qsizetype length
+            = static_cast<unsigned char>(extra[at + 2]) | (static_cast<unsigned char>(extra[at + 3]) << 8);
+        if (at + 4 + length > extra.size())
+            break;
+        if (id != 0x0001)
+            kept.append(extra.mid(at, 4 + length));
+        at += 4 + length;
+    }
+    return kept;
+}
+
+// One entry of the archive to write, in order.
+struct Planned
+{
+    enum class Kind
+    {
+        Folder,
+        Compressed,
+        Reused,
+        Kept
+    } kind
+        = Kind::Folder;
+    const ZipItem* item = nullptr; // folders, compressed and reused files
+    int file = -1; // compressed files: the pipeline's number
+    std::optional<PreviousArchive::Match> reused;
+    const CentralEntry* kept = nullptr; // entries kept as they are from the archive being updated
+};
 
 class Engine
 {
@@ -141,9 +121,14 @@ public:
 
         if ((m_job.update || m_job.freshen) && QFileInfo::exists(m_target))
             return updateArchive();
+        // The archive being replaced, or else the latest one of its series, supplies the data of
+        // files that have not changed since it was written. Neither is ever written to.
+        m_previousIsTarget = m_previous.open(m_target);
+        if (!m_previousIsTarget && !m_job.reuseFrom.isEmpty())
+            m_previous.open(m_job.reuseFrom);
         if (m_items.empty())
             return nothingToDo();
-        return writeArchive({});
+        return writeArchive(plan({}));
     }
 
 private:
@@ -163,142 +148,83 @@ private:
 
     std::int32_t finished() { return m_warnings ? ZipCode::FilesSkipped : ZipCode::Ok; }
 
-    QString zipErrorText(zip_error_t* error, const QString& path)
+    // The entries to write: kept ones first, then the items, each file either compressed or, when
+    // it has provably not changed, copied from the earlier archive.
+    std::vector<Planned> plan(const std::vector<const CentralEntry*>& kept)
     {
-        const int code = zip_error_code_zip(error);
-        const int system = zip_error_code_system(error);
-        const QString reason = zip_error_system_type(error) == ZIP_ET_SYS && system != 0
-            ? systemText(system)
-            : QString::fromLocal8Bit(zip_error_strerror(error));
-        switch (code) {
-        case ZIP_ER_TMPOPEN:
-        case ZIP_ER_OPEN:
-            return QStringLiteral("could not create a file in %1: %2").arg(m_folder, reason);
-        case ZIP_ER_WRITE:
-        case ZIP_ER_CLOSE:
-        case ZIP_ER_SEEK:
-            return QStringLiteral("write error: %1: %2").arg(path, reason);
-        case ZIP_ER_RENAME:
-            return QStringLiteral("could not rename the new archive in %1: %2").arg(m_folder, reason);
-        default:
-            return QStringLiteral("could not write %1: %2").arg(path, reason);
-        }
-    }
-
-    std::unique_ptr<ArchiveTemporary> createTemporary()
-    {
-        QString error;
-        std::unique_ptr<ArchiveTemporary> temporary = ArchiveTemporary::create(m_folder, error);
-        if (!temporary)
-            line(QStringLiteral("could not create a file in %1: %2").arg(m_folder, error));
-        return temporary;
-    }
-
-    // libzip writing into the temporary through our sink; null after a line saying why.
-    zip_t* openForWriting(ArchiveTemporary& temporary)
-    {
-        zip_error_t error;
-        zip_error_init(&error);
-        zip_source_t* sink = CreateArchiveSink(temporary, &error);
-        zip_t* za = sink ? zip_open_from_source(sink, ZIP_CREATE | ZIP_TRUNCATE, &error) : nullptr;
-        if (!za) {
-            if (sink)
-                zip_source_free(sink);
-            line(zipErrorText(&error, temporary.path()));
-        }
-        zip_error_fini(&error);
-        if (za)
-            zip_register_cancel_callback_with_state(za, cancelCallback, nullptr, nullptr);
-        return za;
-    }
-
-    // Closes (writes) the archive; on failure the temporary is gone and a line says why.
-    std::int32_t close(zip_t* za, const ArchiveTemporary& temporary)
-    {
-        if (zip_close(za) == 0) {
-            reachStage(ZipStage::Written, temporary.path());
-            return ZipCode::Ok;
-        }
-        const bool wasCancelled = zip_error_code_zip(zip_get_error(za)) == ZIP_ER_CANCELLED || ZipCancelRequested();
-        const QString text = zipErrorText(zip_get_error(za), temporary.path());
-        zip_discard(za);
-        if (wasCancelled)
-            return cancelled();
-        line(text);
-        return ZipCode::WriteError;
-    }
-
-    // The items that are files, by their place in m_items.
-    std::vector<int> fileIndexes() const
-    {
-        std::vector<int> files;
+        std::vector<Planned> planned;
+        planned.reserve(kept.size() + m_items.size());
+        for (const CentralEntry* entry : kept)
+            planned.push_back({ Planned::Kind::Kept, nullptr, -1, std::nullopt, entry });
         for (std::size_t i = 0; i < m_items.size(); ++i) {
-            if (!m_items[i].isDir)
-                files.push_back(static_cast<int>(i));
+            const ZipItem& item = m_items[i];
+            Planned entry { Planned::Kind::Folder, &item, -1, std::nullopt, nullptr };
+            if (!item.isDir) {
+                entry.reused = m_previous.isOpen() ? m_previous.reusable(item.name, item.evidence) : std::nullopt;
+                if (entry.reused) {
+                    entry.kind = Planned::Kind::Reused;
+                } else {
+                    entry.kind = Planned::Kind::Compressed;
+                    entry.file = static_cast<int>(m_compressed.size());
+                    m_compressed.push_back(static_cast<int>(i));
+                }
+            }
+            planned.push_back(std::move(entry));
         }
-        return files;
+        return planned;
     }
 
-    // Every file is opened before any entry is written, so one that cannot be read at all is
-    // simply left out; the first ones stay open for the pipeline.
-    std::vector<int> openFiles(int threads)
+    ZipWriter::Entry entryFor(const ZipItem& item) const
     {
-        const std::vector<int> files = fileIndexes();
-        const std::vector<SourceFile> sources
-            = OpenSourceFiles(m_items, files, threads, SourceFilesToHold(), [] { return ZipCancelRequested(); });
-        std::vector<ZipItem> readable;
-        std::vector<int> descriptors;
-        std::size_t next = 0;
-        for (std::size_t i = 0; i < m_items.size(); ++i) {
-            if (m_items[i].isDir) {
-                readable.push_back(std::move(m_items[i]));
-                continue;
-            }
-            const SourceFile& source = sources[next++];
-            if (!source.warning.isEmpty()) {
-                line(source.warning);
-                m_warnings = true;
-                continue;
-            }
-            readable.push_back(std::move(m_items[i]));
-            descriptors.push_back(source.fd);
-        }
-        m_items = std::move(readable);
-        return descriptors;
+        ZipWriter::Entry entry;
+        entry.name = item.name;
+        entry.flags = isUtf8BeyondAscii(item.name) ? ZipWriter::Utf8Flag : 0;
+        entry.isDir = item.isDir;
+        entry.dosTime = DosDateTime(item.mtime);
+        entry.externalAttributes = externalAttributes(item);
+        entry.sizeHint = static_cast<std::uint64_t>(item.size);
+        return entry;
     }
 
-    // Writes the items (files compressed by the pipeline) after the entries kept from an older
-    // archive into a temporary of its own, reads it back, then puts it in the target's place.
-    std::int32_t writeArchive(const std::vector<std::pair<zip_t*, zip_uint64_t>>& kept)
+    QString writeErrorText(const ZipWriter& writer, const QString& path) const
+    {
+        if (writer.failedReading())
+            return QStringLiteral("could not read the earlier archive of %1: %2")
+                .arg(m_target, systemText(writer.error()));
+        return QStringLiteral("write error: %1: %2").arg(path, systemText(writer.error()));
+    }
+
+    // Writes the planned entries into a temporary of its own, reads it back, then puts it in the
+    // target's place.
+    std::int32_t writeArchive(const std::vector<Planned>& planned)
     {
         SweepStaleTemporaries(m_folder);
         reachStage(ZipStage::Expanded, m_target);
-        const int threads = m_job.threads > 0 ? m_job.threads : std::max(1, QThread::idealThreadCount());
-        HeldFiles held(openFiles(threads));
         if (ZipCancelRequested())
             return cancelled();
-        if (m_items.empty() && kept.empty())
-            return nothingToDo();
-        std::unique_ptr<ArchiveTemporary> temporary = createTemporary();
-        if (!temporary)
+        if (targetIsCurrent(planned))
+            return finished();
+        QString error;
+        std::unique_ptr<ArchiveTemporary> temporary = ArchiveTemporary::create(m_folder, error);
+        if (!temporary) {
+            line(QStringLiteral("could not create a file in %1: %2").arg(m_folder, error));
             return ZipCode::WriteError;
+        }
+        const int threads = m_job.threads > 0 ? m_job.threads : std::max(1, QThread::idealThreadCount());
         ExpectedEntries expected;
-        QSet<QByteArray> failed;
-        std::int32_t result = writeEntries(*temporary, kept, held, threads, expected, failed);
+        DiskFlush flush(temporary->descriptor());
+        const std::int32_t result = writeEntries(*temporary, planned, threads, expected);
         if (result != ZipCode::Ok)
             return result;
-        if (!failed.isEmpty()) {
-            // Files that failed part way through are taken out again (a full rewrite, which a
-            // file that could not be read at all never needs), so every entry is whole.
-            m_warnings = true;
-            if (expected.isEmpty())
-                return nothingToDo();
-            result = dropEntries(temporary, failed);
-            if (result != ZipCode::Ok)
-                return result;
-        }
+        if (expected.isEmpty())
+            return nothingToDo();
+        reachStage(ZipStage::Written, temporary->path());
+        // The disk takes the rest of the archive while it is read back from memory: it must be on
+        // the disk before it takes the old archive's place.
+        flush.finish();
         const ArchiveCheckResult check
             = CheckArchive(temporary->path(), expected, threads, [] { return ZipCancelRequested(); });
+        const int syncError = flush.result();
         if (check.cancelled)
             return cancelled();
         if (!check.problem.isEmpty()) {
@@ -306,137 +232,142 @@ private:
                      .arg(m_target, check.problem));
             return ZipCode::WriteError;
         }
+        if (syncError != 0) {
+            line(QStringLiteral("write error: %1: %2").arg(temporary->path(), systemText(syncError)));
+            return ZipCode::WriteError;
+        }
         return replaceTarget(*temporary);
     }
 
-    std::int32_t writeEntries(ArchiveTemporary& temporary, const std::vector<std::pair<zip_t*, zip_uint64_t>>& kept,
-                              HeldFiles& held, int threads, ExpectedEntries& expected, QSet<QByteArray>& failed)
+    std::int32_t writeEntries(ArchiveTemporary& temporary, const std::vector<Planned>& planned, int threads,
+                              ExpectedEntries& expected)
     {
-        zip_t* za = openForWriting(temporary);
-        if (!za)
-            return ZipCode::WriteError;
-        const std::vector<int> files = fileIndexes();
         CompressionPipeline::Settings settings;
         settings.threads = threads;
-        CompressionPipeline pipeline(m_items, files, held.release(), settings, [] { return ZipCancelRequested(); });
-
-        for (const auto& [oldArchive, oldIndex] : kept) {
-            zip_source_t* source = zip_source_zip(za, oldArchive, oldIndex, 0, 0, -1);
-            const char* name = zip_get_name(oldArchive, oldIndex, ZIP_FL_ENC_RAW);
-            zip_int64_t index = source && name ? zip_file_add(za, name, source, ZIP_FL_ENC_UTF_8) : -1;
-            if (index < 0) {
-                if (source)
-                    zip_source_free(source);
-                line(QStringLiteral("could not keep %1 from the old archive: %2")
-                         .arg(QString::fromUtf8(name ? name : ""), QString::fromLocal8Bit(zip_strerror(za))));
-                zip_discard(za);
-                return ZipCode::WriteError;
-            }
-            zip_stat_t st;
-            if (zip_stat_index(oldArchive, oldIndex, ZIP_FL_ENC_RAW, &st) == 0)
-                expected.insert(QByteArray(name), ExpectedEntry { st.crc, static_cast<std::int64_t>(st.size), {} });
-            zip_uint8_t opsys = 0;
-            zip_uint32_t attributes = 0;
-            if (zip_file_get_external_attributes(oldArchive, oldIndex, 0, &opsys, &attributes) == 0)
-                zip_file_set_external_attributes(za, static_cast<zip_uint64_t>(index), 0, opsys, attributes);
-        }
-        const ZipTimeRange times;
-        int fileNumber = 0;
-        for (const ZipItem& item : m_items) {
-            zip_int64_t index = -1;
-            const time_t mtime = times.clamp(item.mtime);
-            if (item.isDir) {
-                index = zip_dir_add(za, item.name.constData(), ZIP_FL_ENC_UTF_8);
-                expected.insert(item.name, ExpectedEntry {});
-            } else {
-                auto* context = new FileSource;
-                context->pipeline = &pipeline;
-                context->item = &item;
-                context->mtime = mtime;
-                context->file = fileNumber++;
-                zip_error_init(&context->error);
-                zip_source_t* source = zip_source_function(za, fileSourceCallback, context);
-                if (!source) {
-                    delete context;
-                } else {
-                    index = zip_file_add(za, item.name.constData(), source, ZIP_FL_ENC_UTF_8);
-                    if (index < 0)
-                        zip_source_free(source);
-                }
-            }
-            if (index < 0) {
-                line(QStringLiteral("could not add %1: %2").arg(item.path, QString::fromLocal8Bit(zip_strerror(za))));
-                zip_discard(za);
-                return ZipCode::InternalError;
-            }
-            zip_file_set_mtime(za, static_cast<zip_uint64_t>(index), mtime, 0);
-            zip_file_set_external_attributes(za, static_cast<zip_uint64_t>(index), 0, ZIP_OPSYS_UNIX,
-                                             externalAttributes(item));
-        }
-
+        CompressionPipeline pipeline(m_items, m_compressed, settings, [] { return ZipCancelRequested(); });
         pipeline.start();
-        const std::int32_t closed = close(za, temporary);
-        pipeline.stop();
-        if (closed != ZipCode::Ok)
-            return closed;
-        for (std::size_t f = 0; f < files.size(); ++f) {
-            const auto& outcome = pipeline.outcome(static_cast<int>(f));
-            const ZipItem& item = m_items[static_cast<std::size_t>(files[f])];
-            if (outcome.failed) {
-                line(outcome.error);
-                failed.insert(item.name);
-            } else {
-                expected.insert(item.name, ExpectedEntry { outcome.crc, outcome.size, outcome.pieces });
+        ZipWriter writer(temporary.descriptor());
+        std::vector<std::uint8_t> chunk(1u << 20);
+        bool ok = true;
+        for (const Planned& entry : planned) {
+            switch (entry.kind) {
+            case Planned::Kind::Folder:
+                ok = writeWithoutCompressing(writer, entry);
+                expected.insert(entry.item->name, ExpectedEntry {});
+                break;
+            case Planned::Kind::Reused:
+                ok = writeWithoutCompressing(writer, entry);
+                expected.insert(entry.item->name,
+                                ExpectedEntry { entry.reused->data.crc,
+                                                static_cast<std::int64_t>(entry.reused->data.size),
+                                                {},
+                                                entry.reused->dataCrc });
+                break;
+            case Planned::Kind::Kept:
+                ok = keep(writer, *entry.kept, expected);
+                break;
+            case Planned::Kind::Compressed:
+                ok = compress(writer, pipeline, entry, chunk, expected);
+                break;
             }
+            if (!ok || ZipCancelRequested())
+                break;
+        }
+        pipeline.stop();
+        if (ZipCancelRequested())
+            return cancelled();
+        if (!ok && writer.error() == 0)
+            return cancelled(); // the pipeline gave up because of a cancel
+        if (ok && expected.isEmpty())
+            return ZipCode::Ok;
+        if (ok)
+            ok = writer.finish();
+        if (!ok) {
+            line(writeErrorText(writer, temporary.path()));
+            return ZipCode::WriteError;
         }
         return ZipCode::Ok;
     }
 
-    // Replaces the written archive by a copy without the named entries, in a temporary of its own;
-    // the other entries' compressed data is copied as it is.
-    std::int32_t dropEntries(std::unique_ptr<ArchiveTemporary>& written, const QSet<QByteArray>& dropped)
+    // A folder, or a file whose data is copied from the earlier archive.
+    bool writeWithoutCompressing(ZipWriter& writer, const Planned& entry)
     {
-        int openError = 0;
-        zip_t* from = zip_open(NativePath(written->path()).constData(), ZIP_RDONLY, &openError);
-        if (!from) {
-            line(QStringLiteral("could not reopen %1").arg(written->path()));
-            return ZipCode::WriteError;
+        ZipWriter::Entry written = entryFor(*entry.item);
+        if (entry.kind == Planned::Kind::Folder)
+            return writer.beginEntry(written);
+        written.centralExtra = entry.reused->record;
+        return writer.addCopied(written, entry.reused->data);
+    }
+
+    // True when the archive being replaced holds, byte for byte, what would be written in its
+    // place: nothing has changed since it was made.
+    bool targetIsCurrent(const std::vector<Planned>& planned)
+    {
+        if (!m_previousIsTarget)
+            return false;
+        ZipWriter probe(m_previous.descriptor(), ZipWriter::Mode::Compare);
+        for (const Planned& entry : planned) {
+            if (entry.kind != Planned::Kind::Folder && entry.kind != Planned::Kind::Reused)
+                return false;
+            if (!writeWithoutCompressing(probe, entry))
+                return false;
         }
-        std::unique_ptr<ArchiveTemporary> copy = createTemporary();
-        zip_t* za = copy ? openForWriting(*copy) : nullptr;
-        std::int32_t result = ZipCode::WriteError;
-        if (za) {
-            const zip_int64_t count = zip_get_num_entries(from, 0);
-            bool added = true;
-            for (zip_int64_t i = 0; i < count && added; ++i) {
-                const auto index = static_cast<zip_uint64_t>(i);
-                zip_stat_t st;
-                if (zip_stat_index(from, index, ZIP_FL_ENC_RAW, &st) != 0 || dropped.contains(QByteArray(st.name)))
-                    continue;
-                zip_source_t* source = zip_source_zip(za, from, index, 0, 0, -1);
-                const zip_int64_t to = source ? zip_file_add(za, st.name, source, ZIP_FL_ENC_UTF_8) : -1;
-                added = to >= 0;
-                if (!added) {
-                    if (source)
-                        zip_source_free(source);
-                    line(QStringLiteral("could not add %1: %2")
-                             .arg(PathFromNative(QByteArray(st.name)), QString::fromLocal8Bit(zip_strerror(za))));
-                    zip_discard(za);
-                    break;
-                }
-                zip_file_set_mtime(za, static_cast<zip_uint64_t>(to), st.mtime, 0);
-                zip_uint8_t opsys = 0;
-                zip_uint32_t attributes = 0;
-                if (zip_file_get_external_attributes(from, index, 0, &opsys, &attributes) == 0)
-                    zip_file_set_external_attributes(za, static_cast<zip_uint64_t>(to), 0, opsys, attributes);
-            }
-            if (added)
-                result = close(za, *copy);
+        return probe.finish() && !probe.differs();
+    }
+
+    // One file's data as the pipeline compresses it. A file that cannot be read to its end is
+    // taken back out, so the archive holds whole entries only.
+    bool compress(ZipWriter& writer, CompressionPipeline& pipeline, const Planned& entry,
+                  std::vector<std::uint8_t>& chunk, ExpectedEntries& expected)
+    {
+        if (!writer.beginEntry(entryFor(*entry.item)))
+            return false;
+        std::uint32_t dataCrc = 0;
+        for (;;) {
+            const std::int64_t n = pipeline.read(entry.file, chunk.data(), static_cast<std::int64_t>(chunk.size()));
+            if (n < 0)
+                return false;
+            if (n == 0)
+                break;
+            dataCrc = Crc32(dataCrc, chunk.data(), static_cast<std::size_t>(n));
+            if (!writer.write(chunk.data(), static_cast<std::size_t>(n)))
+                return false;
         }
-        zip_discard(from);
-        if (result == ZipCode::Ok)
-            written = std::move(copy);
-        return result;
+        const CompressionPipeline::EntryOutcome& outcome = pipeline.outcome(entry.file);
+        if (outcome.failed) {
+            writer.abandonEntry();
+            line(outcome.error);
+            m_warnings = true;
+            return true;
+        }
+        const std::optional<FileEvidence> evidence = pipeline.lastingEvidence(entry.file);
+        const QByteArray record = evidence && evidence->size == static_cast<std::uint64_t>(outcome.size)
+            ? EntryRecordField(*evidence, dataCrc)
+            : QByteArray();
+        expected.insert(entry.item->name, ExpectedEntry { outcome.crc, outcome.size, outcome.pieces, std::nullopt });
+        return writer.endEntry(outcome.crc, static_cast<std::uint64_t>(outcome.compressedSize),
+                               static_cast<std::uint64_t>(outcome.size), record);
+    }
+
+    // An entry of the archive being updated, copied with its name, time, attributes and data.
+    bool keep(ZipWriter& writer, const CentralEntry& old, ExpectedEntries& expected)
+    {
+        const std::optional<ZipWriter::CopiedData> data = m_previous.locate(old);
+        if (!data) {
+            line(QStringLiteral("could not keep %1 from the old archive: its entry is damaged")
+                     .arg(PathFromNative(old.name)));
+            m_warnings = true;
+            return true;
+        }
+        ZipWriter::Entry entry;
+        entry.name = old.name;
+        entry.flags = old.flags & (ZipWriter::Utf8Flag | 0x0007); // name encoding, encryption, deflate options
+        entry.isDir = old.name.endsWith('/') && old.method == 0 && old.size == 0;
+        entry.dosTime = old.dosTime;
+        entry.externalAttributes = old.externalAttributes;
+        entry.centralExtra = withoutZip64Field(old.extra);
+        expected.insert(old.name, ExpectedEntry { old.crc, static_cast<std::int64_t>(old.size), {}, std::nullopt });
+        return writer.addCopied(entry, *data);
     }
 
     // The finished temporary takes the target's place in one step.
@@ -456,62 +387,49 @@ private:
     // they are; newer files replace theirs; update also adds new files.
     std::int32_t updateArchive()
     {
-        int openError = 0;
-        zip_t* old = zip_open(QFile::encodeName(m_target).constData(), ZIP_RDONLY, &openError);
-        if (!old) {
-            zip_error_t error;
-            zip_error_init_with_code(&error, openError);
-            line(QStringLiteral("could not read the old archive %1: %2")
-                     .arg(m_target, QString::fromLocal8Bit(zip_error_strerror(&error))));
-            zip_error_fini(&error);
+        if (!m_previous.open(m_target)) {
+            line(QStringLiteral("could not read the old archive %1: it is not a sound archive").arg(m_target));
             return ZipCode::WriteError;
         }
         QHash<QByteArray, std::size_t> itemByName;
         for (std::size_t i = 0; i < m_items.size(); ++i)
             itemByName.insert(m_items[i].name, i);
 
-        std::vector<std::pair<zip_t*, zip_uint64_t>> kept;
-        std::vector<bool> replaced(m_items.size(), false);
+        std::vector<const CentralEntry*> kept;
+        std::vector<bool> current(m_items.size(), false);
         bool changed = false;
-        const zip_int64_t count = zip_get_num_entries(old, 0);
-        for (zip_int64_t i = 0; i < count; ++i) {
-            zip_stat_t st;
-            if (zip_stat_index(old, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_RAW, &st) != 0)
-                continue;
-            const auto found = itemByName.constFind(QByteArray(st.name));
+        for (const CentralEntry& entry : m_previous.directory().entries) {
+            const auto found = itemByName.constFind(entry.name);
             if (found != itemByName.constEnd()) {
                 const ZipItem& item = m_items[found.value()];
                 // Stored times have a resolution of two seconds.
-                if (item.isDir || item.mtime <= static_cast<qint64>(st.mtime) + 1) {
-                    replaced[found.value()] = true; // the old entry is current
-                    kept.emplace_back(old, static_cast<zip_uint64_t>(i));
+                if (item.isDir || DosDateTime(item.mtime) <= entry.dosTime) {
+                    current[found.value()] = true;
+                    kept.push_back(&entry);
                     continue;
                 }
                 changed = true; // a newer file replaces this entry
                 continue;
             }
-            kept.emplace_back(old, static_cast<zip_uint64_t>(i));
+            kept.push_back(&entry);
         }
+        QSet<QByteArray> inOld;
+        for (const CentralEntry& entry : m_previous.directory().entries)
+            inOld.insert(entry.name);
         std::vector<ZipItem> fresh;
         for (std::size_t i = 0; i < m_items.size(); ++i) {
-            if (replaced[i])
-                continue;
-            const bool inOld = zip_name_locate(old, m_items[i].name.constData(), ZIP_FL_ENC_RAW) >= 0;
-            if (m_job.freshen && !inOld)
+            if (current[i] || (m_job.freshen && !inOld.contains(m_items[i].name)))
                 continue;
             fresh.push_back(m_items[i]);
             changed = true;
         }
         if (!changed) {
-            zip_discard(old);
             if (m_items.empty())
                 return nothingToDo();
             return finished(); // everything is current: the archive stays as it is
         }
         m_items = std::move(fresh);
-        const std::int32_t result = writeArchive(kept);
-        zip_discard(old);
-        return result;
+        return writeArchive(plan(kept));
     }
 
     const ZipJob& m_job;
@@ -519,6 +437,9 @@ private:
     QString m_target;
     QString m_folder;
     std::vector<ZipItem> m_items;
+    std::vector<int> m_compressed; // the items the pipeline compresses, in order
+    PreviousArchive m_previous;
+    bool m_previousIsTarget = false;
     bool m_warnings = false;
 };
 

@@ -19,6 +19,7 @@ struct ZipJob
     bool noDirEntries = false;
     bool quiet = false;
     int threads = 0; // compression workers; 0 = one per core
+    QString reuseFrom; // an earlier archive of the same files, used when the target does not exist yet
 };
 
 // Receives the engine's words, one line at a time (each ends in "\n"). Called from the engine's

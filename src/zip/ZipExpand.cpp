@@ -29,6 +29,7 @@ struct PathInfo
     qint64 mtime = 0;
     quint32 mode = 0;
     bool link = false;
+    FileEvidence evidence;
     QString error; // why it is missing or unreadable
 };
 
@@ -46,6 +47,10 @@ PathInfo statPath(const QString& path)
     info.size = static_cast<qint64>(st.st_size);
     info.mtime = static_cast<qint64>(st.st_mtime);
     info.mode = static_cast<quint32>(st.st_mode);
+    info.evidence = { static_cast<std::uint64_t>(st.st_size),
+                      static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec,
+                      static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1'000'000'000 + st.st_ctim.tv_nsec,
+                      static_cast<std::uint64_t>(st.st_ino) };
     struct stat own;
     info.link = ::lstat(native.constData(), &own) == 0 && S_ISLNK(own.st_mode);
     if (info.kind == Kind::File && ::faccessat(AT_FDCWD, native.constData(), R_OK, AT_EACCESS) != 0)
@@ -253,6 +258,7 @@ private:
         item.size = dir ? 0 : info.size;
         item.mtime = info.mtime;
         item.mode = info.mode;
+        item.evidence = info.evidence;
         item.isLink = info.link;
         m_out.items.push_back(std::move(item));
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "zip/FileEvidence.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -19,6 +21,7 @@ struct ZipItem
     qint64 mtime = 0; // seconds since the epoch
     quint32 mode = 0; // Unix permission bits and type
     bool isLink = false; // the walk reached it through a symbolic link of its own name
+    FileEvidence evidence; // as the walk saw it
 };
 
 struct ZipExpansion

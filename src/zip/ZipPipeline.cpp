@@ -32,17 +32,16 @@ std::int64_t readAt(int fd, std::int64_t offset, std::int64_t length, std::uint8
 } // namespace
 
 CompressionPipeline::CompressionPipeline(const std::vector<ZipItem>& items, const std::vector<int>& files,
-                                         std::vector<int> descriptors, Settings settings,
-                                         std::function<bool()> cancelled)
+                                         Settings settings, std::function<bool()> cancelled)
     : m_items(items)
     , m_files(files)
     , m_settings(settings)
     , m_cancelled(std::move(cancelled))
     , m_outcomes(files.size())
-    , m_descriptors(std::move(descriptors))
+    , m_descriptors(files.size(), Unopened)
     , m_openErrors(files.size())
+    , m_lasting(files.size())
 {
-    m_descriptors.resize(files.size(), Unopened);
     m_settings.threads = std::max(1, m_settings.threads);
     m_settings.budget = std::max(m_settings.budget, std::max(m_settings.wholeFileLimit, m_settings.pieceSize));
     for (std::size_t f = 0; f < files.size(); ++f) {
@@ -105,6 +104,8 @@ int CompressionPipeline::descriptorOf(int file, QString& error)
         SourceFile source = OpenSourceFile(m_items[static_cast<std::size_t>(m_files[static_cast<std::size_t>(file)])]);
         fd = source.fd >= 0 ? source.fd : Failed;
         m_openErrors[static_cast<std::size_t>(file)] = std::move(source.warning);
+        if (fd >= 0 && m_lastingRule.lasts(source.evidence, source.readStartNs, fd, source.device))
+            m_lasting[static_cast<std::size_t>(file)] = source.evidence;
     }
     if (fd == Failed)
         error = m_openErrors[static_cast<std::size_t>(file)];
@@ -128,11 +129,13 @@ void CompressionPipeline::work()
         std::size_t index = 0;
         {
             std::unique_lock lock(m_mutex);
-            // Pieces are taken in order, each when its input fits the budget; the writer frees
-            // budget in the same order, so the oldest piece always gets its turn.
+            // Pieces are taken in order, each when its input fits the budget and the count of
+            // files held open stays small; the writer frees both in the same order, so the oldest
+            // piece always gets its turn.
             m_workCondition.wait(lock, [this] {
-                return m_stopping || m_next >= m_pieces.size()
-                    || m_inFlight + m_pieces[m_next].cost <= m_settings.budget || m_inFlight == 0;
+                return m_stopping || m_next >= m_pieces.size() || m_inFlight == 0
+                    || (m_inFlight + m_pieces[m_next].cost <= m_settings.budget
+                        && m_next - m_released < m_settings.piecesInFlight);
             });
             if (m_stopping || m_next >= m_pieces.size())
                 return;
@@ -216,6 +219,7 @@ void CompressionPipeline::release(std::size_t index)
         std::lock_guard lock(m_mutex);
         m_inFlight -= piece.cost;
         piece.cost = 0;
+        ++m_released;
     }
     std::vector<std::uint8_t>().swap(piece.out);
     m_workCondition.notify_all();

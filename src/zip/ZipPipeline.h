@@ -2,6 +2,7 @@
 
 #include "zip/ZipDeflate.h"
 #include "zip/ZipExpand.h"
+#include "zip/ZipReuse.h"
 
 #include <QString>
 #include <atomic>
@@ -10,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -26,6 +28,7 @@ public:
         std::int64_t wholeFileLimit = 4 << 20; // larger files are split into pieces
         std::int64_t pieceSize = 4 << 20;
         std::int64_t budget = 48 << 20; // input bytes of pieces taken but not yet written
+        std::size_t piecesInFlight = 256; // and their number, which bounds the files held open
     };
 
     // What the writer gets for one entry once all its pieces were taken.
@@ -39,10 +42,9 @@ public:
         std::vector<DeflatePiece> pieces; // how its data was compressed and joined
     };
 
-    // `descriptors` holds, per file, one opened by OpenSourceFiles, or -1 for a file to be opened
-    // when its first piece is taken; the pipeline closes them all.
-    CompressionPipeline(const std::vector<ZipItem>& items, const std::vector<int>& files, std::vector<int> descriptors,
-                        Settings settings, std::function<bool()> cancelled);
+    // Each file is opened when its first piece is taken, and closed once its last one is written.
+    CompressionPipeline(const std::vector<ZipItem>& items, const std::vector<int>& files, Settings settings,
+                        std::function<bool()> cancelled);
     ~CompressionPipeline();
     CompressionPipeline(const CompressionPipeline&) = delete;
     CompressionPipeline& operator=(const CompressionPipeline&) = delete;
@@ -56,6 +58,9 @@ public:
     // cancelled.
     std::int64_t read(int file, std::uint8_t* buffer, std::int64_t capacity);
     const EntryOutcome& outcome(int file) const { return m_outcomes[static_cast<std::size_t>(file)]; }
+    // Once the entry was read whole: what the file looked like when its reading began, when that
+    // may be recorded for reuse by later archives.
+    std::optional<FileEvidence> lastingEvidence(int file) const { return m_lasting[static_cast<std::size_t>(file)]; }
 
 private:
     struct Piece
@@ -97,12 +102,15 @@ private:
     std::mutex m_openMutex;
     std::vector<int> m_descriptors;
     std::vector<QString> m_openErrors;
+    std::vector<std::optional<FileEvidence>> m_lasting;
+    LastingEvidence m_lastingRule;
 
     std::mutex m_mutex;
     std::condition_variable m_workCondition;
     std::condition_variable m_readyCondition;
     std::size_t m_next = 0;
     std::int64_t m_inFlight = 0;
+    std::size_t m_released = 0;
     bool m_stopping = false;
     std::vector<std::thread> m_threads;
 

@@ -104,26 +104,37 @@ std::optional<PreviousArchive::Match> PreviousArchive::reusable(const QByteArray
     if (found == m_byName.constEnd())
         return std::nullopt;
     const CentralEntry& entry = m_directory.entries[found.value()];
-    const QByteArray data = FindExtraField(entry.extra, EntryRecordId);
-    if (entry.method != 8 || (entry.flags & 0x0001) != 0 || data.size() != RecordSize
-        || static_cast<std::uint8_t>(data.at(0)) != RecordVersion)
+    const QByteArray record = FindExtraField(entry.extra, EntryRecordId);
+    if (entry.method != 8 || (entry.flags & 0x0001) != 0 || record.size() != RecordSize
+        || static_cast<std::uint8_t>(record.at(0)) != RecordVersion)
         return std::nullopt;
     FileEvidence recorded;
-    recorded.size = get(data, 1, 8);
-    recorded.mtimeNs = static_cast<std::int64_t>(get(data, 9, 8));
-    recorded.ctimeNs = static_cast<std::int64_t>(get(data, 17, 8));
-    recorded.inode = get(data, 25, 8);
+    recorded.size = get(record, 1, 8);
+    recorded.mtimeNs = static_cast<std::int64_t>(get(record, 9, 8));
+    recorded.ctimeNs = static_cast<std::int64_t>(get(record, 17, 8));
+    recorded.inode = get(record, 25, 8);
     if (!(recorded == now) || entry.size != recorded.size)
         return std::nullopt;
-    Match match;
-    match.data.fd = m_fd;
-    match.data.entryOffset = entry.localHeaderOffset;
-    if (!LocateEntryData(m_fd, m_directory, entry, match.data.dataOffset))
+    const std::optional<ZipWriter::CopiedData> data = locate(entry);
+    if (!data)
         return std::nullopt;
-    match.data.compressedSize = entry.compressedSize;
-    match.data.size = entry.size;
-    match.data.crc = entry.crc;
-    match.dataCrc = static_cast<std::uint32_t>(get(data, 33, 4));
+    Match match;
+    match.data = *data;
+    match.dataCrc = static_cast<std::uint32_t>(get(record, 33, 4));
     match.record = EntryRecordField(recorded, match.dataCrc);
     return match;
+}
+
+std::optional<ZipWriter::CopiedData> PreviousArchive::locate(const CentralEntry& entry) const
+{
+    ZipWriter::CopiedData data;
+    data.fd = m_fd;
+    data.entryOffset = entry.localHeaderOffset;
+    if (!LocateEntryData(m_fd, m_directory, entry, data.dataOffset, data.localHeader))
+        return std::nullopt;
+    data.compressedSize = entry.compressedSize;
+    data.size = entry.size;
+    data.crc = entry.crc;
+    data.method = entry.method;
+    return data;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "zip/FileEvidence.h"
 #include "zip/ZipDirectory.h"
 #include "zip/ZipWriter.h"
 
@@ -23,16 +24,6 @@
 // "touch -d") and within the same clock tick as the read; a clock stepped back would have to
 // land on the recorded nanosecond. Files on other file systems (FAT, exFAT, FUSE...) never get a
 // record, so they are always compressed afresh.
-
-// What a file looked like when its data was read.
-struct FileEvidence
-{
-    std::uint64_t size = 0;
-    std::int64_t mtimeNs = 0;
-    std::int64_t ctimeNs = 0;
-    std::uint64_t inode = 0;
-    bool operator==(const FileEvidence&) const = default;
-};
 
 // The record's extra-field ID (in the central directory only; other readers skip IDs they do
 // not know).
@@ -68,6 +59,7 @@ public:
     // False (and nothing is reused) when the file cannot be opened or is not a sound archive.
     bool open(const QString& path);
     bool isOpen() const { return m_fd >= 0; }
+    int descriptor() const { return m_fd; }
 
     struct Match
     {
@@ -77,6 +69,11 @@ public:
     };
     // The entry of that name when its record matches the file as it is now.
     std::optional<Match> reusable(const QByteArray& name, const FileEvidence& now) const;
+
+    // Every entry, whoever wrote it, and where its data lies (nothing when its local header does
+    // not agree with the directory).
+    const CentralDirectory& directory() const { return m_directory; }
+    std::optional<ZipWriter::CopiedData> locate(const CentralEntry& entry) const;
 
 private:
     int m_fd = -1;

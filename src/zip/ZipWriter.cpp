@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -19,7 +20,6 @@ constexpr std::uint16_t Max16 = 0xFFFFu;
 constexpr std::uint16_t Zip64Id = 0x0001;
 constexpr std::uint16_t MadeByUnix = 3 << 8;
 constexpr std::uint16_t DeflateMethod = 8;
-constexpr std::uint16_t Utf8Flag = 1 << 11;
 
 void put16(QByteArray& out, std::uint16_t v)
 {
@@ -76,8 +76,9 @@ std::uint32_t DosDateTime(std::int64_t secondsSinceEpoch)
     return dos(year, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, std::min(local.tm_sec, 59));
 }
 
-ZipWriter::ZipWriter(int fd)
+ZipWriter::ZipWriter(int fd, Mode mode)
     : m_fd(fd)
+    , m_compareOnly(mode == Mode::Compare)
 {
     m_buffer.reserve(FlushAt + (1u << 16));
 }
@@ -87,9 +88,9 @@ ZipWriter::Central ZipWriter::centralFor(const Entry& entry) const
     Central c;
     c.name = entry.name;
     c.extra = entry.centralExtra;
-    c.flags = entry.utf8 ? Utf8Flag : 0;
+    c.flags = entry.flags;
     c.method = entry.isDir ? 0 : DeflateMethod;
-    c.dosTime = DosDateTime(entry.mtime);
+    c.dosTime = entry.dosTime;
     c.externalAttributes = entry.externalAttributes;
     c.offset = m_end;
     c.zip64Local = !entry.isDir && needsZip64(entry.sizeHint);
@@ -122,12 +123,19 @@ QByteArray ZipWriter::localHeader(const Central& c) const
     return h;
 }
 
+bool ZipWriter::fits(const Entry& entry)
+{
+    if (entry.name.size() <= Max16 && entry.centralExtra.size() <= Max16 - 28)
+        return true;
+    if (m_error == 0)
+        m_error = ENAMETOOLONG;
+    return false;
+}
+
 bool ZipWriter::beginEntry(const Entry& entry)
 {
-    if (entry.name.size() > Max16 || entry.centralExtra.size() > Max16 - 28) {
-        m_error = ENAMETOOLONG;
+    if (!fits(entry))
         return false;
-    }
     Central c = centralFor(entry);
     const QByteArray header = localHeader(c);
     c.headerLength = static_cast<std::uint32_t>(header.size());
@@ -143,9 +151,12 @@ bool ZipWriter::write(const std::uint8_t* data, std::size_t size)
     return append(data, size);
 }
 
-bool ZipWriter::endEntry(std::uint32_t crc, std::uint64_t compressedSize, std::uint64_t size)
+bool ZipWriter::endEntry(std::uint32_t crc, std::uint64_t compressedSize, std::uint64_t size,
+                         const QByteArray& centralExtra)
 {
     Central& c = m_entries.back();
+    if (!centralExtra.isEmpty())
+        c.extra = centralExtra;
     m_open = false;
     if (!c.zip64Local && (compressedSize >= Max32 || size >= Max32)) {
         // Never expected: the size known beforehand decides the header, and files are never read
@@ -177,9 +188,12 @@ void ZipWriter::abandonEntry()
 
 bool ZipWriter::addCopied(const Entry& entry, const CopiedData& data)
 {
+    if (!fits(entry))
+        return false;
     Central c = centralFor(entry);
     c.zip64Local = needsZip64(std::max(data.size, data.compressedSize));
     c.crc = data.crc;
+    c.method = data.method;
     c.compressedSize = data.compressedSize;
     c.size = data.size;
     const QByteArray header = localHeader(c);
@@ -187,14 +201,7 @@ bool ZipWriter::addCopied(const Entry& entry, const CopiedData& data)
 
     // When the source's own header is the one this writer would write, header and data are copied
     // together, and a run of such entries in one piece.
-    bool sameHeader = data.dataOffset - data.entryOffset == static_cast<std::uint64_t>(header.size());
-    if (sameHeader) {
-        QByteArray old(header.size(), Qt::Uninitialized);
-        sameHeader
-            = ::pread(data.fd, old.data(), static_cast<std::size_t>(old.size()), static_cast<off_t>(data.entryOffset))
-                == old.size()
-            && old == header;
-    }
+    const bool sameHeader = data.localHeader == header;
     if (sameHeader) {
         if (!copyRange(data.fd, data.entryOffset, header.size() + data.compressedSize))
             return false;
@@ -279,6 +286,12 @@ bool ZipWriter::finish()
     put16(end, 0);
     if (!append(end) || !flushCopy() || !flushBuffer())
         return false;
+    if (m_compareOnly) {
+        struct stat st;
+        if (::fstat(m_fd, &st) != 0 || static_cast<std::uint64_t>(st.st_size) != m_end)
+            return differ();
+        return true;
+    }
     // An entry taken back at the end may have left bytes beyond the archive's end.
     if (::ftruncate(m_fd, static_cast<off_t>(m_end)) != 0)
         return fail(false);
@@ -341,6 +354,9 @@ bool ZipWriter::flushCopy()
     auto to = static_cast<off_t>(m_copy.to);
     std::uint64_t left = m_copy.length;
     m_copy = {};
+    // Data that already lies where it would be copied to is the same data.
+    if (m_compareOnly)
+        return source == m_fd && from == to ? true : differ();
     while (left > 0) {
         const ssize_t n = ::copy_file_range(source, &from, m_fd, &to, static_cast<std::size_t>(left), 0);
         if (n > 0) {
@@ -390,6 +406,11 @@ bool ZipWriter::flushBuffer()
 
 bool ZipWriter::writeAt(const std::uint8_t* data, std::size_t size, std::uint64_t offset)
 {
+    if (m_compareOnly) {
+        std::vector<std::uint8_t> there(size);
+        const ssize_t n = ::pread(m_fd, there.data(), size, static_cast<off_t>(offset));
+        return n == static_cast<ssize_t>(size) && std::memcmp(there.data(), data, size) == 0 ? true : differ();
+    }
     while (size > 0) {
         const ssize_t n = ::pwrite(m_fd, data, size, static_cast<off_t>(offset));
         if (n < 0) {
@@ -402,6 +423,12 @@ bool ZipWriter::writeAt(const std::uint8_t* data, std::size_t size, std::uint64_
         offset += static_cast<std::uint64_t>(n);
     }
     return true;
+}
+
+bool ZipWriter::differ()
+{
+    m_differs = true;
+    return false;
 }
 
 bool ZipWriter::fail(bool reading)

@@ -15,9 +15,9 @@ public:
     struct Entry
     {
         QByteArray name; // the stored bytes; folders end in "/"
-        bool utf8 = false; // the name is UTF-8 beyond ASCII: general-purpose bit 11
+        std::uint16_t flags = 0; // general-purpose flags: Utf8Flag for a name in UTF-8 beyond ASCII
         bool isDir = false; // folders are stored empty
-        std::int64_t mtime = 0; // seconds since the epoch; times outside 1980-2107 are clamped
+        std::uint32_t dosTime = 0; // DosDateTime()
         std::uint32_t externalAttributes = 0;
         std::uint64_t sizeHint = 0; // the data's size as known before writing: large ones get ZIP64 headers
         QByteArray centralExtra; // extra fields of the central directory only
@@ -32,17 +32,32 @@ public:
         std::uint64_t compressedSize = 0;
         std::uint64_t size = 0;
         std::uint32_t crc = 0;
+        std::uint16_t method = 8;
+        QByteArray localHeader; // the bytes of its local header in that archive
+    };
+
+    // The flag that marks a name as UTF-8.
+    static constexpr std::uint16_t Utf8Flag = 1 << 11;
+
+    enum class Mode
+    {
+        Write,
+        // Nothing is written: every byte is compared with what the file already holds, and
+        // differs() tells whether writing would have changed it.
+        Compare
     };
 
     // The descriptor stays the caller's; writing starts at offset 0.
-    explicit ZipWriter(int fd);
+    explicit ZipWriter(int fd, Mode mode = Mode::Write);
     ZipWriter(const ZipWriter&) = delete;
     ZipWriter& operator=(const ZipWriter&) = delete;
 
     // A folder, or an entry whose deflate data follows through write() and ends with endEntry().
     bool beginEntry(const Entry& entry);
     bool write(const std::uint8_t* data, std::size_t size);
-    bool endEntry(std::uint32_t crc, std::uint64_t compressedSize, std::uint64_t size);
+    // The central directory's extra fields may be set only now, when what they record is known.
+    bool endEntry(std::uint32_t crc, std::uint64_t compressedSize, std::uint64_t size,
+                  const QByteArray& centralExtra = {});
     // Takes back the entry begun last, as if it had never been begun.
     void abandonEntry();
     // A whole entry whose deflate data is taken as it is from another archive.
@@ -57,6 +72,7 @@ public:
     // The system error of the first failure, and whether it happened reading another archive.
     int error() const { return m_error; }
     bool failedReading() const { return m_failedReading; }
+    bool differs() const { return m_differs; }
 
 private:
     struct Central
@@ -75,6 +91,7 @@ private:
         bool zip64Local = false;
     };
 
+    bool fits(const Entry& entry);
     Central centralFor(const Entry& entry) const;
     QByteArray localHeader(const Central& central) const;
     bool append(const std::uint8_t* data, std::size_t size);
@@ -85,8 +102,11 @@ private:
     bool flushCopy();
     bool writeAt(const std::uint8_t* data, std::size_t size, std::uint64_t offset);
     bool fail(bool reading);
+    bool differ();
 
     int m_fd;
+    bool m_compareOnly;
+    bool m_differs = false;
     std::vector<std::uint8_t> m_buffer; // bytes from m_bufferStart on, not yet in the file
     std::uint64_t m_bufferStart = 0;
     std::uint64_t m_end = 0; // where the next byte goes
