@@ -80,6 +80,8 @@ FolderOutcome backupFolder(ErrorTrap& trap, Form1& form, FolderListView& list, i
     trap.line(150, [&] {
         zip.setZipFileName(archivePath);
         zip.setUpdatingZip(false);
+        // Files unchanged since the folder's last backup are copied from it, not compressed again.
+        zip.setReuseFrom(LatestArchiveBefore(series, archivePath, separator));
     });
     trap.line(160, [&] { zip.AddFile(folderPath + separator + QStringLiteral("*.*")); });
     QStringList subFolders;

@@ -81,10 +81,11 @@ bool newerFirst(const Archive& a, const Archive& b)
 
 } // namespace
 
-QStringList ArchivesBeyondLast(const ArchiveSeries& series, const QString& newArchive, int keep, QChar separator)
+namespace {
+
+// The series' archives other than newArchive, newest first.
+QList<Archive> olderArchives(const ArchiveSeries& series, const QString& newArchive)
 {
-    if (keep <= 0 || (!series.dateStamp && !series.timeStamp))
-        return {};
     const QString newName = QFileInfo(newArchive).fileName();
     const QRegularExpression pattern = stampPattern(series);
     QList<Archive> older;
@@ -97,10 +98,28 @@ QStringList ArchivesBeyondLast(const ArchiveSeries& series, const QString& newAr
             older.append(*archive);
     }
     std::sort(older.begin(), older.end(), newerFirst);
+    return older;
+}
+
+} // namespace
+
+QStringList ArchivesBeyondLast(const ArchiveSeries& series, const QString& newArchive, int keep, QChar separator)
+{
+    if (keep <= 0 || (!series.dateStamp && !series.timeStamp))
+        return {};
+    const QList<Archive> older = olderArchives(series, newArchive);
     QStringList beyond;
     for (qsizetype i = older.size() - 1; i >= keep - 1; --i)
         beyond.append(ArchivePath(series.backupFolder, older.at(i).fileName.chopped(4), separator));
     return beyond;
+}
+
+QString LatestArchiveBefore(const ArchiveSeries& series, const QString& newArchive, QChar separator)
+{
+    if (!series.dateStamp && !series.timeStamp)
+        return {};
+    const QList<Archive> older = olderArchives(series, newArchive);
+    return older.isEmpty() ? QString() : ArchivePath(series.backupFolder, older.first().fileName.chopped(4), separator);
 }
 
 int KeepLastFromText(const QString& text, int largest)

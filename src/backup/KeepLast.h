@@ -22,5 +22,9 @@ struct ArchiveSeries
 // the modification time where the stamps do not decide.
 QStringList ArchivesBeyondLast(const ArchiveSeries& series, const QString& newArchive, int keep, QChar separator);
 
+// The newest archive of the series other than newArchive, or nothing (also when the series carries
+// no stamp: its one archive is newArchive itself).
+QString LatestArchiveBefore(const ArchiveSeries& series, const QString& newArchive, QChar separator);
+
 // A stored number of archives to keep: a whole number from 0 to `largest`, anything else 0 (keep all).
 int KeepLastFromText(const QString& text, int largest);

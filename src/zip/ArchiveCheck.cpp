@@ -125,6 +125,7 @@ private:
     {
         ArchiveCheckResult out;
         out.cancelled = m_wasCancelled;
+        out.copiedDataDamaged = m_copiedDataDamaged;
         if (!out.cancelled)
             out.problem = m_problem;
         return out;
@@ -159,6 +160,7 @@ private:
             if (found->compressedCrc) {
                 const QString error = checkCopied(archive, st, *found->compressedCrc, in);
                 if (!error.isEmpty()) {
+                    m_copiedDataDamaged = true;
                     fail(QStringLiteral("%1: %2").arg(PathFromNative(name), error));
                     return;
                 }
@@ -316,6 +318,7 @@ private:
     std::atomic<zip_int64_t> m_next { 0 };
     std::atomic<bool> m_stop { false };
     std::atomic<bool> m_wasCancelled { false };
+    std::atomic<bool> m_copiedDataDamaged { false };
     std::mutex m_mutex;
     QString m_problem;
 };

@@ -28,6 +28,7 @@ struct ArchiveCheckResult
 {
     QString problem; // empty when the archive holds exactly the expected entries, intact
     bool cancelled = false;
+    bool copiedDataDamaged = false; // the problem lies in data copied from an earlier archive
 };
 
 // Reads a finished archive back before it is trusted: every entry's data is inflated on `threads`

@@ -12,7 +12,12 @@ DiskFlush::DiskFlush(int fd)
 
 DiskFlush::~DiskFlush()
 {
-    finish();
+    {
+        std::lock_guard lock(m_mutex);
+        m_abandoned = !m_finishing; // a file given up is not worth the wait for the disk
+        m_finishing = true;
+    }
+    m_wake.notify_all();
     m_thread.join();
 }
 
@@ -43,6 +48,8 @@ void DiskFlush::run()
         lock.lock();
         m_wake.wait_for(lock, std::chrono::milliseconds(20), [this] { return m_finishing; });
     }
+    if (m_abandoned)
+        return;
     lock.unlock();
     const int error = ::fsync(m_fd) == 0 ? 0 : errno;
     lock.lock();

@@ -11,6 +11,7 @@ class DiskFlush final
 {
 public:
     explicit DiskFlush(int fd);
+    // Without finish(), the file is given up: it is not flushed.
     ~DiskFlush();
     DiskFlush(const DiskFlush&) = delete;
     DiskFlush& operator=(const DiskFlush&) = delete;
@@ -27,6 +28,7 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_wake;
     bool m_finishing = false;
+    bool m_abandoned = false;
     bool m_done = false;
     int m_error = 0;
     std::thread m_thread;

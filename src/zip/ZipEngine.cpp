@@ -119,7 +119,8 @@ public:
             return cancelled();
         m_items = std::move(expansion.items);
 
-        if ((m_job.update || m_job.freshen) && QFileInfo::exists(m_target))
+        m_updating = (m_job.update || m_job.freshen) && QFileInfo::exists(m_target);
+        if (m_updating)
             return updateArchive();
         // The archive being replaced, or else the latest one of its series, supplies the data of
         // files that have not changed since it was written. Neither is ever written to.
@@ -148,10 +149,13 @@ private:
 
     std::int32_t finished() { return m_warnings ? ZipCode::FilesSkipped : ZipCode::Ok; }
 
+    int threads() const { return m_job.threads > 0 ? m_job.threads : std::max(1, QThread::idealThreadCount()); }
+
     // The entries to write: kept ones first, then the items, each file either compressed or, when
     // it has provably not changed, copied from the earlier archive.
     std::vector<Planned> plan(const std::vector<const CentralEntry*>& kept)
     {
+        m_compressed.clear();
         std::vector<Planned> planned;
         planned.reserve(kept.size() + m_items.size());
         for (const CentralEntry* entry : kept)
@@ -210,10 +214,9 @@ private:
             line(QStringLiteral("could not create a file in %1: %2").arg(m_folder, error));
             return ZipCode::WriteError;
         }
-        const int threads = m_job.threads > 0 ? m_job.threads : std::max(1, QThread::idealThreadCount());
         ExpectedEntries expected;
         DiskFlush flush(temporary->descriptor());
-        const std::int32_t result = writeEntries(*temporary, planned, threads, expected);
+        const std::int32_t result = writeEntries(*temporary, planned, threads(), expected);
         if (result != ZipCode::Ok)
             return result;
         if (expected.isEmpty())
@@ -223,10 +226,17 @@ private:
         // the disk before it takes the old archive's place.
         flush.finish();
         const ArchiveCheckResult check
-            = CheckArchive(temporary->path(), expected, threads, [] { return ZipCancelRequested(); });
+            = CheckArchive(temporary->path(), expected, threads(), [] { return ZipCancelRequested(); });
         const int syncError = flush.result();
         if (check.cancelled)
             return cancelled();
+        if (check.copiedDataDamaged && !m_updating) {
+            // The earlier archive is not what it recorded: everything is compressed afresh.
+            m_previous.close();
+            m_previousIsTarget = false;
+            temporary.reset();
+            return writeArchive(plan({}));
+        }
         if (!check.problem.isEmpty()) {
             line(QStringLiteral("the new archive did not read back intact, %1 was left as it was: %2")
                      .arg(m_target, check.problem));
@@ -306,13 +316,19 @@ private:
         if (!m_previousIsTarget)
             return false;
         ZipWriter probe(m_previous.descriptor(), ZipWriter::Mode::Compare);
+        std::vector<RecordedData> data;
         for (const Planned& entry : planned) {
             if (entry.kind != Planned::Kind::Folder && entry.kind != Planned::Kind::Reused)
                 return false;
             if (!writeWithoutCompressing(probe, entry))
                 return false;
+            if (entry.reused)
+                data.push_back(
+                    { entry.reused->data.dataOffset, entry.reused->data.compressedSize, entry.reused->dataCrc });
         }
-        return probe.finish() && !probe.differs();
+        // Its data is read as a new archive's copied data would be checked.
+        return probe.finish() && !probe.differs()
+            && RecordedDataIntact(m_previous.descriptor(), data, threads(), [] { return ZipCancelRequested(); });
     }
 
     // One file's data as the pipeline compresses it. A file that cannot be read to its end is
@@ -440,6 +456,7 @@ private:
     std::vector<int> m_compressed; // the items the pipeline compresses, in order
     PreviousArchive m_previous;
     bool m_previousIsTarget = false;
+    bool m_updating = false;
     bool m_warnings = false;
 };
 

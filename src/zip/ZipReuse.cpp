@@ -1,10 +1,13 @@
 #include "zip/ZipReuse.h"
 
 #include "app/NativePath.h"
+#include "zip/ZipDeflate.h"
 
+#include <atomic>
 #include <fcntl.h>
 #include <linux/magic.h>
 #include <sys/vfs.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -77,19 +80,26 @@ bool LastingEvidence::lasts(const FileEvidence& evidence, std::int64_t readStart
 
 PreviousArchive::~PreviousArchive()
 {
+    close();
+}
+
+void PreviousArchive::close()
+{
     if (m_fd >= 0)
         ::close(m_fd);
+    m_fd = -1;
+    m_directory = {};
+    m_byName.clear();
 }
 
 bool PreviousArchive::open(const QString& path)
 {
+    close();
     m_fd = ::open(NativePath(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
     if (m_fd < 0)
         return false;
     if (!ReadCentralDirectory(m_fd, m_directory)) {
-        ::close(m_fd);
-        m_fd = -1;
-        m_directory = {};
+        close();
         return false;
     }
     m_byName.reserve(static_cast<qsizetype>(m_directory.entries.size()));
@@ -137,4 +147,38 @@ std::optional<ZipWriter::CopiedData> PreviousArchive::locate(const CentralEntry&
     data.crc = entry.crc;
     data.method = entry.method;
     return data;
+}
+
+bool RecordedDataIntact(int fd, const std::vector<RecordedData>& stretches, int threads,
+                        const std::function<bool()>& cancelled)
+{
+    std::atomic<std::size_t> next { 0 };
+    std::atomic<bool> intact { true };
+    auto work = [&] {
+        std::vector<std::uint8_t> buffer(1u << 20);
+        for (std::size_t i = next++; i < stretches.size() && intact && !cancelled(); i = next++) {
+            const RecordedData& stretch = stretches[i];
+            std::uint32_t crc = 0;
+            for (std::uint64_t done = 0; done < stretch.length;) {
+                const std::size_t want
+                    = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), stretch.length - done));
+                const ssize_t got = ::pread(fd, buffer.data(), want, static_cast<off_t>(stretch.offset + done));
+                if (got <= 0) {
+                    intact = false;
+                    return;
+                }
+                crc = Crc32(crc, buffer.data(), static_cast<std::size_t>(got));
+                done += static_cast<std::uint64_t>(got);
+            }
+            if (crc != stretch.crc)
+                intact = false;
+        }
+    };
+    std::vector<std::thread> workers;
+    for (int i = 1; i < threads; ++i)
+        workers.emplace_back(work);
+    work();
+    for (std::thread& worker : workers)
+        worker.join();
+    return intact && !cancelled();
 }

@@ -8,9 +8,11 @@
 #include <QHash>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <unordered_map>
+#include <vector>
 
 // Reusing the compressed data of files that have not changed since an earlier archive was made.
 //
@@ -46,6 +48,17 @@ private:
     std::unordered_map<std::uint64_t, bool> m_keepsChangeTimes; // by device
 };
 
+// A stretch of an archive's file and the CRC-32 its bytes must have.
+struct RecordedData
+{
+    std::uint64_t offset = 0;
+    std::uint64_t length = 0;
+    std::uint32_t crc = 0;
+};
+// True when every stretch still holds the bytes recorded for it; read on `threads` threads.
+bool RecordedDataIntact(int fd, const std::vector<RecordedData>& stretches, int threads,
+                        const std::function<bool()>& cancelled);
+
 // An earlier archive of this program, open for reading for as long as the object lives. Only its
 // central directory is read up front.
 class PreviousArchive final
@@ -58,6 +71,7 @@ public:
 
     // False (and nothing is reused) when the file cannot be opened or is not a sound archive.
     bool open(const QString& path);
+    void close();
     bool isOpen() const { return m_fd >= 0; }
     int descriptor() const { return m_fd; }
 

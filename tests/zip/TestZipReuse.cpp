@@ -1,0 +1,214 @@
+// Repeat backups: the data of files unchanged since the previous archive is copied from it, while
+// every file that may have changed is read and compressed again. Which files the engine opens is
+// watched with inotify; every archive is read back by Python's zipfile, unzip and 7-Zip.
+#include "ZipTestTools.h"
+#include "zip/CGZipFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTest>
+#include <fcntl.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace ZipTestTools;
+
+namespace {
+
+// The names of the files (not folders) opened in the watched folders from now on.
+class OpenWatch
+{
+public:
+    explicit OpenWatch(const QStringList& folders)
+        : m_fd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
+    {
+        for (const QString& folder : folders)
+            ::inotify_add_watch(m_fd, QFile::encodeName(folder).constData(), IN_OPEN);
+    }
+    ~OpenWatch() { ::close(m_fd); }
+
+    QSet<QString> opened()
+    {
+        QSet<QString> names;
+        alignas(inotify_event) char buffer[64 * 1024];
+        ssize_t n = 0;
+        while ((n = ::read(m_fd, buffer, sizeof buffer)) > 0) {
+            for (char* at = buffer; at < buffer + n;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(at);
+                if (event->len > 0 && !(event->mask & IN_ISDIR))
+                    names.insert(QString::fromUtf8(event->name));
+                at += sizeof(inotify_event) + event->len;
+            }
+        }
+        return names;
+    }
+
+private:
+    int m_fd;
+};
+
+ino_t inodeOf(const QString& path)
+{
+    struct stat st
+    {
+    };
+    ::stat(QFile::encodeName(path).constData(), &st);
+    return st.st_ino;
+}
+
+// Rewrites the file with other bytes of the same size and puts its modification time back, as a
+// restore or "touch -d" would: only its change time tells.
+void rewriteKeepingTime(const QString& path)
+{
+    struct stat before
+    {
+    };
+    ::stat(QFile::encodeName(path).constData(), &before);
+    QByteArray bytes = readFile(path);
+    for (char& c : bytes)
+        c = c == 'x' ? 'y' : 'x';
+    writeFile(path, bytes);
+    const timespec times[2] = { before.st_atim, before.st_mtim };
+    ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0);
+}
+
+// A file changed this long before a run may be copied by the next one: its change time lies before
+// the run read it, by more than the engine's margin.
+void letChangesAge()
+{
+    QTest::qSleep(2200);
+}
+
+} // namespace
+
+class TestZipReuse : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString m_tree;
+    QStringList m_patterns;
+
+    QString path(const QString& relative) const { return m_dir.filePath(relative); }
+
+    void makeTree()
+    {
+        m_tree = path(QStringLiteral("tree"));
+        QDir(m_tree).removeRecursively();
+        writeFile(m_tree + QStringLiteral("/a.txt"), textLike(300'000, 1));
+        writeFile(m_tree + QStringLiteral("/big.txt"), textLike(9'000'000, 2)); // compressed in pieces
+        writeFile(m_tree + QStringLiteral("/random.bin"), randomBytes(200'000, 3));
+        writeFile(m_tree + QStringLiteral("/sub/c.txt"), textLike(5'000, 4));
+        writeFile(m_tree + QStringLiteral("/sub/empty"), {});
+        m_patterns = QStringList { m_tree + QStringLiteral("/*.*"), m_tree + QStringLiteral("/sub/*.*") };
+    }
+
+    // The archive holds the tree's files as they are now, and every reader accepts it.
+    void verify(const QString& archive)
+    {
+        QString error;
+        const auto entries = readWithPython(archive, &error);
+        QVERIFY2(!entries.isEmpty(), qPrintable(error));
+        for (const QString& name : { QStringLiteral("a.txt"), QStringLiteral("big.txt"), QStringLiteral("random.bin"),
+                                     QStringLiteral("sub/c.txt"), QStringLiteral("sub/empty") }) {
+            const QString file = m_tree + u'/' + name;
+            QCOMPARE(entries.value(file.mid(1)).sha1, sha1OfFile(file));
+        }
+        QVERIFY2(unzipAccepts(archive, &error), qPrintable(error));
+        QVERIFY2(sevenZipAccepts(archive, &error), qPrintable(error));
+    }
+
+    int makeZipFrom(const QString& archive, const QString& reuseFrom)
+    {
+        CGZipFiles zip;
+        zip.setZipFileName(archive);
+        zip.setReuseFrom(reuseFrom);
+        for (const QString& pattern : std::as_const(m_patterns))
+            zip.AddFile(pattern);
+        return zip.MakeZipFile();
+    }
+
+private Q_SLOTS:
+    void onlyFilesThatMayHaveChangedAreReadAgain()
+    {
+        makeTree();
+        letChangesAge();
+        const QString archive = path(QStringLiteral("same.zip"));
+        QCOMPARE(makeZip(archive, m_patterns), 0);
+        const QString watched = m_tree + QStringLiteral("/sub");
+        OpenWatch watch({ m_tree, watched });
+
+        // Same size, same modification time, new contents.
+        rewriteKeepingTime(m_tree + QStringLiteral("/sub/c.txt"));
+        watch.opened();
+        QCOMPARE(makeZip(archive, m_patterns), 0);
+        QCOMPARE(watch.opened(), QSet<QString> { QStringLiteral("c.txt") });
+        verify(archive);
+        watch.opened(); // the reads of the check above
+
+        // Changed just before that run: not yet proof for the next one.
+        QCOMPARE(makeZip(archive, m_patterns), 0);
+        QCOMPARE(watch.opened(), QSet<QString> { QStringLiteral("c.txt") });
+
+        // Nothing changed since: the archive already holds what a new one would, and stays.
+        letChangesAge();
+        QCOMPARE(makeZip(archive, m_patterns), 0);
+        watch.opened();
+        const ino_t kept = inodeOf(archive);
+        QCOMPARE(makeZip(archive, m_patterns), 0);
+        QCOMPARE(watch.opened(), QSet<QString> {});
+        QCOMPARE(inodeOf(archive), kept);
+        verify(archive);
+        watch.opened();
+
+        // A new archive name (time stamps) takes the data from the one named as the latest.
+        const QString next = path(QStringLiteral("next.zip"));
+        QCOMPARE(makeZipFrom(next, archive), 0);
+        QCOMPARE(watch.opened(), QSet<QString> {});
+        verify(next);
+    }
+
+    void aDoubtfulEarlierArchiveIsNeverTrusted()
+    {
+        makeTree();
+        letChangesAge();
+        const QString good = path(QStringLiteral("good.zip"));
+        QCOMPARE(makeZip(good, m_patterns), 0);
+        const QByteArray goodBytes = readFile(good);
+
+        // Its directory cut short.
+        const QString cut = path(QStringLiteral("cut.zip"));
+        writeFile(cut, goodBytes.left(goodBytes.size() - 30));
+        QCOMPARE(makeZip(cut, m_patterns), 0);
+        verify(cut);
+
+        // Data that no longer matches its record, in a directory that looks sound.
+        const QString damaged = path(QStringLiteral("damaged.zip"));
+        QByteArray bytes = goodBytes;
+        const qsizetype at = bytes.indexOf(QByteArray("big.txt")) + 7 + 100'000;
+        bytes[at] = static_cast<char>(bytes.at(at) ^ 0x55);
+        writeFile(damaged, bytes);
+        QString message;
+        QCOMPARE(makeZip(damaged, m_patterns, &message), 0);
+        QCOMPARE(message, QString());
+        verify(damaged);
+
+        // Written by another tool: nothing of ours to go by.
+        const QString foreign = path(QStringLiteral("foreign.zip"));
+        QProcess zip;
+        zip.setWorkingDirectory(QStringLiteral("/"));
+        zip.start(QStringLiteral("zip"), { QStringLiteral("-r"), QStringLiteral("-q"), foreign, m_tree.mid(1) });
+        QVERIFY(zip.waitForFinished() && zip.exitCode() == 0);
+        QCOMPARE(makeZip(foreign, m_patterns), 0);
+        verify(foreign);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestZipReuse)
+#include "TestZipReuse.moc"
