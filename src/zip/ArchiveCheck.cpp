@@ -2,6 +2,7 @@
 
 #include "app/NativePath.h"
 #include "zip/ArchiveFile.h"
+#include "zip/ZipDirectory.h"
 
 #include <algorithm>
 #include <atomic>
@@ -65,36 +66,79 @@ public:
             fail(QStringLiteral("it cannot be read: %1").arg(QString::fromLocal8Bit(std::strerror(m_file.error()))));
             return result();
         }
-        Archive archive;
-        if (!open(archive, ZIP_CHECKCONS))
+        if (!checkStructure() || !checkCopiedData(threads))
             return result();
-        const zip_int64_t count = zip_get_num_entries(archive.handle, 0);
-        if (count != m_expected.size()) {
-            fail(QStringLiteral("it holds %1 entries instead of %2").arg(count).arg(m_expected.size()));
-            return result();
-        }
-        m_count = count;
         std::vector<std::thread> workers;
-        for (int i = 1; i < std::max(1, threads); ++i)
-            workers.emplace_back([this] {
-                Archive own;
-                if (open(own, 0))
-                    work(own);
-            });
-        work(archive);
+        for (int i = 1; i < std::min<int>(std::max(1, threads), static_cast<int>(m_toInflate.size())); ++i)
+            workers.emplace_back([this] { work(); });
+        work();
         for (std::thread& worker : workers)
             worker.join();
         return result();
     }
 
 private:
-    // The first opening also checks the archive's structure; the others only read.
-    bool open(Archive& archive, int checks)
+    // Every entry and nothing else, each local header agreeing with the directory, which holds
+    // the CRC and size that were read. The data of entries written now is left to work().
+    bool checkStructure()
+    {
+        CentralDirectory directory;
+        if (!ReadCentralDirectory(m_file.descriptor(), directory)) {
+            fail(QStringLiteral("its directory cannot be read"));
+            return false;
+        }
+        if (directory.entries.size() != static_cast<std::size_t>(m_expected.size())) {
+            fail(QStringLiteral("it holds %1 entries instead of %2")
+                     .arg(directory.entries.size())
+                     .arg(m_expected.size()));
+            return false;
+        }
+        QByteArray header;
+        for (std::size_t i = 0; i < directory.entries.size(); ++i) {
+            const CentralEntry& entry = directory.entries[i];
+            const auto found = m_expected.constFind(entry.name);
+            if (found == m_expected.constEnd()) {
+                fail(QStringLiteral("%1: an entry that was not written").arg(PathFromNative(entry.name)));
+                return false;
+            }
+            std::uint64_t dataOffset = 0;
+            if (entry.crc != found->crc || static_cast<std::int64_t>(entry.size) != found->size
+                || !LocateEntryData(m_file.descriptor(), directory, entry, dataOffset, header)
+                || (found->copied
+                    && (found->copied->offset != dataOffset || found->copied->length != entry.compressedSize))) {
+                fail(QStringLiteral("%1: its headers do not match what was read").arg(PathFromNative(entry.name)));
+                return false;
+            }
+            if (!found->copied && entry.compressedSize > 0)
+                m_toInflate.push_back({ static_cast<zip_uint64_t>(i), entry.name, dataOffset, entry.compressedSize,
+                                        entry.method, &*found });
+        }
+        return true;
+    }
+
+    // Copied data is summed as it lies.
+    bool checkCopiedData(int threads)
+    {
+        std::vector<RecordedData> copied;
+        for (const ExpectedEntry& entry : m_expected) {
+            if (entry.copied)
+                copied.push_back(*entry.copied);
+        }
+        if (RecordedDataIntact(m_file.descriptor(), copied, threads, m_cancelled))
+            return true;
+        if (!stopping()) {
+            m_copiedDataDamaged = true;
+            fail(QStringLiteral("data copied from the earlier archive does not match its record"));
+        }
+        return false;
+    }
+
+    bool open(Archive& archive)
     {
         zip_error_t error;
         zip_error_init(&error);
         zip_source_t* source = m_file.source(&error);
-        archive.handle = source ? zip_open_from_source(source, ZIP_RDONLY | checks, &error) : nullptr;
+        archive.handle = source ? zip_open_from_source(source, ZIP_RDONLY, &error) : nullptr;
         if (!archive.handle) {
             if (source)
                 zip_source_free(source);
@@ -131,7 +175,7 @@ private:
         return out;
     }
 
-    void work(Archive& archive)
+    void work()
     {
         Buffer in;
         Buffer out;
@@ -141,107 +185,88 @@ private:
             fail(QStringLiteral("out of memory"));
             return;
         }
-        for (zip_int64_t i = m_next++; i < m_count && !stopping(); i = m_next++) {
-            zip_stat_t st;
-            if (zip_stat_index(archive.handle, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_RAW, &st) != 0) {
-                fail(QStringLiteral("entry %1 cannot be read").arg(i));
-                return;
-            }
-            const QByteArray name(st.name);
-            const auto found = m_expected.constFind(name);
-            if (found == m_expected.constEnd()) {
-                fail(QStringLiteral("%1: an entry that was not written").arg(PathFromNative(name)));
-                return;
-            }
-            if (st.crc != found->crc || static_cast<std::int64_t>(st.size) != found->size) {
-                fail(QStringLiteral("%1: its headers do not match what was read").arg(PathFromNative(name)));
-                return;
-            }
-            if (found->compressedCrc) {
-                const QString error = checkCopied(archive, st, *found->compressedCrc, in);
-                if (!error.isEmpty()) {
-                    m_copiedDataDamaged = true;
-                    fail(QStringLiteral("%1: %2").arg(PathFromNative(name), error));
-                    return;
-                }
-                continue;
-            }
+        Archive other; // for methods of other programs' archives, opened when one comes
+        for (std::size_t next = m_next++; next < m_toInflate.size() && !stopping(); next = m_next++) {
+            const Written& entry = m_toInflate[next];
             std::uint32_t crc = 0;
             std::int64_t size = 0;
-            // Data of unknown pieces is one piece when it is small enough to inflate in one call.
-            const std::vector<DeflatePiece> whole { { static_cast<std::int64_t>(st.comp_size), found->size } };
-            const std::vector<DeflatePiece>& pieces = found->pieces.empty() ? whole : found->pieces;
-            const bool inPieces = st.comp_method == ZIP_CM_DEFLATE
-                && (!found->pieces.empty() || (st.size <= WholeLimit && st.comp_size <= WholeLimit));
-            const QString error = inPieces ? inflatePieces(archive, st, pieces, *inflater, in, out, crc, size)
-                                           : inflateStream(archive, st, in, out, crc, size);
+            QString error;
+            if (entry.method == ZIP_CM_DEFLATE || entry.method == ZIP_CM_STORE) {
+                RawData data { m_file.descriptor(), entry.dataOffset, entry.compressedSize };
+                // Data of unknown pieces is one piece when it is small enough to inflate in one call.
+                const std::vector<DeflatePiece> whole { { static_cast<std::int64_t>(entry.compressedSize),
+                                                          entry.expected->size } };
+                const std::vector<DeflatePiece>& pieces
+                    = entry.expected->pieces.empty() ? whole : entry.expected->pieces;
+                const bool inPieces = entry.method == ZIP_CM_DEFLATE
+                    && (!entry.expected->pieces.empty()
+                        || (static_cast<std::uint64_t>(entry.expected->size) <= WholeLimit
+                            && entry.compressedSize <= WholeLimit));
+                error = inPieces ? inflatePieces(data, pieces, *inflater, in, out, crc, size)
+                                 : inflateStream(data, entry.method == ZIP_CM_DEFLATE, in, out, crc, size);
+            } else if (other.handle || open(other)) {
+                error = readThroughLibrary(other, entry.index, in, crc, size);
+            } else {
+                return;
+            }
             if (!error.isEmpty()) {
-                fail(QStringLiteral("%1: its data cannot be read back: %2").arg(PathFromNative(name), error));
+                fail(QStringLiteral("%1: its data cannot be read back: %2").arg(PathFromNative(entry.name), error));
                 return;
             }
-            if (crc != found->crc || size != found->size) {
-                fail(QStringLiteral("%1: its data does not match what was read").arg(PathFromNative(name)));
+            if (crc != entry.expected->crc || size != entry.expected->size) {
+                fail(QStringLiteral("%1: its data does not match what was read").arg(PathFromNative(entry.name)));
                 return;
             }
         }
     }
 
-    static QString errorOf(zip_t* archive, zip_file_t* file)
+    // The compressed bytes of one entry, read from the file a stretch at a time.
+    struct RawData
     {
-        return QString::fromLocal8Bit(file ? zip_file_strerror(file) : zip_strerror(archive));
-    }
+        int fd;
+        std::uint64_t offset;
+        std::uint64_t left;
 
-    // Copied compressed bytes, summed as they lie in the file.
-    QString checkCopied(Archive& archive, const zip_stat_t& st, std::uint32_t expectedCrc, Buffer& in)
-    {
-        zip_file_t* file = zip_fopen_index(archive.handle, st.index, ZIP_FL_COMPRESSED);
-        if (!file)
-            return QStringLiteral("its data cannot be read back: %1").arg(errorOf(archive.handle, nullptr));
-        std::uint8_t* input = in.reserve(Chunk);
-        std::uint32_t crc = 0;
-        zip_uint64_t total = 0;
-        zip_int64_t got = 0;
-        while (!stopping() && (got = zip_fread(file, input, Chunk)) > 0) {
-            crc = static_cast<std::uint32_t>(libdeflate_crc32(crc, input, static_cast<std::size_t>(got)));
-            total += static_cast<zip_uint64_t>(got);
+        // Returns the count read (less only at the end), or -1.
+        std::int64_t read(std::uint8_t* buffer, std::size_t length)
+        {
+            length = static_cast<std::size_t>(std::min<std::uint64_t>(length, left));
+            std::size_t done = 0;
+            while (done < length) {
+                const ssize_t n = ::pread(fd, buffer + done, length - done, static_cast<off_t>(offset));
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n <= 0)
+                    return -1;
+                done += static_cast<std::size_t>(n);
+                offset += static_cast<std::uint64_t>(n);
+            }
+            left -= done;
+            return static_cast<std::int64_t>(done);
         }
-        const QString error = got < 0 ? errorOf(archive.handle, file) : QString();
-        zip_fclose(file);
-        if (!error.isEmpty())
-            return QStringLiteral("its data cannot be read back: %1").arg(error);
-        if (!stopping() && (crc != expectedCrc || total != st.comp_size))
-            return QStringLiteral("its copied data does not match the archive it came from");
-        return {};
-    }
+    };
 
-    // The compressed bytes, read raw and inflated in one call. Returns what went wrong, if anything.
     // Raw compressed data read a piece at a time and each piece inflated in one call. A piece
     // that is not the last must stop exactly at its end without closing the stream: a closing
-    // block is put after it for the inflater, and must be the one that ends it.
-    QString inflatePieces(Archive& archive, const zip_stat_t& st, const std::vector<DeflatePiece>& pieces,
-                          libdeflate_decompressor& inflater, Buffer& in, Buffer& out, std::uint32_t& crc,
-                          std::int64_t& size)
+    // block is put after it for the inflater, and must be the one that ends it. Returns what went
+    // wrong, if anything.
+    QString inflatePieces(RawData& data, const std::vector<DeflatePiece>& pieces, libdeflate_decompressor& inflater,
+                          Buffer& in, Buffer& out, std::uint32_t& crc, std::int64_t& size)
     {
         static constexpr std::uint8_t closing[] = { 0x01, 0x00, 0x00, 0xff, 0xff };
         std::int64_t total = 0;
         for (const DeflatePiece& piece : pieces)
             total += piece.compressedSize;
-        if (total != static_cast<std::int64_t>(st.comp_size))
+        if (total != static_cast<std::int64_t>(data.left))
             return QStringLiteral("its compressed size is not what was written");
-        zip_file_t* file = zip_fopen_index(archive.handle, st.index, ZIP_FL_COMPRESSED);
-        if (!file)
-            return errorOf(archive.handle, nullptr);
-        QString error;
-        for (std::size_t p = 0; p < pieces.size() && error.isEmpty() && !stopping(); ++p) {
+        for (std::size_t p = 0; p < pieces.size() && !stopping(); ++p) {
             const auto length = static_cast<std::size_t>(pieces[p].compressedSize);
             const auto expected = static_cast<std::size_t>(pieces[p].size);
             const bool last = p + 1 == pieces.size();
             std::uint8_t* input = in.reserve(length + sizeof(closing));
             std::uint8_t* output = out.reserve(expected);
-            if (zip_fread(file, input, length) != static_cast<zip_int64_t>(length)) {
-                error = errorOf(archive.handle, file);
-                break;
-            }
+            if (data.read(input, length) != static_cast<std::int64_t>(length))
+                return QString::fromLocal8Bit(std::strerror(errno));
             const std::size_t available = last ? length : length + sizeof(closing);
             if (!last)
                 std::memcpy(input + length, closing, sizeof(closing));
@@ -249,35 +274,24 @@ private:
             std::size_t made = 0;
             if (libdeflate_deflate_decompress_ex(&inflater, input, available, output, expected, &used, &made)
                     != LIBDEFLATE_SUCCESS
-                || used != available || made != expected) {
-                error = QStringLiteral("the compressed data is damaged");
-                break;
-            }
+                || used != available || made != expected)
+                return QStringLiteral("the compressed data is damaged");
             crc = static_cast<std::uint32_t>(libdeflate_crc32(crc, output, made));
             size += static_cast<std::int64_t>(made);
         }
-        zip_fclose(file);
-        return error;
+        return {};
     }
 
-    // Any size, a chunk at a time: our own deflate and stored data raw from the file, inflated
-    // here in large chunks; other methods (entries kept from an archive made elsewhere) through
-    // libzip's own reader.
-    QString inflateStream(Archive& archive, const zip_stat_t& st, Buffer& in, Buffer& out, std::uint32_t& crc,
-                          std::int64_t& size)
+    // Deflate or stored data of any size, a chunk at a time.
+    QString inflateStream(RawData& data, bool deflated, Buffer& in, Buffer& out, std::uint32_t& crc, std::int64_t& size)
     {
-        const bool deflated = st.comp_method == ZIP_CM_DEFLATE;
-        const bool raw = deflated || st.comp_method == ZIP_CM_STORE;
-        zip_file_t* file = zip_fopen_index(archive.handle, st.index, raw ? ZIP_FL_COMPRESSED : 0);
-        if (!file)
-            return errorOf(archive.handle, nullptr);
         std::uint8_t* input = in.reserve(Chunk);
         std::uint8_t* output = out.reserve(Chunk);
         z_stream z {};
         bool ended = !deflated;
         QString error = deflated && inflateInit2(&z, -MAX_WBITS) != Z_OK ? QStringLiteral("out of memory") : QString();
-        zip_int64_t got = 0;
-        while (error.isEmpty() && !stopping() && (got = zip_fread(file, input, Chunk)) > 0) {
+        std::int64_t got = 0;
+        while (error.isEmpty() && !stopping() && (got = data.read(input, Chunk)) > 0) {
             if (!deflated) {
                 crc = static_cast<std::uint32_t>(libdeflate_crc32(crc, input, static_cast<std::size_t>(got)));
                 size += got;
@@ -302,11 +316,27 @@ private:
             }
         }
         if (error.isEmpty() && got < 0)
-            error = errorOf(archive.handle, file);
+            error = QString::fromLocal8Bit(std::strerror(errno));
         if (error.isEmpty() && !ended && !stopping())
             error = QStringLiteral("the compressed data ends early");
         if (deflated)
             inflateEnd(&z);
+        return error;
+    }
+
+    // Entries kept from another program's archive in a method of its own, through libzip.
+    QString readThroughLibrary(Archive& archive, zip_uint64_t index, Buffer& in, std::uint32_t& crc, std::int64_t& size)
+    {
+        zip_file_t* file = zip_fopen_index(archive.handle, index, 0);
+        if (!file)
+            return QString::fromLocal8Bit(zip_strerror(archive.handle));
+        std::uint8_t* input = in.reserve(Chunk);
+        zip_int64_t got = 0;
+        while (!stopping() && (got = zip_fread(file, input, Chunk)) > 0) {
+            crc = static_cast<std::uint32_t>(libdeflate_crc32(crc, input, static_cast<std::size_t>(got)));
+            size += got;
+        }
+        const QString error = got < 0 ? QString::fromLocal8Bit(zip_file_strerror(file)) : QString();
         zip_fclose(file);
         return error;
     }
@@ -314,8 +344,18 @@ private:
     ArchiveFile m_file;
     const ExpectedEntries& m_expected;
     const std::function<bool()>& m_cancelled;
-    zip_int64_t m_count = 0;
-    std::atomic<zip_int64_t> m_next { 0 };
+    // An entry written now, with data to inflate.
+    struct Written
+    {
+        zip_uint64_t index;
+        QByteArray name;
+        std::uint64_t dataOffset;
+        std::uint64_t compressedSize;
+        std::uint16_t method;
+        const ExpectedEntry* expected;
+    };
+    std::vector<Written> m_toInflate;
+    std::atomic<std::size_t> m_next { 0 };
     std::atomic<bool> m_stop { false };
     std::atomic<bool> m_wasCancelled { false };
     std::atomic<bool> m_copiedDataDamaged { false };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "zip/ZipDeflate.h"
+#include "zip/ZipReuse.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -18,9 +19,9 @@ struct ExpectedEntry
     std::uint32_t crc = 0;
     std::int64_t size = 0;
     std::vector<DeflatePiece> pieces;
-    // For data copied from an earlier archive that passed this check when it was written: the
-    // CRC-32 of the compressed bytes, which is all that needs checking again.
-    std::optional<std::uint32_t> compressedCrc;
+    // For data copied from an earlier archive that passed this check when it was written: where
+    // the compressed bytes lie in the new file and their CRC-32, which is all that needs checking.
+    std::optional<RecordedData> copied;
 };
 using ExpectedEntries = QHash<QByteArray, ExpectedEntry>; // by the entry's stored name
 

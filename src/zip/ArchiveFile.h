@@ -16,6 +16,7 @@ public:
 
     // The system's error number when the file could not be opened, or 0.
     int error() const { return m_error; }
+    int descriptor() const { return m_fd; }
     // A new read-only source over the file, or null with `error` set.
     zip_source_t* source(zip_error_t* error) const;
 

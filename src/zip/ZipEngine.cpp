@@ -267,11 +267,13 @@ private:
                 break;
             case Planned::Kind::Reused:
                 ok = writeWithoutCompressing(writer, entry);
-                expected.insert(entry.item->name,
-                                ExpectedEntry { entry.reused->data.crc,
-                                                static_cast<std::int64_t>(entry.reused->data.size),
-                                                {},
-                                                entry.reused->dataCrc });
+                expected.insert(
+                    entry.item->name,
+                    ExpectedEntry { entry.reused->data.crc,
+                                    static_cast<std::int64_t>(entry.reused->data.size),
+                                    {},
+                                    RecordedData { writer.dataOffset(writer.entryCount() - 1),
+                                                   entry.reused->data.compressedSize, entry.reused->dataCrc } });
                 break;
             case Planned::Kind::Kept:
                 ok = keep(writer, *entry.kept, expected);

@@ -69,6 +69,7 @@ public:
     std::uint64_t size() const { return m_end; }
     // Where the data of each entry begins, in the order written.
     std::uint64_t dataOffset(std::size_t index) const;
+    std::size_t entryCount() const { return m_entries.size(); }
     // The system error of the first failure, and whether it happened reading another archive.
     int error() const { return m_error; }
     bool failedReading() const { return m_failedReading; }
