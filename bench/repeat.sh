@@ -25,19 +25,19 @@ work=$(mktemp -d "$data/repeatbench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-seconds() { python3 -c 'import time; print(repr(time.monotonic()))'; }
 
 # run_tool NAME TREE ARCHIVE : brings ARCHIVE up to date with TREE; prints the wall time
 run_tool() {
     local name=$1 tree=$2 archive=$3 start end
-    start=$(seconds)
+    sync # what the tool before left for the disk is not this one's to wait for
+    start=$EPOCHREALTIME
     case $name in
     tessaly) "$build/bench/zipbench" "$archive" "$tree" >/dev/null ;;
     zip-FS) (cd / && zip -FS -r -q -6 "$archive" "${tree#/}" -x '*/.*') ;;
     7z-u) (cd / && 7zz u -tzip -mx5 -bd -bso0 -bsp0 '-xr!.*' "$archive" "${tree#/}") ;;
     esac
-    end=$(seconds)
-    python3 -c "print(f'{$end - $start:.3f}')"
+    end=$EPOCHREALTIME
+    awk -v s="$start" -v e="$end" 'BEGIN { printf "%.3f\n", e - s }'
 }
 
 # change_files TREE ROUND : rewrites 1% of the files (a different 1% each round), keeping sizes
