@@ -149,6 +149,8 @@ public:
         ZipJob job = m_job;
         job.archivePath = m_target;
         ZipExpansion expansion = ExpandNames(job, [] { return ZipCancelRequested(); });
+        for (const QString& note : expansion.notes)
+            line(note);
         for (const QString& warning : expansion.warnings)
             line(warning);
         m_warnings = !expansion.warnings.isEmpty();
@@ -234,7 +236,7 @@ private:
         for (const auto& [oldArchive, oldIndex] : kept) {
             zip_source_t* source = zip_source_zip(za, oldArchive, oldIndex, 0, 0, -1);
             const char* name = zip_get_name(oldArchive, oldIndex, ZIP_FL_ENC_RAW);
-            zip_int64_t index = source && name ? zip_file_add(za, name, source, ZIP_FL_ENC_UTF_8) : -1;
+            zip_int64_t index = source && name ? zip_file_add(za, name, source, ZIP_FL_ENC_GUESS) : -1;
             if (index < 0) {
                 if (source)
                     zip_source_free(source);
@@ -253,7 +255,7 @@ private:
             const ZipItem& item = m_items[i];
             zip_int64_t index = -1;
             if (item.isDir) {
-                index = zip_dir_add(za, item.name.constData(), ZIP_FL_ENC_UTF_8);
+                index = zip_dir_add(za, item.name.constData(), ZIP_FL_ENC_GUESS);
             } else {
                 auto* context = new FileSource;
                 context->pipeline = &pipeline;
@@ -264,7 +266,7 @@ private:
                 if (!source) {
                     delete context;
                 } else {
-                    index = zip_file_add(za, item.name.constData(), source, ZIP_FL_ENC_UTF_8);
+                    index = zip_file_add(za, item.name.constData(), source, ZIP_FL_ENC_GUESS);
                     if (index < 0)
                         zip_source_free(source);
                 }

@@ -1,5 +1,6 @@
 #include "zip/ZipPipeline.h"
 
+#include "app/NativePath.h"
 #include "zip/ZipDeflate.h"
 
 #include <QFile>
@@ -20,7 +21,7 @@ std::int64_t readAt(const QString& path, std::int64_t offset, std::int64_t lengt
                     QString& errorText)
 {
 #ifdef Q_OS_UNIX
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(NativePath(path).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         errorText = QString::fromLocal8Bit(std::strerror(errno));
         return -1;
