@@ -3,37 +3,16 @@
 // longest time the event loop was kept from running.
 //   zipbench <archive.zip> <folder>
 // Prints: result=<code> seconds=<wall> longest_gap_ms=<gap>, then the archive's message, if any.
+#include "backup/FolderWalk.h"
 #include "zip/CGZipFiles.h"
 #include "zip/ZipCancel.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QTextStream>
 #include <QTimer>
-
 #include <algorithm>
-
-namespace {
-
-// Sub-folders below the start, deepest first, as the backup run's walk lists them; hidden ones
-// and everything below them are left out.
-void collectSubFolders(const QString& start, QStringList& out)
-{
-    QStringList level;
-    QDirIterator it(start, QDir::Dirs | QDir::NoDotAndDotDot);
-    while (it.hasNext()) {
-        it.next();
-        level.append(it.filePath() + u'/');
-    }
-    std::sort(level.begin(), level.end());
-    for (const QString& folder : level)
-        collectSubFolders(folder, out);
-    out.append(level);
-}
-
-} // namespace
 
 int main(int argc, char** argv)
 {
@@ -67,7 +46,7 @@ int main(int argc, char** argv)
         zip.setUpdatingZip(false);
         zip.AddFile(folder + QStringLiteral("/*.*"));
         QStringList subFolders;
-        collectSubFolders(folder + u'/', subFolders);
+        CollectSubFolders(folder + u'/', subFolders, true);
         for (const QString& sub : subFolders)
             zip.AddFile(sub + QStringLiteral("*.*"));
         // The loop is watched while the archive is made, which is when the window used to freeze.

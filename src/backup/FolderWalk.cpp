@@ -1,80 +1,84 @@
 #include "backup/FolderWalk.h"
 
 #include "app/EventYield.h"
+#include "app/FolderListing.h"
+#include "app/FolderTree.h"
 #include "backup/PathHelpers.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <optional>
-#include <set>
 #include <utility>
-
-#ifdef Q_OS_UNIX
-#include <sys/stat.h>
-#endif
 
 namespace {
 
-// What makes a folder the same folder, whatever path leads to it.
-#ifdef Q_OS_UNIX
-using FolderKey = std::pair<quint64, quint64>;
-
-std::optional<FolderKey> folderKey(const QString& path)
+class Walk
 {
-    struct stat info;
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISDIR(info.st_mode))
-        return std::nullopt;
-    return FolderKey { static_cast<quint64>(info.st_dev), static_cast<quint64>(info.st_ino) };
-}
-#else
-using FolderKey = QString;
+public:
+    Walk(QStringList& result, bool recurse, const std::function<bool()>& cancelled)
+        : m_result(result)
+        , m_recurse(recurse)
+        , m_cancelled(cancelled)
+        , m_tree(false)
+    { }
 
-std::optional<FolderKey> folderKey(const QString& path)
-{
-    const QFileInfo info(path);
-    if (!info.isDir())
-        return std::nullopt;
-    const QString canonical = info.canonicalFilePath();
-    if (canonical.isEmpty())
-        return std::nullopt;
-    return canonical.toCaseFolded();
-}
-#endif
+    void run(const QString& startPath)
+    {
+        m_tree.addRoot(startPath);
+        walk(startPath);
+    }
 
-void walk(const QString& startPath, QStringList& result, bool recurse, std::set<FolderKey>& visited)
-{
-    const QChar separator = PathSeparator();
-    QStringList level;
-    // Hidden (and on Windows system) folders are left out of the listing itself. Sorted by name, so
-    // archives list their folders in the same order on every file system.
-    const QFileInfoList entries
-        = QDir(startPath).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
-    YieldToEvents();
-    for (const QFileInfo& entry : entries) {
+private:
+    // Yields to window events, then tells whether the walk is to stop.
+    bool yieldAndStop()
+    {
         YieldToEvents();
-        const QString fullPath = startPath + entry.fileName();
-        const std::optional<FolderKey> key = folderKey(fullPath);
-        if (!key || !visited.insert(*key).second)
-            continue;
-        level.append(CollapseBackslashes(fullPath + separator, separator));
+        return m_cancelled && m_cancelled();
     }
-    if (recurse) {
-        for (const QString& folder : std::as_const(level))
-            walk(folder, result, true, visited);
+
+    // False when the walk was cancelled.
+    bool walk(const QString& startPath)
+    {
+        const QChar separator = PathSeparator();
+        QStringList names;
+        ListFolder(startPath, names);
+        if (yieldAndStop())
+            return false;
+        QStringList level;
+        for (const QString& name : std::as_const(names)) {
+            if (IsHiddenName(name))
+                continue;
+            const QString fullPath = startPath + name;
+            const std::optional<FileStatus> status = StatusOf(fullPath);
+            if (!status || !status->isDir)
+                continue;
+            if (yieldAndStop())
+                return false;
+            if (m_tree.enter(fullPath, *status))
+                level.append(CollapseBackslashes(fullPath + separator, separator));
+        }
+        if (m_recurse) {
+            for (const QString& folder : std::as_const(level)) {
+                if (!walk(folder))
+                    return false;
+            }
+        }
+        for (const QString& folder : std::as_const(level)) {
+            if (yieldAndStop())
+                return false;
+            m_result.append(folder);
+        }
+        return true;
     }
-    for (const QString& folder : std::as_const(level)) {
-        YieldToEvents();
-        result.append(folder);
-    }
-}
+
+    QStringList& m_result;
+    bool m_recurse;
+    const std::function<bool()>& m_cancelled;
+    FolderTree m_tree;
+};
 
 } // namespace
 
-void CollectSubFolders(const QString& startPath, QStringList& result, bool recurse)
+void CollectSubFolders(const QString& startPath, QStringList& result, bool recurse,
+                       const std::function<bool()>& cancelled)
 {
-    std::set<FolderKey> visited;
-    if (const std::optional<FolderKey> start = folderKey(startPath))
-        visited.insert(*start);
-    walk(startPath, result, recurse, visited);
+    Walk(result, recurse, cancelled).run(startPath);
 }

@@ -85,9 +85,14 @@ FolderOutcome backupFolder(ErrorTrap& trap, Form1& form, FolderListView& list, i
     });
     trap.line(160, [&] { zip.AddFile(folderPath + separator + QStringLiteral("*.*")); });
     QStringList subFolders;
-    trap.line(170, [&] { CollectSubFolders(folderPath + separator, subFolders, true); });
-    for (const QString& subFolder : std::as_const(subFolders))
+    // A close during the walk ends it at once; the archive step then reports the cancel.
+    const auto cancelled = [] { return RunControl::cancelRequested(); };
+    trap.line(170, [&] { CollectSubFolders(folderPath + separator, subFolders, true, cancelled); });
+    for (const QString& subFolder : std::as_const(subFolders)) {
+        if (cancelled())
+            break;
         trap.line(180, [&] { zip.AddFile(subFolder + QStringLiteral("*.*")); });
+    }
     subFolders.clear();
 
     int result = -1;

@@ -21,7 +21,8 @@ constexpr Qt::CaseSensitivity NameCase =
 } // namespace
 
 CGZipFiles::CGZipFiles()
-    : m_fileList{QLatin1String(Placeholder)}
+    : m_fileList { QLatin1String(Placeholder) }
+    , m_keys { key(QLatin1String(Placeholder)) }
     , m_rootDirectory(QStringLiteral("\\"))
 {
 }
@@ -42,29 +43,27 @@ void CGZipFiles::setUpdatingZip(bool value) { m_update = flag(value); }
 bool CGZipFiles::IgnorePath() const { return m_ignorePath == 1; }
 void CGZipFiles::setIgnorePath(bool value) { m_ignorePath = flag(value); }
 
-qsizetype CGZipFiles::indexOf(const QString& name) const
+QString CGZipFiles::key(const QString& name)
 {
-    for (qsizetype i = 0; i < m_fileList.size(); ++i) {
-        if (m_fileList.at(i).compare(name, NameCase) == 0)
-            return i;
-    }
-    return -1;
+    return NameCase == Qt::CaseInsensitive ? name.toCaseFolded() : name;
 }
 
 void CGZipFiles::AddFile(const QString& name)
 {
-    if (indexOf(name) >= 0)
+    // A set of keys beside the list, so adding N names costs N lookups, not N list scans.
+    if (m_keys.contains(key(name)))
         throw AppError(0x800407D1u, QStringLiteral("CGZip::AddFile"), QStringLiteral("File is already in Zip List"));
+    m_keys.insert(key(name));
     m_fileList.append(name);
     YieldToEvents();
 }
 
 void CGZipFiles::RemoveFile(const QString& name)
 {
-    const qsizetype index = indexOf(name);
-    if (index < 0)
+    const QString removed = key(name);
+    if (!m_keys.remove(removed))
         throw AppError(0x800407D2u, QStringLiteral("CGZip::RemoveFile"), QStringLiteral("File is not in Zip List"));
-    m_fileList.removeAt(index);
+    m_fileList.removeIf([&removed](const QString& entry) { return key(entry) == removed; });
 }
 
 qint32 CGZipFiles::MakeZipFile()

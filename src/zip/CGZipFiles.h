@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -54,9 +55,11 @@ public:
 
 private:
     static qint16 flag(bool value) { return value ? 1 : 0; }
-    qsizetype indexOf(const QString& name) const;
+    // The form under which the list compares names.
+    static QString key(const QString& name);
 
     QStringList m_fileList;
+    QSet<QString> m_keys; // key() of every entry of m_fileList
     qint16 m_recurse = 0;
     QString m_zipFileName;
     qint16 m_encrypt = 0;

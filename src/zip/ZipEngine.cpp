@@ -112,6 +112,8 @@ public:
         ZipJob job = m_job;
         job.archivePath = m_target;
         ZipExpansion expansion = ExpandNames(job, [] { return ZipCancelRequested(); });
+        for (const QString& note : expansion.notes)
+            line(note);
         for (const QString& warning : expansion.warnings)
             line(warning);
         m_warnings = !expansion.warnings.isEmpty();

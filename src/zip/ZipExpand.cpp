@@ -1,20 +1,25 @@
 #include "zip/ZipExpand.h"
 
+#include "app/FileStatus.h"
+#include "app/FolderListing.h"
+#include "app/FolderTree.h"
+#include "app/NativePath.h"
 #include "zip/ArchiveTemporary.h"
+#include "zip/EntryName.h"
 #include "zip/ZipEngine.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFileInfo>
+#include <QHash>
 #include <QSet>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -25,49 +30,35 @@ enum class Kind { Missing, File, Dir, Other };
 struct PathInfo
 {
     Kind kind = Kind::Missing;
-    qint64 size = 0;
-    qint64 mtime = 0;
-    quint32 mode = 0;
-    bool link = false;
-    FileEvidence evidence;
+    FileStatus status;
     QString error; // why it is missing or unreadable
 };
+
+// Why the file cannot be read; empty when it can.
+QString whyUnreadable(const QString& path)
+{
+#ifdef Q_OS_UNIX
+    if (::faccessat(AT_FDCWD, NativePath(path).constData(), R_OK, AT_EACCESS) == 0)
+        return {};
+    return QString::fromLocal8Bit(std::strerror(errno));
+#else
+    return QFileInfo(path).isReadable() ? QString() : QString::fromLocal8Bit(std::strerror(EACCES));
+#endif
+}
 
 PathInfo statPath(const QString& path)
 {
     PathInfo info;
-#ifdef Q_OS_UNIX
-    struct stat st;
-    const QByteArray native = QFile::encodeName(path);
-    if (::stat(native.constData(), &st) != 0) { // follows links: a linked file is archived with its content
-        info.error = QString::fromLocal8Bit(std::strerror(errno));
+    int error = 0;
+    const std::optional<FileStatus> status = StatusOf(path, &error);
+    if (!status) {
+        info.error = QString::fromLocal8Bit(std::strerror(error));
         return info;
     }
-    info.kind = S_ISREG(st.st_mode) ? Kind::File : S_ISDIR(st.st_mode) ? Kind::Dir : Kind::Other;
-    info.size = static_cast<qint64>(st.st_size);
-    info.mtime = static_cast<qint64>(st.st_mtime);
-    info.mode = static_cast<quint32>(st.st_mode);
-    info.evidence = { static_cast<std::uint64_t>(st.st_size),
-                      static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec,
-                      static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1'000'000'000 + st.st_ctim.tv_nsec,
-                      static_cast<std::uint64_t>(st.st_ino) };
-    struct stat own;
-    info.link = ::lstat(native.constData(), &own) == 0 && S_ISLNK(own.st_mode);
-    if (info.kind == Kind::File && ::faccessat(AT_FDCWD, native.constData(), R_OK, AT_EACCESS) != 0)
-        info.error = QString::fromLocal8Bit(std::strerror(errno));
-#else
-    const QFileInfo fi(path);
-    if (!fi.exists()) {
-        info.error = QStringLiteral("No such file or directory");
-        return info;
-    }
-    info.kind = fi.isFile() ? Kind::File : fi.isDir() ? Kind::Dir : Kind::Other;
-    info.size = fi.size();
-    info.mtime = fi.lastModified().toSecsSinceEpoch();
-    info.mode = info.kind == Kind::Dir ? 040755u : 0100644u;
-    if (info.kind == Kind::File && !fi.isReadable())
-        info.error = QStringLiteral("Permission denied");
-#endif
+    info.status = *status;
+    info.kind = status->isFile ? Kind::File : status->isDir ? Kind::Dir : Kind::Other;
+    if (info.kind == Kind::File)
+        info.error = whyUnreadable(path);
     return info;
 }
 
@@ -76,7 +67,17 @@ QString childOf(const QString& folder, const QString& name)
     return folder.endsWith(u'/') ? QString(folder + name) : QString(folder + u'/' + name);
 }
 
-bool isHiddenName(const QString& name) { return name.startsWith(u'.'); }
+// The folder part of an absolute path.
+QString folderOf(const QString& path)
+{
+    const qsizetype slash = path.lastIndexOf(u'/');
+    return slash <= 0 ? QStringLiteral("/") : path.left(slash);
+}
+
+QString lastPart(const QString& path)
+{
+    return path.mid(path.lastIndexOf(u'/') + 1);
+}
 
 bool hasWildcard(const QString& text) { return text.contains(u'*') || text.contains(u'?'); }
 
@@ -112,8 +113,16 @@ public:
         , m_cancelled(cancelled)
         , m_out(out)
         , m_root(ResolveRootDirectory(job.rootDirectory))
+        , m_tree(job.includeHidden)
     {
-        m_archive = absolute(job.archivePath);
+        const QString archive = absolute(job.archivePath);
+        m_archiveIdentity = IdentityOf(archive);
+        m_backupFolder = IdentityOf(folderOf(archive));
+        for (const QString& name : job.names) {
+            const QString path = absolute(name);
+            if (hasWildcard(lastPart(path)))
+                m_patternFolders.insert(folderOf(path));
+        }
     }
 
     void run()
@@ -142,22 +151,29 @@ private:
     // stay relative to the root directory.
     QString storedBase(const QString& given) const { return StoredName(given); }
 
+    // How a path came to be matched.
+    enum class Origin
+    {
+        Named,
+        Pattern,
+        Walk
+    };
+
     void expandName(const QString& given)
     {
         const QString path = absolute(given);
-        const qsizetype slash = path.lastIndexOf(u'/');
-        const QString last = path.mid(slash + 1);
+        const QString last = lastPart(path);
         if (!hasWildcard(last)) {
             const PathInfo info = statPath(path);
             if (info.kind == Kind::Missing) {
                 m_out.warnings.append(QStringLiteral("name not matched: %1").arg(given));
                 return;
             }
-            addMatched(path, storedBase(given), info, false);
+            addMatched(path, storedBase(given), info, Origin::Named);
             return;
         }
         // A pattern: the wildcard is in the last part; the folder part is a plain path.
-        const QString folder = slash <= 0 ? QStringLiteral("/") : path.left(slash);
+        const QString folder = folderOf(path);
         const qsizetype givenSlash = std::max(given.lastIndexOf(u'/'), given.lastIndexOf(QDir::separator()));
         const QString storedFolder = givenSlash < 0 ? QString() : storedBase(given.left(givenSlash + 1));
         const PathInfo folderInfo = statPath(folder);
@@ -165,55 +181,58 @@ private:
             m_out.warnings.append(QStringLiteral("name not matched: %1").arg(given));
             return;
         }
-        addChildren(folder, storedFolder, last);
+        if (m_job.recurse)
+            m_tree.addRoot(folder);
+        addChildren(folder, storedFolder, Origin::Pattern, last);
     }
 
     // The folder's entries whose names match the wildcard (every name when it is empty), hidden
     // names left out unless asked for.
-    void addChildren(const QString& folder, const QString& stored, const QString& wildcard = {})
+    void addChildren(const QString& folder, const QString& stored, Origin origin, const QString& wildcard = {})
     {
         const QStringList names = listFolder(folder);
         for (const QString& name : names) {
             if (m_cancelled())
                 return;
-            if (!m_job.includeHidden && isHiddenName(name))
+            if (!m_job.includeHidden && IsHiddenName(name))
                 continue;
             if (!wildcard.isEmpty() && !WildcardMatches(wildcard, name))
                 continue;
             const QString childPath = childOf(folder, name);
             const QString childStored = stored.isEmpty() ? name : QString(stored + u'/' + name);
-            addMatched(childPath, childStored, statPath(childPath), true);
+            addMatched(childPath, childStored, statPath(childPath), origin);
         }
     }
 
     QStringList listFolder(const QString& folder)
     {
         QStringList names;
+        int error = 0;
 #ifdef Q_OS_UNIX
-        // A folder that cannot be listed would silently leave its files out.
-        if (::faccessat(AT_FDCWD, QFile::encodeName(folder).constData(), R_OK | X_OK, AT_EACCESS) != 0) {
-            m_out.warnings.append(QStringLiteral("could not read folder: %1: %2")
-                                      .arg(folder, QString::fromLocal8Bit(std::strerror(errno))));
-            return names;
-        }
+        // A folder that can be listed but not entered would leave its files out one by one.
+        if (::faccessat(AT_FDCWD, NativePath(folder).constData(), R_OK | X_OK, AT_EACCESS) != 0)
+            error = errno;
 #endif
-        QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-        while (it.hasNext()) {
-            it.next();
-            names.append(it.fileName());
-        }
-        std::sort(names.begin(), names.end());
-        return names;
+        if (error == 0 && ListFolder(folder, names, &error))
+            return names;
+        m_out.warnings.append(
+            QStringLiteral("could not read folder: %1: %2").arg(folder, QString::fromLocal8Bit(std::strerror(error))));
+        return {};
     }
 
-    bool isOwnOutput(const QString& path) const
+    // Whether a file found in the tree is the archive being written or one of its temporaries.
+    // Decided by identity, not path text, so a backup folder reached through a link (or the
+    // archive under a second name) is recognised as well.
+    bool isOwnOutput(const QString& path, const PathInfo& info) const
     {
-        return path == m_archive || IsArchiveTemporaryName(path.mid(path.lastIndexOf(u'/') + 1));
+        if (info.kind != Kind::Missing && m_archiveIdentity && info.status.identity == *m_archiveIdentity)
+            return true;
+        return IsArchiveTemporaryName(lastPart(path)) && m_backupFolder && IdentityOf(folderOf(path)) == m_backupFolder;
     }
 
-    void addMatched(const QString& path, const QString& stored, const PathInfo& info, bool fromPattern)
+    void addMatched(const QString& path, const QString& stored, const PathInfo& info, Origin origin)
     {
-        if (isOwnOutput(path))
+        if (isOwnOutput(path, info))
             return;
         switch (info.kind) {
         case Kind::Missing:
@@ -229,14 +248,24 @@ private:
             }
             addItem(path, stored, info, false);
             return;
-        case Kind::Dir:
+        case Kind::Dir: {
+            // Which folders are entered follows FolderTree. Without recursion the names list every
+            // folder to store (a backup run passes one pattern per folder its walk found), so a
+            // linked folder they do not list is stored where it really is, not here.
+            bool enter = false;
+            if (m_job.recurse)
+                enter = origin == Origin::Named ? m_tree.addRoot(path) : m_tree.enter(path, info.status);
+            if (origin != Origin::Named && info.status.isLink
+                && !(m_job.recurse ? enter : m_patternFolders.contains(path)))
+                return;
             if (!m_job.noDirEntries && !m_job.junkPaths)
                 addItem(path, stored, info, true);
-            if (m_job.recurse)
-                walk(path, stored);
-            else if (!fromPattern && m_job.noDirEntries)
+            if (enter)
+                addChildren(path, stored, Origin::Walk);
+            else if (origin == Origin::Named && !m_job.recurse && m_job.noDirEntries)
                 m_out.warnings.append(QStringLiteral("name not matched: %1").arg(path));
             return;
+        }
         }
     }
 
@@ -245,41 +274,41 @@ private:
         QString name = m_job.junkPaths ? stored.mid(stored.lastIndexOf(u'/') + 1) : stored;
         if (name.isEmpty())
             return; // the root folder itself has no name of its own
-        if (dir)
-            name += u'/';
-        QByteArray utf8 = name.toUtf8();
-        if (m_names.contains(utf8))
+        const QString safe = SafeEntryName(name);
+        if (lastPart(safe) != lastPart(name))
+            m_out.notes.append(QStringLiteral("name changed to be safe: %1 is stored as %2").arg(path, safe));
+        // The exact bytes of the name on disk.
+        QByteArray bytes = NativePath(dir ? QString(safe + u'/') : safe);
+        const auto taken = m_names.constFind(bytes);
+        if (taken != m_names.constEnd()) {
+            if (*taken != path)
+                m_out.warnings.append(
+                    QStringLiteral("left out, another file has its name in the archive: %1").arg(path));
             return;
-        m_names.insert(utf8);
+        }
+        m_names.insert(bytes, path);
         ZipItem item;
         item.path = path;
-        item.name = std::move(utf8);
+        item.name = std::move(bytes);
         item.isDir = dir;
-        item.size = dir ? 0 : info.size;
-        item.mtime = info.mtime;
-        item.mode = info.mode;
-        item.evidence = info.evidence;
-        item.isLink = info.link;
+        item.size = dir ? 0 : info.status.size;
+        item.mtime = info.status.mtime;
+        item.mode = info.status.mode;
+        item.isLink = info.status.isLink;
+        item.evidence = { static_cast<std::uint64_t>(info.status.size), info.status.mtimeNs, info.status.ctimeNs,
+                          info.status.identity.inode };
         m_out.items.push_back(std::move(item));
-    }
-
-    // Everything below a matched folder; a folder reached twice through links is entered once.
-    void walk(const QString& folder, const QString& stored)
-    {
-        const QString canonical = QFileInfo(folder).canonicalFilePath();
-        if (canonical.isEmpty() || m_visited.contains(canonical))
-            return;
-        m_visited.insert(canonical);
-        addChildren(folder, stored);
     }
 
     const ZipJob& m_job;
     const std::function<bool()>& m_cancelled;
     ZipExpansion& m_out;
     QString m_root;
-    QString m_archive;
-    QSet<QByteArray> m_names;
-    QSet<QString> m_visited;
+    std::optional<FileIdentity> m_archiveIdentity;
+    std::optional<FileIdentity> m_backupFolder;
+    QSet<QString> m_patternFolders; // folder parts of the names that are patterns
+    FolderTree m_tree;
+    QHash<QByteArray, QString> m_names; // entry name -> the path stored under it
 };
 
 } // namespace

@@ -15,7 +15,8 @@ struct ZipJob;
 struct ZipItem
 {
     QString path;    // where it is on disk
-    QByteArray name; // entry name, UTF-8, never absolute, no ".." part; folders end in "/"
+    QByteArray name; // entry name: the name's bytes as on disk (see NativePath.h), never absolute,
+                     // no ".." part with "/" or "\" as separator (see EntryName.h); folders end in "/"
     bool isDir = false;
     qint64 size = 0;
     qint64 mtime = 0; // seconds since the epoch
@@ -28,6 +29,7 @@ struct ZipExpansion
 {
     std::vector<ZipItem> items; // in the order the names give, each entry name once
     QStringList warnings;       // one line each, without line end
+    QStringList notes; // lines to print that leave the archive complete (a name made safe)
     bool cancelled = false;
 };
 
@@ -38,7 +40,7 @@ QString ResolveRootDirectory(const QString& root);
 // Turns the job's names and patterns into the archive's entries. "dir/*.*" means every name in
 // dir; matched sub-folders become folder entries and, with recurse on, bring their whole tree.
 // Hidden names are left out unless asked for; FIFOs, sockets and devices are never read; the
-// archive being written is never part of itself.
+// archive being written is never part of itself. Names keep their bytes, whatever they are.
 ZipExpansion ExpandNames(const ZipJob& job, const std::function<bool()>& cancelled);
 
 // True when the wildcard pattern (with "*" and "?") matches the name; "x.*" also matches "x".

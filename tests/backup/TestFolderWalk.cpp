@@ -150,6 +150,31 @@ private Q_SLOTS:
         QCOMPARE(result.last(), root() + QStringLiteral("F29/"));
         QVERIFY2(ticks > 0, "no event was handled during the walk");
     }
+
+    // A close during the walk ends it at once: once the cancel is seen, no further event is let
+    // through and nothing more is listed.
+    void cancelEndsTheWalkAtOnce()
+    {
+        QStringList folders;
+        for (int i = 0; i < 30; ++i)
+            folders.append(QStringLiteral("F%1/G").arg(i));
+        makeFolders(folders);
+        bool cancelled = false;
+        int ticksAfterCancel = 0;
+        QTimer timer;
+        timer.setInterval(0);
+        connect(&timer, &QTimer::timeout, this, [&] {
+            ticksAfterCancel += cancelled ? 1 : 0;
+            cancelled = true;
+        });
+        timer.start();
+        QStringList result;
+        CollectSubFolders(root(), result, true, [&] { return cancelled; });
+        timer.stop();
+        QVERIFY(cancelled);
+        QCOMPARE(ticksAfterCancel, 0);
+        QVERIFY2(result.size() < 60, qPrintable(QString::number(result.size())));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestFolderWalk)

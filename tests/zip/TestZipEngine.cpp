@@ -2,6 +2,7 @@
 // wrote: Python's zipfile (names, sizes, CRC, contents), unzip -t and 7-Zip.
 #include "ZipTestTools.h"
 
+#include "backup/FolderWalk.h"
 #include "zip/CGZipFiles.h"
 #include "zip/CodeModule.h"
 #include "zip/ZipCancel.h"
@@ -11,11 +12,14 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include <csignal>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -48,25 +52,15 @@ private:
         }
     }
 
-    // The patterns of a backup run: the folder's own, then one per sub-folder, deepest first.
-    QStringList runPatterns(const QString& folder)
+    // The patterns of a backup run: the folder's own, then one per sub-folder found by its walk.
+    static QStringList runPatterns(const QString& folder)
     {
         QStringList subFolders;
-        collect(folder + u'/', subFolders);
-        QStringList patterns{folder + QStringLiteral("/*.*")};
+        CollectSubFolders(folder + u'/', subFolders, true);
+        QStringList patterns { folder + QStringLiteral("/*.*") };
         for (const QString& sub : subFolders)
             patterns.append(sub + QStringLiteral("*.*"));
         return patterns;
-    }
-    void collect(const QString& start, QStringList& out)
-    {
-        QStringList level;
-        const auto names = QDir(start).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
-        for (const QString& name : names)
-            level.append(start + name + u'/');
-        for (const QString& sub : level)
-            collect(sub, out);
-        out.append(level);
     }
 
     // The archive holds exactly these files and folders, with the sources' contents, and every
@@ -91,6 +85,45 @@ private:
         QString output;
         QVERIFY2(unzipAccepts(archive, &output), qPrintable(output));
         QVERIFY2(sevenZipAccepts(archive, &output), qPrintable(output));
+    }
+
+    static void writeRaw(const QByteArray& file, const QByteArray& bytes)
+    {
+        const int fd = ::open(file.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        QVERIFY(fd >= 0);
+        QCOMPARE(::write(fd, bytes.constData(), static_cast<size_t>(bytes.size())), bytes.size());
+        ::close(fd);
+    }
+
+    static QByteArray readRaw(const QByteArray& file)
+    {
+        QFile in;
+        const int fd = ::open(file.constData(), O_RDONLY);
+        if (fd < 0 || !in.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+            return "<missing>";
+        return in.readAll();
+    }
+
+    // Every entry as Python's zipfile reads it, by its stored bytes: UTF-8 flag and content.
+    static QMap<QByteArray, std::pair<bool, QByteArray>> rawEntries(const QString& archive)
+    {
+        QProcess python;
+        python.start(QStringLiteral("python3"),
+                     { QStringLiteral("-c"), QStringLiteral(R"(import sys, zipfile
+z = zipfile.ZipFile(sys.argv[1])
+for i in z.infolist():
+    utf8 = i.flag_bits & 0x800
+    print(i.filename.encode('utf-8' if utf8 else 'cp437').hex(), 1 if utf8 else 0, z.read(i).hex())
+)"),
+                       archive });
+        python.waitForFinished(60000);
+        QMap<QByteArray, std::pair<bool, QByteArray>> entries;
+        for (const QByteArray& line : python.readAllStandardOutput().split('\n')) {
+            const QList<QByteArray> f = line.split(' ');
+            if (f.size() == 3)
+                entries.insert(QByteArray::fromHex(f[0]), { f[1] == "1", QByteArray::fromHex(f[2]) });
+        }
+        return entries;
     }
 
 private Q_SLOTS:
@@ -453,6 +486,89 @@ private Q_SLOTS:
         QCOMPARE(entries.value(QStringLiteral("top.txt")).sha1, sha1OfFile(root + QStringLiteral("/top.txt")));
         QCOMPARE(entries.value(QStringLiteral("inner.txt")).sha1, innerBefore);
         QVERIFY(unzipAccepts(archive));
+    }
+
+    // Names are bytes: those that are not UTF-8 are archived exactly (without the UTF-8 flag) and
+    // extracted to the same bytes; a name that would climb out of the extractor's folder where "\"
+    // is a separator is stored under a safe name, with a printed line.
+    void namesKeepTheirBytesAndNeverClimbOut()
+    {
+        const QByteArray root = QFile::encodeName(path(QStringLiteral("Names")));
+        const QByteArray evil = "x\\..\\..\\evil.txt";
+        const QList<std::pair<QByteArray, QByteArray>> files {
+            { "caf\xe9.txt", "one Latin-1 byte" },
+            { "d\xe9t\xe9/inner.txt", "in a folder whose name is not UTF-8" },
+            { "d\xe9t\xe9/sub\xfc/deep.txt", "below it" },
+            { "\xc3\xa9t\xc3\xa9.txt", "a UTF-8 name" },
+            { evil, "backslashes" },
+        };
+        const QByteArray folder = root + "/d\xe9t\xe9";
+        for (const QByteArray& made : QList<QByteArray> { root, folder, folder + "/sub\xfc" })
+            QCOMPARE(::mkdir(made.constData(), 0755), 0);
+        for (const auto& [name, content] : files)
+            writeRaw(root + '/' + name, content);
+        const QString extracted = path(QStringLiteral("out"));
+        // Qt's own removal cannot see these names.
+        const auto removeRaw = qScopeGuard([&] {
+            QProcess::execute(QStringLiteral("rm"), { QStringLiteral("-rf"), QFile::decodeName(root), extracted });
+        });
+
+        const QString archive = path(QStringLiteral("names.zip"));
+        QString message;
+        QCOMPARE(makeZip(archive, runPatterns(path(QStringLiteral("Names"))), &message), 0);
+
+        const QMap<QByteArray, std::pair<bool, QByteArray>> entries = rawEntries(archive);
+        QVERIFY(QProcess::execute(QStringLiteral("unzip"),
+                                  { QStringLiteral("-q"), archive, QStringLiteral("-d"), extracted })
+                == 0);
+        for (const auto& [name, content] : files) {
+            const QByteArray stored = root.mid(1) + '/' + (name == evil ? QByteArray("x_.._.._evil.txt") : name);
+            QVERIFY2(entries.contains(stored), stored.constData());
+            QCOMPARE(entries.value(stored).second, content);
+            // The flag says UTF-8 exactly when the name is UTF-8 and not plain ASCII.
+            QCOMPARE(entries.value(stored).first, name.startsWith("\xc3"));
+            QCOMPARE(readRaw(QFile::encodeName(extracted) + '/' + stored), content);
+        }
+        QCOMPARE(entries.size(), files.size() + 2); // and the two folders
+        QVERIFY2(message.contains(QStringLiteral("evil.txt")), qPrintable(message));
+        for (const QByteArray& name : entries.keys()) {
+            for (const QByteArray& part : QByteArray(name).replace('\\', '/').split('/'))
+                QVERIFY2(part != "..", name.constData());
+        }
+        QString output;
+        QVERIFY2(sevenZipAccepts(archive, &output), qPrintable(output));
+    }
+
+    // A folder's contents are stored at its real place: a link to a folder in the tree is not
+    // followed (whichever comes first in the listing), one to a folder outside is. The archive is
+    // recognised by identity even when the backup folder is reached through a link into the tree.
+    void foldersAtTheirRealPlaceAndNeverTheArchiveItself()
+    {
+        const QString home = path(QStringLiteral("Home"));
+        writeFile(home + QStringLiteral("/real/data.txt"), textLike(1000, 1));
+        writeFile(home + QStringLiteral("/real/inner/d.txt"), textLike(1000, 2));
+        writeFile(path(QStringLiteral("Outside/o.txt")), textLike(1000, 3));
+        QVERIFY(QDir().mkpath(home + QStringLiteral("/backups")));
+        QVERIFY(QFile::link(home + QStringLiteral("/real"), home + QStringLiteral("/a_link")));
+        QVERIFY(QFile::link(home + QStringLiteral("/real/inner"), home + QStringLiteral("/real/b_link")));
+        QVERIFY(QFile::link(path(QStringLiteral("Outside")), home + QStringLiteral("/ext")));
+        QVERIFY(QFile::link(home + QStringLiteral("/backups"), path(QStringLiteral("linkdest"))));
+        const QString archive = path(QStringLiteral("linkdest/Home.zip"));
+
+        QMap<QString, QString> files {
+            { stored(QStringLiteral("Home/real/data.txt")), home + QStringLiteral("/real/data.txt") },
+            { stored(QStringLiteral("Home/real/inner/d.txt")), home + QStringLiteral("/real/inner/d.txt") },
+            { stored(QStringLiteral("Home/ext/o.txt")), path(QStringLiteral("Outside/o.txt")) },
+        };
+        QStringList folders;
+        for (const char* folder : { "Home/backups/", "Home/ext/", "Home/real/", "Home/real/inner/" })
+            folders.append(stored(QString::fromLatin1(folder)));
+        // The second run finds the first archive in the tree.
+        for (int run = 0; run < 2; ++run) {
+            QString message;
+            QVERIFY2(makeZip(archive, runPatterns(home), &message) == 0, qPrintable(message));
+            verifyArchive(archive, files, folders);
+        }
     }
 
     void linkedFolderLoopIsEnteredOnce()
