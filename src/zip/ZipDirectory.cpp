@@ -1,18 +1,15 @@
 #include "zip/ZipDirectory.h"
 
+#include "zip/ZipFormat.h"
+
 #include <algorithm>
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace ZipFormat;
+
 namespace {
 
-constexpr std::uint32_t LocalSignature = 0x04034b50;
-constexpr std::uint32_t CentralSignature = 0x02014b50;
-constexpr std::uint32_t EndSignature = 0x06054b50;
-constexpr std::uint32_t End64Signature = 0x06064b50;
-constexpr std::uint32_t Locator64Signature = 0x07064b50;
-constexpr std::uint32_t Max32 = 0xFFFFFFFFu;
-constexpr std::uint16_t Max16 = 0xFFFFu;
 constexpr std::size_t EndSize = 22;
 constexpr std::size_t Locator64Size = 20;
 constexpr std::size_t End64Size = 56;
@@ -55,7 +52,7 @@ bool applyZip64(const QByteArray& extra, CentralEntry& entry, bool sizeLarge, bo
 {
     if (!sizeLarge && !compressedLarge && !offsetLarge)
         return true;
-    const QByteArray field = FindExtraField(extra, 0x0001);
+    const QByteArray field = FindExtraField(extra, Zip64Id);
     const Bytes b(field.constData(), static_cast<std::size_t>(field.size()));
     std::size_t at = 0;
     for (auto [large, target] :

@@ -7,6 +7,7 @@
 #include "zip/DiskFlush.h"
 #include "zip/ZipCancel.h"
 #include "zip/ZipExpand.h"
+#include "zip/ZipFormat.h"
 #include "zip/ZipPipeline.h"
 #include "zip/ZipReuse.h"
 #include "zip/ZipWriter.h"
@@ -68,7 +69,7 @@ QByteArray withoutZip64Field(const QByteArray& extra)
             = static_cast<unsigned char>(extra[at + 2]) | (static_cast<unsigned char>(extra[at + 3]) << 8);
         if (at + 4 + length > extra.size())
             break;
-        if (id != 0x0001)
+        if (id != ZipFormat::Zip64Id)
             kept.append(extra.mid(at, 4 + length));
         at += 4 + length;
     }

@@ -1,5 +1,7 @@
 #include "zip/ZipWriter.h"
 
+#include "zip/ZipFormat.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -7,17 +9,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace ZipFormat;
+
 namespace {
 
 constexpr std::size_t FlushAt = 4u << 20;
-constexpr std::uint32_t LocalSignature = 0x04034b50;
-constexpr std::uint32_t CentralSignature = 0x02014b50;
-constexpr std::uint32_t EndSignature = 0x06054b50;
-constexpr std::uint32_t End64Signature = 0x06064b50;
-constexpr std::uint32_t Locator64Signature = 0x07064b50;
-constexpr std::uint64_t Max32 = 0xFFFFFFFFu;
-constexpr std::uint16_t Max16 = 0xFFFFu;
-constexpr std::uint16_t Zip64Id = 0x0001;
 constexpr std::uint16_t MadeByUnix = 3 << 8;
 constexpr std::uint16_t DeflateMethod = 8;
 
