@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/RoutineNames.h"
+
 #include <QString>
 
 #include <exception>
@@ -11,7 +13,7 @@
 class ErrorTrap
 {
 public:
-    explicit ErrorTrap(QString routine, QString module = QStringLiteral("Tessaly2021/08/31"))
+    explicit ErrorTrap(QString routine, QString module = Routine::ProgramModule)
         : m_routine(std::move(routine))
         , m_module(std::move(module))
     {

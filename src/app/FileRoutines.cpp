@@ -2,6 +2,7 @@
 
 #include "app/AppError.h"
 #include "app/EventYield.h"
+#include "app/RoutineNames.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -36,7 +37,7 @@ QString DesktopFolder()
 {
     const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
     if (desktop.isEmpty())
-        throw AppError::invalidProcedureCall(QStringLiteral("Main.DesktopFolder"));
+        throw AppError::invalidProcedureCall(Routine::DesktopFolder);
     return QDir::toNativeSeparators(desktop) + QDir::separator();
 }
 

@@ -23,6 +23,7 @@
 #include "folders/FolderButtons.h"
 #include "folders/FolderListView.h"
 #include "schedule/ScheduleController.h"
+#include "app/RoutineNames.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -78,13 +79,13 @@ void Form1::loadHandPointer()
 
 void Form1::restoreCheckBox(QCheckBox* box, const QString& stored)
 {
-    const QString source = QStringLiteral("Form1.Form_Load");
+    const QString source = Routine::WindowLoad;
     box->setCheckState(CheckStateFromValue(ToInteger16(stored, source), source));
 }
 
 void Form1::Form_Load()
 {
-    ErrorTrap trap(QStringLiteral("Form1.Form_Load"));
+    ErrorTrap trap(Routine::WindowLoad);
     trap.line(10, [&] { ApplySkin(*this); });
     trap.line(20, [&] { IsLoading = true; });
     trap.line(30, [&] {
@@ -127,7 +128,7 @@ void Form1::Form_Load()
 
 void Form1::Form_QueryUnload()
 {
-    ErrorTrap trap(QStringLiteral("Form1.Form_QueryUnload"));
+    ErrorTrap trap(Routine::WindowUnload);
     trap.line(10, [&] {
         // Closed during start-up before the list was restored, the list on screen is not the user's.
         if (!IsLoading || m_listRestored)

@@ -2,6 +2,7 @@
 
 #include "app/AppError.h"
 #include "app/FileRoutines.h"
+#include "app/RoutineNames.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -39,6 +40,6 @@ void ApplySkin(QWidget& window)
 
     QFile file(skinPath);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        throw AppError(75, QStringLiteral("Main.ApplySkin"), QStringLiteral("Path/File access error"));
+        throw AppError(75, Routine::ApplySkin, QStringLiteral("Path/File access error"));
     window.setStyleSheet(QString::fromUtf8(file.readAll()));
 }

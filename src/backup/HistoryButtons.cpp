@@ -7,6 +7,7 @@
 #include "app/Launcher.h"
 #include "app/Prompter.h"
 #include "backup/HistoryFile.h"
+#include "app/RoutineNames.h"
 
 #include <QClipboard>
 #include <QFile>
@@ -25,7 +26,7 @@ HistoryButtons::HistoryButtons(Form1& form)
 
 void HistoryButtons::PushButton3_Click()
 {
-    ErrorTrap trap(QStringLiteral("Form1.PushButton3_Click"));
+    ErrorTrap trap(Routine::ViewHistory);
     trap.line(10, [&] {
         if (!FileExists(HistoryFile())) {
             Prompter::instance().show(
@@ -39,7 +40,7 @@ void HistoryButtons::PushButton3_Click()
 
 void HistoryButtons::PushButton4_Click()
 {
-    ErrorTrap trap(QStringLiteral("Form1.PushButton4_Click"));
+    ErrorTrap trap(Routine::CopyHistory);
     QString text;
     bool present = false;
     trap.line(10, [&] {
@@ -47,7 +48,7 @@ void HistoryButtons::PushButton4_Click()
             return;
         QFile file(HistoryFile());
         if (!file.open(QIODevice::ReadOnly))
-            throw AppError(75, QStringLiteral("Form1.PushButton4_Click"),
+            throw AppError(75, Routine::CopyHistory,
                            QStringLiteral("Path/File access error: ") + HistoryFile());
         text = QString::fromLocal8Bit(file.readAll());
         present = true;
@@ -65,7 +66,7 @@ void HistoryButtons::PushButton4_Click()
 
 void HistoryButtons::PushButton12_Click()
 {
-    ErrorTrap trap(QStringLiteral("Form1.PushButton12_Click"));
+    ErrorTrap trap(Routine::ClearHistory);
     trap.line(10, [&] {
         const Prompter::Answer answer = Prompter::instance().show(
             QStringLiteral("Are you sure you want to delete the history log and start over?"), ApplicationTitle(),

@@ -2,6 +2,7 @@
 
 #include "app/AppError.h"
 #include "backup/HistoryFile.h"
+#include "app/RoutineNames.h"
 
 #include <QFile>
 
@@ -11,7 +12,7 @@ void AddToHistory(const QString& entry)
     QFile file(path);
     const QByteArray line = entry.toLocal8Bit() + "\r\n";
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append) || file.write(line) != line.size() || !file.flush())
-        throw AppError(75, QStringLiteral("IntervalSave.AddToHistory"),
+        throw AppError(75, Routine::AddToHistory,
                        QStringLiteral("Path/File access error: ") + path + QStringLiteral(" (") + file.errorString()
                            + u')');
     file.close();

@@ -16,6 +16,7 @@
 #include "folders/FolderListView.h"
 #include "zip/CGZipFiles.h"
 #include "zip/CodeModule.h"
+#include "app/RoutineNames.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -137,7 +138,7 @@ FolderOutcome backupFolder(ErrorTrap& trap, Form1& form, FolderListView& list, i
 
 RunOutcome SaveAll(Form1& form, FolderListView& FolderList, QGroupBox& StatusFrame, bool Silent)
 {
-    ErrorTrap trap(QStringLiteral("IntervalSave.SaveAll"));
+    ErrorTrap trap(Routine::BackupRun);
     RunOutcome outcome;
     bool stop = false;
     trap.line(10, [&] {

@@ -7,6 +7,7 @@
 #include "app/SettingsStore.h"
 #include "desktop/HoverPointer.h"
 #include "desktop/cSysTray.h"
+#include "app/RoutineNames.h"
 
 #include <QCheckBox>
 #include <QEvent>
@@ -118,7 +119,7 @@ void TrayWindowBehaviour::Check8_Click()
 
 void TrayWindowBehaviour::PushButton11_Click()
 {
-    ErrorTrap trap(QStringLiteral("Form1.PushButton11_Click"));
+    ErrorTrap trap(Routine::ShowHelp);
     trap.line(10, [&] {
         Prompter::instance().show(helpText(), ApplicationTitle(), Prompter::Buttons::Ok, Prompter::Icon::None);
     });

@@ -2,6 +2,7 @@
 
 #include "app/AppError.h"
 #include "desktop/TrayBackend.h"
+#include "app/RoutineNames.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -109,7 +110,7 @@ void cSysTray::ShowBalloon(const QString& text, const QString& title, qint32 tim
     if (once && m_onceBalloonCount >= 1)
         return;
     if (timeout > LongestTimeout)
-        throw AppError::overflow(QStringLiteral("cSysTray.ShowBalloon"));
+        throw AppError::overflow(Routine::ShowBalloon);
     // Waiting for a balloon nobody can see would only freeze the caller.
     if (!IconReachable() || !m_backend->supportsMessages())
         return;

@@ -5,6 +5,7 @@
 #include "app/Form1.h"
 #include "app/Launcher.h"
 #include "app/SettingsStore.h"
+#include "app/RoutineNames.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -64,7 +65,7 @@ bool DestinationOptions::eventFilter(QObject* watched, QEvent* event)
 // folder, and relative text is read from there, never from the program's working folder.
 void DestinationOptions::PushButton2_Click()
 {
-    ErrorTrap trap(QStringLiteral("Form1.PushButton2_Click"));
+    ErrorTrap trap(Routine::ViewBackupFolder);
     trap.line(10, [&] {
         const QString text = m_form.Text5->text();
         Launcher::instance().openPath(text.isEmpty() ? QDir::homePath() : QDir::home().absoluteFilePath(text));

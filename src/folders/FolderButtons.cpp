@@ -9,6 +9,7 @@
 #include "folders/FolderListView.h"
 #include "folders/FolderPicker.h"
 #include "folders/SampleFolders.h"
+#include "app/RoutineNames.h"
 
 #include <QDir>
 #include <QLineEdit>
@@ -34,7 +35,7 @@ FolderButtons::FolderButtons(Form1& form)
 // "Add Folder"
 void FolderButtons::PushButton7_Click()
 {
-    ErrorTrap trap(QStringLiteral("Form1.PushButton7_Click"));
+    ErrorTrap trap(Routine::AddFolder);
     QString chosen;
     trap.line(10, [&] { chosen = PickFolder(&m_form, QStringLiteral("Browse for folder:"), QString()); });
     if (chosen.isEmpty())
@@ -45,7 +46,7 @@ void FolderButtons::PushButton7_Click()
 // "..." beside the backup folder. "LastFolder" is only ever read: nothing in the program writes it.
 void FolderButtons::PushButton1_Click()
 {
-    ErrorTrap trap(QStringLiteral("Form1.PushButton1_Click"));
+    ErrorTrap trap(Routine::ChooseBackupFolder);
     QString initial;
     QString chosen;
     trap.line(10, [&] { initial = SettingsStore::ReadSetting(SettingsKeys::LastFolder); });
@@ -58,14 +59,14 @@ void FolderButtons::PushButton1_Click()
 // "Clear List"
 void FolderButtons::PushButton8_Click()
 {
-    ErrorTrap trap(QStringLiteral("Form1.PushButton8_Click"));
+    ErrorTrap trap(Routine::ClearList);
     trap.line(10, [&] { m_form.ListView1->ClearEntries(); });
 }
 
 // "Load Sample/Example Folders": appends every sample folder at every depth, level by level.
 void FolderButtons::PushButton9_Click()
 {
-    ErrorTrap trap(QStringLiteral("Form1.PushButton9_Click"));
+    ErrorTrap trap(Routine::LoadSamples);
     QString samples;
     QString start;
     QStringList folderSet;

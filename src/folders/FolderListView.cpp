@@ -5,6 +5,7 @@
 #include "app/FileRoutines.h"
 #include "folders/DroppedPaths.h"
 #include "folders/FoldersValue.h"
+#include "app/RoutineNames.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -87,7 +88,7 @@ QString FolderListView::EntryText(int position) const
 {
     const QTreeWidgetItem* row = topLevelItem(position - 1);
     if (!row)
-        throw AppError::indexOutOfBounds(QStringLiteral("ListView1.ListItems"));
+        throw AppError::indexOutOfBounds(Routine::FolderListItems);
     return row->text(0);
 }
 

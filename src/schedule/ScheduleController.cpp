@@ -14,6 +14,7 @@
 #include "desktop/FailureNotice.h"
 #include "folders/FolderListView.h"
 #include "schedule/IntervalTable.h"
+#include "app/RoutineNames.h"
 
 #include <QHeaderView>
 #include <QProgressBar>
@@ -63,10 +64,10 @@ void ScheduleController::fillIntervalList()
 void ScheduleController::selectStoredInterval()
 {
     const int position
-        = ToInteger16(SettingsStore::ReadSetting(SettingsKeys::OftenIndex), QStringLiteral("Form1.Form_Load"));
+        = ToInteger16(SettingsStore::ReadSetting(SettingsKeys::OftenIndex), Routine::WindowLoad);
     QTreeWidgetItem* row = m_form.ListView2->topLevelItem(position - 1);
     if (!row)
-        throw AppError::indexOutOfBounds(QStringLiteral("ListView2.ListItems"));
+        throw AppError::indexOutOfBounds(Routine::IntervalListItems);
     m_form.ListView2->setCurrentItem(row);
     m_chosenRow = position - 1;
 }
@@ -111,11 +112,11 @@ int ScheduleController::SelectedIntervalSeconds() const
 
 void ScheduleController::ListView2_Click()
 {
-    ErrorTrap trap(QStringLiteral("Form1.ListView2_Click"));
+    ErrorTrap trap(Routine::ChooseInterval);
     trap.line(10, [&] {
         QTreeWidgetItem* selected = selectedInterval();
         if (!selected)
-            throw AppError::invalidProcedureCall(QStringLiteral("ListView2.SelectedItem"));
+            throw AppError::invalidProcedureCall(Routine::IntervalListSelection);
         m_chosenRow = m_form.ListView2->indexOfTopLevelItem(selected);
         SettingsStore::WriteSetting(SettingsKeys::OftenIndex, QString::number(m_chosenRow + 1));
     });
@@ -129,7 +130,7 @@ void ScheduleController::Timer1_Timer()
     // start before the naming options and the history log are restored.
     if (m_form.IsLoading)
         return;
-    ErrorTrap trap(QStringLiteral("Form1.Timer1_Timer"));
+    ErrorTrap trap(Routine::CountdownTick);
     bool off = false;
     trap.line(10, [&] {
         if (m_form.Timer1->Interval() == 0) {
@@ -182,7 +183,7 @@ void ScheduleController::Timer1_Timer()
 
 void ScheduleController::PushButton5_Click()
 {
-    ErrorTrap trap(QStringLiteral("Form1.PushButton5_Click"));
+    ErrorTrap trap(Routine::ToggleAutoBackup);
     trap.line(10, [&] {
         const QString caption = m_form.PushButton5->text();
         if (caption == TurnOn) {
@@ -202,7 +203,7 @@ void ScheduleController::PushButton6_Click()
     // A click during any run, timed or manual, does nothing.
     if (RunControl::isRunning())
         return;
-    ErrorTrap trap(QStringLiteral("Form1.PushButton6_Click"));
+    ErrorTrap trap(Routine::BackUpNow);
     std::optional<RunControl::Guard> run;
     run.emplace();
     QString kept;

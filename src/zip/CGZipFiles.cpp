@@ -3,6 +3,7 @@
 #include "app/AppError.h"
 #include "app/EventYield.h"
 #include "zip/CodeModule.h"
+#include "app/RoutineNames.h"
 
 #include <exception>
 
@@ -52,7 +53,7 @@ void CGZipFiles::AddFile(const QString& name)
 {
     // A set of keys beside the list, so adding N names costs N lookups, not N list scans.
     if (m_keys.contains(key(name)))
-        throw AppError(0x800407D1u, QStringLiteral("CGZip::AddFile"), QStringLiteral("File is already in Zip List"));
+        throw AppError(0x800407D1u, Routine::ZipAddFile, QStringLiteral("File is already in Zip List"));
     m_keys.insert(key(name));
     m_fileList.append(name);
     YieldToEvents();
@@ -62,7 +63,7 @@ void CGZipFiles::RemoveFile(const QString& name)
 {
     const QString removed = key(name);
     if (!m_keys.remove(removed))
-        throw AppError(0x800407D2u, QStringLiteral("CGZip::RemoveFile"), QStringLiteral("File is not in Zip List"));
+        throw AppError(0x800407D2u, Routine::ZipRemoveFile, QStringLiteral("File is not in Zip List"));
     m_fileList.removeIf([&removed](const QString& entry) { return key(entry) == removed; });
 }
 
@@ -81,7 +82,7 @@ qint32 CGZipFiles::MakeZipFile()
         return CallZipLibrary(static_cast<std::int32_t>(names.size()), m_zipFileName, names, m_ignorePath, m_recurse,
                               m_update, 0, root, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, m_reuseFrom);
     } catch (...) {
-        throw AppError(0x80040064u, QStringLiteral("Oskerfield.CGZipFiles.MakeZipFile"),
+        throw AppError(0x80040064u, Routine::ZipMakeFile,
                        QStringLiteral("CGZipFiles component failure"));
     }
 }
