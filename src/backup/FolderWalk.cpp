@@ -1,8 +1,8 @@
 #include "backup/FolderWalk.h"
 
-#include "app/EventYield.h"
-#include "app/FolderListing.h"
-#include "app/FolderTree.h"
+#include "base/EventYield.h"
+#include "base/FolderListing.h"
+#include "base/FolderTree.h"
 #include "backup/PathHelpers.h"
 
 #include <optional>

@@ -1,10 +1,10 @@
 #include "desktop/FailureNotice.h"
 
-#include "app/Form1.h"
+#include "window/MainWindow.h"
 #include "backup/Clock.h"
-#include "backup/HistoryButtons.h"
+#include "history/HistoryButtons.h"
 #include "desktop/WarningIcon.h"
-#include "desktop/cSysTray.h"
+#include "desktop/TrayIcon.h"
 
 #include <QEvent>
 
@@ -22,16 +22,16 @@ QString firstSentence(const RunOutcome& outcome)
 
 } // namespace
 
-FailureNotice::FailureNotice(Form1& form, HistoryButtons& history)
+FailureNotice::FailureNotice(MainWindow& form, HistoryButtons& history)
     : QObject(&form)
     , m_form(form)
     , m_history(history)
 {
-    connect(m_form.cSysTray1, &cSysTray::balloonClicked, this, [this] {
+    connect(m_form.controls().trayIcon, &TrayIcon::balloonClicked, this, [this] {
         if (m_balloonOnShow)
-            m_history.PushButton3_Click();
+            m_history.viewLog();
     });
-    connect(m_form.cSysTray1, &cSysTray::balloonGone, this, [this] { m_balloonOnShow = false; });
+    connect(m_form.controls().trayIcon, &TrayIcon::balloonGone, this, [this] { m_balloonOnShow = false; });
     m_form.installEventFilter(this);
 }
 
@@ -58,28 +58,28 @@ void FailureNotice::runEnded(const RunOutcome& outcome, bool timed)
     }
     if (!timed || outcome.failed == 0)
         return;
-    cSysTray& tray = *m_form.cSysTray1;
-    if (!tray.IconReachable()) {
+    TrayIcon& tray = *m_form.controls().trayIcon;
+    if (!tray.isReachable()) {
         m_form.setStatus(statusText(outcome));
         m_holdsStatusLine = true;
         return;
     }
     markIcon();
     // Shown once per failed run and left to the desktop's timing: the run's caller is not held up.
-    tray.ShowBalloon(balloonText(outcome), QStringLiteral("Tessaly"), 0, false);
-    m_balloonOnShow = tray.BalloonVisible();
+    tray.showBalloon(balloonText(outcome), QStringLiteral("Tessaly"), 0, false);
+    m_balloonOnShow = tray.isBalloonVisible();
 }
 
 void FailureNotice::markIcon()
 {
-    cSysTray& tray = *m_form.cSysTray1;
+    TrayIcon& tray = *m_form.controls().trayIcon;
     if (!m_marked) {
-        m_ordinaryIcon = tray.TrayIcon();
-        m_ordinaryTip = tray.TrayTip();
-        tray.setTrayIcon(WarningIcon(m_ordinaryIcon));
+        m_ordinaryIcon = tray.icon();
+        m_ordinaryTip = tray.tip();
+        tray.setIcon(WarningIcon(m_ordinaryIcon));
         m_marked = true;
     }
-    tray.setTrayTip(m_ordinaryTip + QStringLiteral(": the last backup failed at ") + CurrentDateTimeText());
+    tray.setTip(m_ordinaryTip + QStringLiteral(": the last backup failed at ") + CurrentDateTimeText());
 }
 
 void FailureNotice::unmarkIcon()
@@ -87,8 +87,8 @@ void FailureNotice::unmarkIcon()
     if (!m_marked)
         return;
     m_marked = false;
-    m_form.cSysTray1->setTrayIcon(m_ordinaryIcon);
-    m_form.cSysTray1->setTrayTip(m_ordinaryTip);
+    m_form.controls().trayIcon->setIcon(m_ordinaryIcon);
+    m_form.controls().trayIcon->setTip(m_ordinaryTip);
 }
 
 bool FailureNotice::eventFilter(QObject* watched, QEvent* event)

@@ -6,7 +6,7 @@
 #include <QObject>
 #include <QString>
 
-class Form1;
+class MainWindow;
 class HistoryButtons;
 
 // Tells the user about a timed run that left folders not backed up, which would otherwise go only
@@ -19,7 +19,7 @@ class FailureNotice final : public QObject
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(FailureNotice)
 public:
-    FailureNotice(Form1& form, HistoryButtons& history);
+    FailureNotice(MainWindow& form, HistoryButtons& history);
 
     void runEnded(const RunOutcome& outcome, bool timed);
     // The countdown leaves the status line alone while it carries the notice.
@@ -37,7 +37,7 @@ private:
     void markIcon();
     void unmarkIcon();
 
-    Form1& m_form;
+    MainWindow& m_form;
     HistoryButtons& m_history;
     bool m_marked = false;
     QIcon m_ordinaryIcon;

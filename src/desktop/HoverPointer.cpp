@@ -6,27 +6,27 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
-HoverPointer::HoverPointer(Form1& form, QObject* parent)
+HoverPointer::HoverPointer(MainWindow& form, QObject* parent)
     : QObject(parent)
     , m_form(form)
 {
-    using P = Form1::MousePointer;
+    using P = MainWindow::MousePointer;
     watch(&form, P::Default, true);
-    for (QGroupBox* frame : {form.Frame1, form.Frame2, form.Frame3, form.Frame4})
+    for (QGroupBox* frame : {form.controls().statusFrame, form.controls().backupFolderFrame, form.controls().optionsFrame, form.controls().fileNameFrame})
         watch(frame, P::Default, true);
-    for (QLineEdit* box : {form.Text1, form.Text5})
+    for (QLineEdit* box : {form.controls().prefixEdit, form.controls().backupFolderEdit})
         watch(box, P::Default, false);
     // The list as a whole: its rows, its header, its scroll bars and its frame.
-    watch(form.ListView2, P::Default, false);
-    for (QWidget* part : form.ListView2->findChildren<QWidget*>())
+    watch(form.controls().intervalList, P::Default, false);
+    for (QWidget* part : form.controls().intervalList->findChildren<QWidget*>())
         watch(part, P::Default, false);
-    for (QPushButton* button : {form.PushButton1, form.PushButton2, form.PushButton3, form.PushButton4,
-                                form.PushButton5, form.PushButton6, form.PushButton7, form.PushButton8,
-                                form.PushButton9, form.PushButton11, form.PushButton12})
+    for (QPushButton* button : {form.controls().chooseBackupFolderButton, form.controls().viewBackupFolderButton, form.controls().viewHistoryButton, form.controls().copyHistoryButton,
+                                form.controls().autoBackupButton, form.controls().backupNowButton, form.controls().addFolderButton, form.controls().clearListButton,
+                                form.controls().loadSamplesButton, form.controls().helpButton, form.controls().clearHistoryButton})
         watch(button, P::Custom, false);
 }
 
-void HoverPointer::watch(QWidget* widget, Form1::MousePointer pointer, bool onlyOwnArea)
+void HoverPointer::watch(QWidget* widget, MainWindow::MousePointer pointer, bool onlyOwnArea)
 {
     m_targets.insert(widget, {pointer, onlyOwnArea});
     // Moves without a pressed button reach only widgets that track the mouse.

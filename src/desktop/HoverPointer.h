@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Form1.h"
+#include "window/MainWindow.h"
 
 #include <QHash>
 #include <QObject>
@@ -13,7 +13,7 @@ class HoverPointer final : public QObject
 {
     Q_OBJECT
 public:
-    HoverPointer(Form1& form, QObject* parent);
+    HoverPointer(MainWindow& form, QObject* parent);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -21,13 +21,13 @@ protected:
 private:
     struct Target
     {
-        Form1::MousePointer pointer;
+        MainWindow::MousePointer pointer;
         // Frames and the window itself count only where none of their controls lies under the
         // mouse; those controls have rules of their own, or none.
         bool onlyOwnArea;
     };
-    void watch(QWidget* widget, Form1::MousePointer pointer, bool onlyOwnArea);
+    void watch(QWidget* widget, MainWindow::MousePointer pointer, bool onlyOwnArea);
 
-    Form1& m_form;
+    MainWindow& m_form;
     QHash<QObject*, Target> m_targets;
 };

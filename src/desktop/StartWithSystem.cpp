@@ -1,37 +1,37 @@
 #include "desktop/StartWithSystem.h"
 
-#include "app/Form1.h"
-#include "app/SettingsStore.h"
-#include "desktop/mStartUp.h"
+#include "window/MainWindow.h"
+#include "base/SettingsStore.h"
+#include "desktop/Autostart.h"
 
 #include <QCheckBox>
 
-StartWithSystem::StartWithSystem(Form1& form)
+StartWithSystem::StartWithSystem(MainWindow& form)
     : QObject(&form)
     , m_form(form)
 {
-    connect(m_form.Check4, &QCheckBox::stateChanged, this, &StartWithSystem::Check4_Click);
+    connect(m_form.controls().startWithSystemBox, &QCheckBox::stateChanged, this, &StartWithSystem::storeStartWithSystem);
 }
 
 void StartWithSystem::restoreOption()
 {
-    m_form.Check4->setChecked(SettingsStore::ReadSetting(SettingsKeys::WindowsStartup) == QLatin1String("On"));
+    m_form.controls().startWithSystemBox->setChecked(SettingsStore::ReadSetting(SettingsKeys::WindowsStartup) == QLatin1String("On"));
 }
 
-void StartWithSystem::Check4_Click()
+void StartWithSystem::storeStartWithSystem()
 {
     // Restoring the box at start-up must not touch the registration.
-    if (m_form.IsLoading)
+    if (m_form.loading)
         return;
-    if (m_form.Check4->isChecked()) {
-        m_form.Check8->setVisible(true);
+    if (m_form.controls().startWithSystemBox->isChecked()) {
+        m_form.controls().startInTrayBox->setVisible(true);
         SettingsStore::WriteSetting(SettingsKeys::WindowsStartup, QStringLiteral("On"));
-        mStartUp::EnableStartWithWindows();
+        Autostart::enable();
     } else {
         // Its own click stores "Minimized" = "Off" when it was checked.
-        m_form.Check8->setChecked(false);
-        m_form.Check8->setVisible(false);
+        m_form.controls().startInTrayBox->setChecked(false);
+        m_form.controls().startInTrayBox->setVisible(false);
         SettingsStore::WriteSetting(SettingsKeys::WindowsStartup, QStringLiteral("Off"));
-        mStartUp::DisableStartWithWindows();
+        Autostart::disable();
     }
 }

@@ -1,28 +1,28 @@
 #include "desktop/TrayWindowBehaviour.h"
 
-#include "app/ErrorTrap.h"
-#include "app/Form1.h"
-#include "app/HomePage.h"
-#include "app/Prompter.h"
-#include "app/SettingsStore.h"
+#include "base/ErrorTrap.h"
+#include "window/MainWindow.h"
+#include "base/HomePage.h"
+#include "base/Prompter.h"
+#include "base/SettingsStore.h"
 #include "desktop/HoverPointer.h"
-#include "desktop/cSysTray.h"
-#include "app/RoutineNames.h"
+#include "desktop/TrayIcon.h"
+#include "base/RoutineNames.h"
 
 #include <QCheckBox>
 #include <QEvent>
 #include <QPushButton>
 #include <QTimer>
 
-TrayWindowBehaviour::TrayWindowBehaviour(Form1& form)
+TrayWindowBehaviour::TrayWindowBehaviour(MainWindow& form)
     : QObject(&form)
     , m_form(form)
 {
     new HoverPointer(form, this);
-    connect(m_form.Check8, &QCheckBox::stateChanged, this, &TrayWindowBehaviour::Check8_Click);
-    connect(m_form.cSysTray1, &cSysTray::MouseUp, this, &TrayWindowBehaviour::cSysTray1_MouseUp);
-    connect(m_form.cSysTray1, &cSysTray::iconLost, this, &TrayWindowBehaviour::trayLost);
-    connect(m_form.PushButton11, &QPushButton::clicked, this, &TrayWindowBehaviour::PushButton11_Click);
+    connect(m_form.controls().startInTrayBox, &QCheckBox::stateChanged, this, &TrayWindowBehaviour::storeStartInTray);
+    connect(m_form.controls().trayIcon, &TrayIcon::MouseUp, this, &TrayWindowBehaviour::onTrayMouseUp);
+    connect(m_form.controls().trayIcon, &TrayIcon::iconLost, this, &TrayWindowBehaviour::trayLost);
+    connect(m_form.controls().helpButton, &QPushButton::clicked, this, &TrayWindowBehaviour::showHelp);
     m_form.installEventFilter(this);
 }
 
@@ -41,13 +41,13 @@ QString TrayWindowBehaviour::helpText()
 
 void TrayWindowBehaviour::applyStartInTray()
 {
-    m_form.Check8->setChecked(SettingsStore::ReadSetting(SettingsKeys::Minimized) == QLatin1String("On"));
-    if (!m_form.Check8->isChecked())
+    m_form.controls().startInTrayBox->setChecked(SettingsStore::ReadSetting(SettingsKeys::Minimized) == QLatin1String("On"));
+    if (!m_form.controls().startInTrayBox->isChecked())
         return;
     // With a notification area the window goes straight there when it is first shown; it is never
     // minimised, so it comes back normal with nothing of a minimised state left over. Without one
     // it starts as an ordinary minimised window.
-    if (m_form.cSysTray1->IconReachable())
+    if (m_form.controls().trayIcon->isReachable())
         m_toTrayWhenShown = true;
     else
         m_form.setWindowState(m_form.windowState() | Qt::WindowMinimized);
@@ -59,7 +59,7 @@ void TrayWindowBehaviour::windowStateChanged()
         return;
     // Hidden with no icon to click, the window would be lost to the user: it stays an ordinary
     // minimised window.
-    if (!m_form.cSysTray1->IconReachable())
+    if (!m_form.controls().trayIcon->isReachable())
         return;
     // On X11 the minimised state stays with the hidden window; the restore rule leaves it.
     m_form.hide();
@@ -85,10 +85,10 @@ bool TrayWindowBehaviour::eventFilter(QObject* watched, QEvent* event)
 void TrayWindowBehaviour::toTray()
 {
     m_minimizedToTrayOnce = true;
-    m_form.cSysTray1->ShowBalloon(balloonText(), balloonTitle(), 5, true);
+    m_form.controls().trayIcon->showBalloon(balloonText(), balloonTitle(), 5, true);
 }
 
-void TrayWindowBehaviour::cSysTray1_MouseUp(qint16 button, quint32)
+void TrayWindowBehaviour::onTrayMouseUp(qint16 button, quint32)
 {
     if (button != 1)
         return;
@@ -111,13 +111,13 @@ void TrayWindowBehaviour::trayLost()
         showNormalWindow();
 }
 
-void TrayWindowBehaviour::Check8_Click()
+void TrayWindowBehaviour::storeStartInTray()
 {
     SettingsStore::WriteSetting(SettingsKeys::Minimized,
-                                m_form.Check8->isChecked() ? QStringLiteral("On") : QStringLiteral("Off"));
+                                m_form.controls().startInTrayBox->isChecked() ? QStringLiteral("On") : QStringLiteral("Off"));
 }
 
-void TrayWindowBehaviour::PushButton11_Click()
+void TrayWindowBehaviour::showHelp()
 {
     ErrorTrap trap(Routine::ShowHelp);
     trap.line(10, [&] {

@@ -3,7 +3,7 @@
 #include <QObject>
 #include <QString>
 
-class Form1;
+class MainWindow;
 
 // The main window's behaviour around its tray icon: the first minimise hides it into the tray with
 // a balloon, a left click on the icon brings it back, "Start in system tray" starts it that way.
@@ -12,7 +12,7 @@ class TrayWindowBehaviour final : public QObject
 {
     Q_OBJECT
 public:
-    explicit TrayWindowBehaviour(Form1& form);
+    explicit TrayWindowBehaviour(MainWindow& form);
 
     // Checks "Start in system tray" from the store; when checked, the window goes to the tray as it
     // is first shown (minimised where there is no tray).
@@ -23,7 +23,7 @@ public:
     void showNormalWindow();
 
     // Set by the first minimise into the tray; never cleared while the program runs.
-    bool MinimizedToTrayOnce() const { return m_minimizedToTrayOnce; }
+    bool minimizedToTrayOnce() const { return m_minimizedToTrayOnce; }
 
     static QString balloonTitle();
     static QString balloonText();
@@ -34,12 +34,12 @@ protected:
 
 private:
     void toTray();
-    void cSysTray1_MouseUp(qint16 button, quint32 id);
+    void onTrayMouseUp(qint16 button, quint32 id);
     void trayLost();
-    void Check8_Click();
-    void PushButton11_Click();
+    void storeStartInTray();
+    void showHelp();
 
-    Form1& m_form;
+    MainWindow& m_form;
     bool m_minimizedToTrayOnce = false;
     // "Start in system tray": the window goes to the tray as it is first shown.
     bool m_toTrayWhenShown = false;

@@ -2,7 +2,7 @@
 
 #include <QObject>
 
-class Form1;
+class MainWindow;
 
 // The backup folder, the archive name prefix, the two stamp options and the number of backups kept:
 // every change of these controls is written to the settings store at once, typed, pasted, chosen or
@@ -13,13 +13,13 @@ class DestinationOptions final : public QObject
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(DestinationOptions)
 public:
-    explicit DestinationOptions(Form1& form);
+    explicit DestinationOptions(MainWindow& form);
 
-    void PushButton2_Click();
+    void viewBackupFolder();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    Form1& m_form;
+    MainWindow& m_form;
 };

@@ -2,7 +2,7 @@
 
 #include <QObject>
 
-class Form1;
+class MainWindow;
 
 // The buttons around the folder list: "Add Folder", "Clear List", "Load Sample/Example Folders"
 // and the "..." picker of the backup folder. Also tells the list when the window is busy.
@@ -11,15 +11,15 @@ class FolderButtons final : public QObject
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(FolderButtons)
 public:
-    explicit FolderButtons(Form1& form);
+    explicit FolderButtons(MainWindow& form);
 
-    void PushButton7_Click();
-    void PushButton1_Click();
-    void PushButton8_Click();
-    void PushButton9_Click();
+    void addFolder();
+    void chooseBackupFolder();
+    void clearList();
+    void loadSamples();
 
 private:
-    Form1& m_form;
+    MainWindow& m_form;
 };
 
 // The question the sample loader asks after it has filled the list.

@@ -16,17 +16,17 @@ class FolderListView : public QTreeWidget
 public:
     explicit FolderListView(QWidget* parent = nullptr);
 
-    void AppendEntry(const QString& path);
+    void appendEntry(const QString& path);
     // Removes the selected row; nothing while the window is busy, the list is empty or no row is selected.
-    void RemoveSelectedEntry();
+    void removeSelectedEntry();
     // Removes every row unless the window is busy.
-    void ClearEntries();
-    int EntryCount() const;
+    void clearEntries();
+    int entryCount() const;
     // The entry at a 1-based position; raises "Index out of bounds" past the end.
-    QString EntryText(int position) const;
-    QStringList Entries() const;
-    QString EncodeFolders() const;
-    void DecodeFolders(const QString& value);
+    QString entryText(int position) const;
+    QStringList entries() const;
+    QString encodeFolders() const;
+    void decodeFolders(const QString& value);
 
     // The window tells the list whether it is busy (removal is blocked then) and applies its hover
     // pointer rule when the mouse moves over the list. Without them the list is never busy.

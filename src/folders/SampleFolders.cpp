@@ -1,10 +1,10 @@
 #include "folders/SampleFolders.h"
 
-#include "app/AppError.h"
-#include "app/ErrorTrap.h"
-#include "app/EventYield.h"
-#include "app/FileRoutines.h"
-#include "app/RoutineNames.h"
+#include "base/AppError.h"
+#include "base/ErrorTrap.h"
+#include "base/EventYield.h"
+#include "base/FileRoutines.h"
+#include "base/RoutineNames.h"
 
 #include <QDir>
 #include <QFile>

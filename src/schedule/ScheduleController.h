@@ -2,7 +2,7 @@
 
 #include <QObject>
 
-class Form1;
+class MainWindow;
 class QTreeWidgetItem;
 
 // The interval list, the one-second countdown, the auto-backup switch and the manual run of the
@@ -13,7 +13,7 @@ class ScheduleController final : public QObject
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(ScheduleController)
 public:
-    explicit ScheduleController(Form1& form);
+    explicit ScheduleController(MainWindow& form);
 
     // Gives the interval list its column and the fifteen labels.
     void fillIntervalList();
@@ -24,16 +24,16 @@ public:
 
     // Seconds of the selected interval, matched by its exact label; 0 when nothing matches or
     // nothing is selected.
-    int SelectedIntervalSeconds() const;
+    int selectedIntervalSeconds() const;
 
     // A choice in the interval list: stores it and counts the new interval from now.
-    void ListView2_Click();
+    void chooseInterval();
     // One countdown second; starts a silent run when the count reaches the interval.
-    void Timer1_Timer();
+    void onTick();
     // The auto-backup switch.
-    void PushButton5_Click();
+    void toggleAutoBackup();
     // "Zip And Backup Now (Test)": a run with boxes, then the result stays up for a pause.
-    void PushButton6_Click();
+    void backUpNow();
 
     // How long the manual run's result stays in the status line; tests shorten it.
     double resultPauseSeconds() const { return m_resultPause; }
@@ -44,7 +44,7 @@ private:
     QTreeWidgetItem* selectedInterval() const;
     void keepChosenRow();
 
-    Form1& m_form;
+    MainWindow& m_form;
     double m_resultPause = 5;
     // The row restored at start-up or last chosen by the user (0-based), or -1.
     int m_chosenRow = -1;

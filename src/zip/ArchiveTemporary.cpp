@@ -1,6 +1,6 @@
 #include "zip/ArchiveTemporary.h"
 
-#include "app/NativePath.h"
+#include "base/NativePath.h"
 #include "zip/ReplaceFile.h"
 
 #include <QRandomGenerator>

@@ -1,14 +1,14 @@
 #include "zip/ZipEngine.h"
 
-#include "app/NativePath.h"
+#include "base/NativePath.h"
 #include "zip/ArchiveCheck.h"
 #include "zip/ArchiveTemporary.h"
-#include "zip/CodeModule.h"
+#include "zip/ZipLibrary.h"
 #include "zip/DiskFlush.h"
 #include "zip/ZipCancel.h"
 #include "zip/ZipExpand.h"
 #include "zip/ZipFormat.h"
-#include "zip/ZipPipeline.h"
+#include "zip/CompressionPipeline.h"
 #include "zip/ZipReuse.h"
 #include "zip/ZipWriter.h"
 

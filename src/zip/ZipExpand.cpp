@@ -1,9 +1,9 @@
 #include "zip/ZipExpand.h"
 
-#include "app/FileStatus.h"
-#include "app/FolderListing.h"
-#include "app/FolderTree.h"
-#include "app/NativePath.h"
+#include "base/FileStatus.h"
+#include "base/FolderListing.h"
+#include "base/FolderTree.h"
+#include "base/NativePath.h"
 #include "zip/ArchiveTemporary.h"
 #include "zip/EntryName.h"
 #include "zip/ZipEngine.h"

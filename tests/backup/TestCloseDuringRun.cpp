@@ -1,6 +1,6 @@
-#include "app/Form1.h"
-#include "app/SettingsStore.h"
-#include "backup/HistoryFile.h"
+#include "window/MainWindow.h"
+#include "base/SettingsStore.h"
+#include "history/HistoryFile.h"
 #include "backup/RunControl.h"
 #include "folders/FolderListView.h"
 #include "schedule/ScheduleController.h"
@@ -48,10 +48,10 @@ private Q_SLOTS:
         write(second + QStringLiteral("/b.txt"), "b");
         write(backups + QStringLiteral("/Backup First.zip"), "the previous archive");
 
-        Form1 form;
-        form.Form_Load();
-        form.ListView1->AppendEntry(first);
-        form.ListView1->AppendEntry(second);
+        MainWindow form;
+        form.load();
+        form.controls().folderList->appendEntry(first);
+        form.controls().folderList->appendEntry(second);
         form.findChild<ScheduleController*>()->setResultPauseSeconds(60);
 
         bool closedDuringRun = false;
@@ -66,7 +66,7 @@ private Q_SLOTS:
             }
         });
         closer.start();
-        QTest::mouseClick(form.PushButton6, Qt::LeftButton);
+        QTest::mouseClick(form.controls().backupNowButton, Qt::LeftButton);
         closer.stop();
 
         QVERIFY(closedDuringRun);
@@ -81,7 +81,7 @@ private Q_SLOTS:
         QCOMPARE(previous.readAll(), QByteArray("the previous archive"));
         QVERIFY(!form.isBusy());
         // The list was saved on the way out.
-        QCOMPARE(SettingsStore::ReadSetting(SettingsKeys::Folders), form.ListView1->EncodeFolders());
+        QCOMPARE(SettingsStore::ReadSetting(SettingsKeys::Folders), form.controls().folderList->encodeFolders());
     }
 };
 

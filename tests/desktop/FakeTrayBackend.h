@@ -83,7 +83,7 @@ private:
     Options m_options;
 };
 
-// Every cSysTray made while this lives gets a fake with these options.
+// Every TrayIcon made while this lives gets a fake with these options.
 class FakeTrayFactory
 {
 public:

@@ -1,8 +1,8 @@
 #include "FakeTrayBackend.h"
 
-#include "app/Form1.h"
-#include "app/SettingsStore.h"
-#include "desktop/RegStuff.h"
+#include "window/MainWindow.h"
+#include "base/SettingsStore.h"
+#include "desktop/AutostartStore.h"
 #include "support/WindowTest.h"
 
 #include <QCheckBox>
@@ -123,9 +123,9 @@ private Q_SLOTS:
     {
         auto form = load();
         QVERIFY(!QFile::exists(autostartFile()));
-        form->Check4->click();
-        QVERIFY(form->Check4->isChecked());
-        QVERIFY(!form->Check8->isHidden());
+        form->controls().startWithSystemBox->click();
+        QVERIFY(form->controls().startWithSystemBox->isChecked());
+        QVERIFY(!form->controls().startInTrayBox->isHidden());
         QCOMPARE(ReadSetting(SettingsKeys::WindowsStartup), QStringLiteral("On"));
 
         const auto entry = readEntry(autostartFile());
@@ -146,22 +146,22 @@ private Q_SLOTS:
     void uncheckingRemovesAndTakesStartInTrayAlong()
     {
         auto form = load();
-        form->Check4->click();
-        form->Check8->click();
+        form->controls().startWithSystemBox->click();
+        form->controls().startInTrayBox->click();
         QCOMPARE(ReadSetting(SettingsKeys::Minimized), QStringLiteral("On"));
         QVERIFY(QFile::exists(autostartFile()));
 
-        form->Check4->click();
-        QVERIFY(!form->Check8->isChecked());
-        QVERIFY(form->Check8->isHidden());
+        form->controls().startWithSystemBox->click();
+        QVERIFY(!form->controls().startInTrayBox->isChecked());
+        QVERIFY(form->controls().startInTrayBox->isHidden());
         QCOMPARE(ReadSetting(SettingsKeys::Minimized), QStringLiteral("Off"));
         QCOMPARE(ReadSetting(SettingsKeys::WindowsStartup), QStringLiteral("Off"));
         QVERIFY(!QFile::exists(autostartFile()));
 
         // Checking again offers the option again, unchecked.
-        form->Check4->click();
-        QVERIFY(!form->Check8->isHidden());
-        QVERIFY(!form->Check8->isChecked());
+        form->controls().startWithSystemBox->click();
+        QVERIFY(!form->controls().startInTrayBox->isHidden());
+        QVERIFY(!form->controls().startInTrayBox->isChecked());
         QVERIFY(QFile::exists(autostartFile()));
     }
 
@@ -176,16 +176,16 @@ private Q_SLOTS:
         WriteSetting(SettingsKeys::WindowsStartup, QStringLiteral("Off"));
         {
             auto form = load();
-            QVERIFY(!form->Check4->isChecked());
+            QVERIFY(!form->controls().startWithSystemBox->isChecked());
         }
         WriteSetting(SettingsKeys::WindowsStartup, QStringLiteral("On"));
         auto form = load();
-        QVERIFY(form->Check4->isChecked());
+        QVERIFY(form->controls().startWithSystemBox->isChecked());
         QCOMPARE(readEntry(autostartFile()).value(QStringLiteral("Exec")), QStringLiteral("/old/place/tessaly"));
 
         // The user's own click writes the entry of the program as it is now.
-        form->Check4->click();
-        form->Check4->click();
+        form->controls().startWithSystemBox->click();
+        form->controls().startWithSystemBox->click();
         QCOMPARE(execArguments(readEntry(autostartFile()).value(QStringLiteral("Exec"))),
                  QStringList{QCoreApplication::applicationFilePath()});
     }
@@ -197,10 +197,10 @@ private Q_SLOTS:
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
         auto form = load();
-        form->Check4->click();
-        QVERIFY(form->Check4->isChecked());
+        form->controls().startWithSystemBox->click();
+        QVERIFY(form->controls().startWithSystemBox->isChecked());
         QCOMPARE(ReadSetting(SettingsKeys::WindowsStartup), QStringLiteral("On"));
-        form->Check4->click();
+        form->controls().startWithSystemBox->click();
         QCOMPARE(ReadSetting(SettingsKeys::WindowsStartup), QStringLiteral("Off"));
         QVERIFY(QFileInfo(blocker.fileName()).isFile());
         QVERIFY(m_prompter->shown().isEmpty());
@@ -220,7 +220,7 @@ private Q_SLOTS:
     void anyProgramPathSurvivesTheEntry()
     {
         QFETCH(QString, path);
-        const QString text = QString::fromUtf8(RegStuff::AutostartEntry(path, QStringLiteral("/icons/t.png")));
+        const QString text = QString::fromUtf8(AutostartStore::entryText(path, QStringLiteral("/icons/t.png")));
         // One key per line: a line break in the path must not start a new key.
         for (const QString& line : text.split(u'\n', Qt::SkipEmptyParts))
             QVERIFY2(line.startsWith(u'[') || line.contains(u'='), qPrintable(line));

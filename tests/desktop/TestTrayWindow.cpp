@@ -1,11 +1,11 @@
 #include "FakeTrayBackend.h"
 
-#include "app/Form1.h"
-#include "app/HomePage.h"
-#include "app/Prompter.h"
-#include "app/SettingsStore.h"
+#include "window/MainWindow.h"
+#include "base/HomePage.h"
+#include "base/Prompter.h"
+#include "base/SettingsStore.h"
 #include "desktop/TrayWindowBehaviour.h"
-#include "desktop/cSysTray.h"
+#include "desktop/TrayIcon.h"
 #include "folders/FolderListView.h"
 #include "support/WindowTest.h"
 
@@ -22,21 +22,21 @@
 
 using SettingsStore::ReadSetting;
 using SettingsStore::WriteSetting;
-using Pointer = Form1::MousePointer;
+using Pointer = MainWindow::MousePointer;
 
 namespace {
 
-FakeTrayBackend& fakeOf(const Form1& form) { return static_cast<FakeTrayBackend&>(form.cSysTray1->backend()); }
+FakeTrayBackend& fakeOf(const MainWindow& form) { return static_cast<FakeTrayBackend&>(form.controls().trayIcon->backend()); }
 
-TrayWindowBehaviour& behaviourOf(Form1& form) { return *form.findChild<TrayWindowBehaviour*>(); }
+TrayWindowBehaviour& behaviourOf(MainWindow& form) { return *form.findChild<TrayWindowBehaviour*>(); }
 
-void appendFolder(Form1& form) { form.ListView1->AppendEntry(QStringLiteral("/srv/data")); }
+void appendFolder(MainWindow& form) { form.controls().folderList->appendEntry(QStringLiteral("/srv/data")); }
 
-bool hiddenInTray(const Form1& form) { return form.isHidden(); }
+bool hiddenInTray(const MainWindow& form) { return form.isHidden(); }
 
-bool shownNormal(const Form1& form) { return form.isVisible() && !(form.windowState() & Qt::WindowMinimized); }
+bool shownNormal(const MainWindow& form) { return form.isVisible() && !(form.windowState() & Qt::WindowMinimized); }
 
-bool ordinaryMinimised(const Form1& form) { return form.isVisible() && (form.windowState() & Qt::WindowMinimized); }
+bool ordinaryMinimised(const MainWindow& form) { return form.isVisible() && (form.windowState() & Qt::WindowMinimized); }
 
 } // namespace
 
@@ -45,18 +45,18 @@ class TestTrayWindow : public WindowTest
     Q_OBJECT
 
     // The window as the program starts it: loaded, then shown.
-    std::unique_ptr<Form1> start(FakeTrayBackend::Options options)
+    std::unique_ptr<MainWindow> start(FakeTrayBackend::Options options)
     {
         FakeTrayFactory factory(options);
-        auto form = std::make_unique<Form1>();
-        form->Form_Load();
+        auto form = std::make_unique<MainWindow>();
+        form->load();
         form->show();
         return form;
     }
 
-    void userMinimises(Form1& form) { form.setWindowState(form.windowState() | Qt::WindowMinimized); }
+    void userMinimises(MainWindow& form) { form.setWindowState(form.windowState() | Qt::WindowMinimized); }
 
-    void leftClickOnIcon(Form1& form) { Q_EMIT fakeOf(form).activated(QSystemTrayIcon::Trigger); }
+    void leftClickOnIcon(MainWindow& form) { Q_EMIT fakeOf(form).activated(QSystemTrayIcon::Trigger); }
 
 private Q_SLOTS:
     void init()
@@ -74,7 +74,7 @@ private Q_SLOTS:
         WriteSetting(SettingsKeys::Minimized, QStringLiteral("On"));
         auto form = start({.clickBalloons = true});
         FakeTrayBackend& tray = fakeOf(*form);
-        QVERIFY(form->Check8->isChecked());
+        QVERIFY(form->controls().startInTrayBox->isChecked());
         QTRY_VERIFY_WITH_TIMEOUT(hiddenInTray(*form), 30000);
         QTRY_COMPARE_WITH_TIMEOUT(tray.count("showMessage"), 1, 30000);
         QCOMPARE(tray.balloonTitle, QStringLiteral("Tessaly"));
@@ -82,12 +82,12 @@ private Q_SLOTS:
         QVERIFY(tray.balloonText.contains(QStringLiteral("(Quarnell)")));
         QVERIFY(tray.balloonText.contains(QStringLiteral("blue")));
         QCOMPARE(tray.balloonMilliseconds, 5000);
-        QVERIFY(form->cSysTray1->InTray());
+        QVERIFY(form->controls().trayIcon->isInTray());
         QCOMPARE(tray.tipShown, QStringLiteral("Tessaly"));
 
         leftClickOnIcon(*form);
         QVERIFY(shownNormal(*form));
-        QVERIFY(behaviourOf(*form).MinimizedToTrayOnce());
+        QVERIFY(behaviourOf(*form).minimizedToTrayOnce());
     }
 
     void firstMinimiseHidesLaterOnesDoNot()
@@ -102,7 +102,7 @@ private Q_SLOTS:
         userMinimises(*form);
         QVERIFY(hiddenInTray(*form));
         QCOMPARE(tray.count("showMessage"), 1);
-        QCOMPARE(form->cSysTray1->OnceBalloonCount(), 1);
+        QCOMPARE(form->controls().trayIcon->onceBalloonCount(), 1);
         leftClickOnIcon(*form);
         QVERIFY(shownNormal(*form));
 
@@ -144,14 +144,14 @@ private Q_SLOTS:
         QTimer::singleShot(0, this, [&] {
             leftClickOnIcon(*form);
             restoredDuringWait = shownNormal(*form);
-            balloonUpWhenRestored = form->cSysTray1->BalloonVisible();
+            balloonUpWhenRestored = form->controls().trayIcon->isBalloonVisible();
             Q_EMIT tray.messageClicked();
         });
         userMinimises(*form);
         QVERIFY(restoredDuringWait);
         QVERIFY(balloonUpWhenRestored);
         QVERIFY(shownNormal(*form));
-        QVERIFY(!form->cSysTray1->BalloonVisible());
+        QVERIFY(!form->controls().trayIcon->isBalloonVisible());
         // Clicked away: no clearing call after the wait.
         QCOMPARE(tray.count("hideMessage"), 0);
     }
@@ -164,8 +164,8 @@ private Q_SLOTS:
         QTimer::singleShot(0, form.get(), &QWidget::close);
         userMinimises(*form);
         // The icon left with the close, and its balloon with it; the list was saved.
-        QVERIFY(!form->cSysTray1->InTray());
-        QVERIFY(!form->cSysTray1->BalloonVisible());
+        QVERIFY(!form->controls().trayIcon->isInTray());
+        QVERIFY(!form->controls().trayIcon->isBalloonVisible());
         QCOMPARE(tray.count("remove"), 1);
         QCOMPARE(ReadSetting(SettingsKeys::Folders), QStringLiteral("/srv/data;"));
     }
@@ -179,7 +179,7 @@ private Q_SLOTS:
         QTimer::singleShot(0, this, [&] { tray.setAvailable(false); });
         userMinimises(*form);
         QVERIFY(shownNormal(*form));
-        QVERIFY(!form->cSysTray1->BalloonVisible());
+        QVERIFY(!form->controls().trayIcon->isBalloonVisible());
 
         tray.setAvailable(true);
         userMinimises(*form);
@@ -189,7 +189,7 @@ private Q_SLOTS:
 
         WriteSetting(SettingsKeys::Minimized, QStringLiteral("On"));
         auto hidden = start({.clickBalloons = true});
-        QTRY_VERIFY_WITH_TIMEOUT(hiddenInTray(*hidden) && behaviourOf(*hidden).MinimizedToTrayOnce(), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(hiddenInTray(*hidden) && behaviourOf(*hidden).minimizedToTrayOnce(), 30000);
         fakeOf(*hidden).setAvailable(false);
         QVERIFY(shownNormal(*hidden));
     }
@@ -201,7 +201,7 @@ private Q_SLOTS:
         QCoreApplication::processEvents();
         QTest::qWait(50);
         QVERIFY(ordinaryMinimised(*started));
-        QVERIFY(!behaviourOf(*started).MinimizedToTrayOnce());
+        QVERIFY(!behaviourOf(*started).minimizedToTrayOnce());
         started.reset();
 
         WriteSetting(SettingsKeys::Minimized, QStringLiteral("Off"));
@@ -222,17 +222,17 @@ private Q_SLOTS:
     void startInTrayOptionIsStoredAtOnce()
     {
         auto form = start({.clickBalloons = true});
-        QVERIFY(!form->Check8->isHidden());
-        form->Check8->click();
+        QVERIFY(!form->controls().startInTrayBox->isHidden());
+        form->controls().startInTrayBox->click();
         QCOMPARE(ReadSetting(SettingsKeys::Minimized), QStringLiteral("On"));
-        form->Check8->click();
+        form->controls().startInTrayBox->click();
         QCOMPARE(ReadSetting(SettingsKeys::Minimized), QStringLiteral("Off"));
     }
 
     void helpNamesTheContactPage()
     {
         auto form = start({.clickBalloons = true});
-        QTest::mouseClick(form->PushButton11, Qt::LeftButton);
+        QTest::mouseClick(form->controls().helpButton, Qt::LeftButton);
         QCOMPARE(m_prompter->shown().size(), 1);
         const TestPrompter::Shown& box = m_prompter->shown().first();
         QCOMPARE(box.text, QStringLiteral("Questions? Please contact Team Quarnell at ")
@@ -263,26 +263,26 @@ private Q_SLOTS:
         };
         const QList<Row> table = {
             {form.get(), QPoint(2, 2), Pointer::Default},
-            {form->Frame1, frameEdge(form->Frame1), Pointer::Default},
-            {form->Frame2, frameEdge(form->Frame2), Pointer::Default},
-            {form->Frame3, frameEdge(form->Frame3), Pointer::Default},
-            {form->Frame4, frameEdge(form->Frame4), Pointer::Default},
-            {form->Text1, centre(form->Text1), Pointer::Default},
-            {form->Text5, centre(form->Text5), Pointer::Default},
-            {form->ListView2, centre(form->ListView2), Pointer::Default},
-            {form->ListView2->header(), centre(form->ListView2->header()), Pointer::Default},
-            {form->ListView2->viewport(), QPoint(5, form->ListView2->viewport()->height() - 5), Pointer::Default},
-            {form->PushButton1, centre(form->PushButton1), Pointer::Custom},
-            {form->PushButton2, centre(form->PushButton2), Pointer::Custom},
-            {form->PushButton3, centre(form->PushButton3), Pointer::Custom},
-            {form->PushButton4, centre(form->PushButton4), Pointer::Custom},
-            {form->PushButton5, centre(form->PushButton5), Pointer::Custom},
-            {form->PushButton6, centre(form->PushButton6), Pointer::Custom},
-            {form->PushButton7, centre(form->PushButton7), Pointer::Custom},
-            {form->PushButton8, centre(form->PushButton8), Pointer::Custom},
-            {form->PushButton9, centre(form->PushButton9), Pointer::Custom},
-            {form->PushButton11, centre(form->PushButton11), Pointer::Custom},
-            {form->PushButton12, centre(form->PushButton12), Pointer::Custom},
+            {form->controls().statusFrame, frameEdge(form->controls().statusFrame), Pointer::Default},
+            {form->controls().backupFolderFrame, frameEdge(form->controls().backupFolderFrame), Pointer::Default},
+            {form->controls().optionsFrame, frameEdge(form->controls().optionsFrame), Pointer::Default},
+            {form->controls().fileNameFrame, frameEdge(form->controls().fileNameFrame), Pointer::Default},
+            {form->controls().prefixEdit, centre(form->controls().prefixEdit), Pointer::Default},
+            {form->controls().backupFolderEdit, centre(form->controls().backupFolderEdit), Pointer::Default},
+            {form->controls().intervalList, centre(form->controls().intervalList), Pointer::Default},
+            {form->controls().intervalList->header(), centre(form->controls().intervalList->header()), Pointer::Default},
+            {form->controls().intervalList->viewport(), QPoint(5, form->controls().intervalList->viewport()->height() - 5), Pointer::Default},
+            {form->controls().chooseBackupFolderButton, centre(form->controls().chooseBackupFolderButton), Pointer::Custom},
+            {form->controls().viewBackupFolderButton, centre(form->controls().viewBackupFolderButton), Pointer::Custom},
+            {form->controls().viewHistoryButton, centre(form->controls().viewHistoryButton), Pointer::Custom},
+            {form->controls().copyHistoryButton, centre(form->controls().copyHistoryButton), Pointer::Custom},
+            {form->controls().autoBackupButton, centre(form->controls().autoBackupButton), Pointer::Custom},
+            {form->controls().backupNowButton, centre(form->controls().backupNowButton), Pointer::Custom},
+            {form->controls().addFolderButton, centre(form->controls().addFolderButton), Pointer::Custom},
+            {form->controls().clearListButton, centre(form->controls().clearListButton), Pointer::Custom},
+            {form->controls().loadSamplesButton, centre(form->controls().loadSamplesButton), Pointer::Custom},
+            {form->controls().helpButton, centre(form->controls().helpButton), Pointer::Custom},
+            {form->controls().clearHistoryButton, centre(form->controls().clearHistoryButton), Pointer::Custom},
         };
         for (const Row& row : table) {
             const QString name = row.widget->objectName();
@@ -304,9 +304,9 @@ private Q_SLOTS:
         }
 
         // Controls without a rule leave the pointer as it was, also where they lie inside a frame.
-        for (QWidget* widget : {static_cast<QWidget*>(form->Check4), static_cast<QWidget*>(form->Check8),
-                                static_cast<QWidget*>(form->Check1), static_cast<QWidget*>(form->Check2),
-                                static_cast<QWidget*>(form->ProgressBar1)}) {
+        for (QWidget* widget : {static_cast<QWidget*>(form->controls().startWithSystemBox), static_cast<QWidget*>(form->controls().startInTrayBox),
+                                static_cast<QWidget*>(form->controls().dateStampBox), static_cast<QWidget*>(form->controls().timeStampBox),
+                                static_cast<QWidget*>(form->controls().progressBar)}) {
             for (const Pointer pointer : {Pointer::Custom, Pointer::Default}) {
                 form->setMousePointer(pointer);
                 moveOver(widget, centre(widget));

@@ -1,5 +1,5 @@
-#include "app/Form1.h"
-#include "app/SettingsStore.h"
+#include "window/MainWindow.h"
+#include "base/SettingsStore.h"
 #include "folders/FolderListView.h"
 #include "support/WindowTest.h"
 
@@ -21,7 +21,7 @@
 class TestFolderListView : public WindowTest
 {
     Q_OBJECT
-    std::unique_ptr<Form1> m_form;
+    std::unique_ptr<MainWindow> m_form;
     FolderListView* m_list = nullptr;
 
     // Screen rows inside the band where a reorder step scrolls nothing.
@@ -30,7 +30,7 @@ class TestFolderListView : public WindowTest
     void fill(const QStringList& texts)
     {
         for (const QString& text : texts)
-            m_list->AppendEntry(text);
+            m_list->appendEntry(text);
     }
 
     QPoint rowCentre(int row) const { return m_list->visualItemRect(m_list->topLevelItem(row)).center(); }
@@ -99,8 +99,8 @@ private Q_SLOTS:
     void init()
     {
         beginTest();
-        m_form = std::make_unique<Form1>();
-        m_list = m_form->ListView1;
+        m_form = std::make_unique<MainWindow>();
+        m_list = m_form->controls().folderList;
         m_form->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
     }
@@ -130,14 +130,14 @@ private Q_SLOTS:
         QVERIFY(enter.isAccepted());
         QCOMPARE(enter.dropAction(), Qt::CopyAction);
         QVERIFY(dragOnto(data.get(), true));
-        QCOMPARE(m_list->Entries(), (QStringList{QStringLiteral("/already/there"), second, folder, first}));
+        QCOMPARE(m_list->entries(), (QStringList{QStringLiteral("/already/there"), second, folder, first}));
 
         // The same folder again is simply listed twice, and a drop is taken while the window is busy.
-        m_form->setMousePointer(Form1::MousePointer::Busy);
+        m_form->setMousePointer(MainWindow::MousePointer::Busy);
         std::unique_ptr<QMimeData> again(fileUrls({folder}));
         QVERIFY(dragOnto(again.get(), true));
-        QCOMPARE(m_list->EntryCount(), 5);
-        QCOMPARE(m_list->EntryText(5), folder);
+        QCOMPARE(m_list->entryCount(), 5);
+        QCOMPARE(m_list->entryText(5), folder);
     }
 
     void dragsThatAreNotLocalFilesAreRefused()
@@ -159,7 +159,7 @@ private Q_SLOTS:
         std::unique_ptr<QMimeData> moveOnly(fileUrls({QStringLiteral("/tmp")}));
         QVERIFY(!dragOnto(moveOnly.get(), true, Qt::MoveAction));
 
-        QCOMPARE(m_list->Entries(), QStringList{QStringLiteral("/kept")});
+        QCOMPARE(m_list->entries(), QStringList{QStringLiteral("/kept")});
     }
 
     // The path list is read as written: comment lines are skipped, and an address of another host,
@@ -167,11 +167,11 @@ private Q_SLOTS:
     void droppedPathListIsReadAsWritten()
     {
         QVERIFY(dropUriList("# dragged from a file manager\r\nfile:///srv/a%20b\r\nfile://localhost/srv/c\r\n"));
-        QCOMPARE(m_list->Entries(), (QStringList{QStringLiteral("/srv/a b"), QStringLiteral("/srv/c")}));
+        QCOMPARE(m_list->entries(), (QStringList{QStringLiteral("/srv/a b"), QStringLiteral("/srv/c")}));
         QVERIFY(!dropUriList("file:///srv/d\r\nfile://otherhost/srv/share\r\n"));
         QVERIFY(!dropUriList("file:///srv/d\r\nfile:///srv/caf%E9\r\n"));
         QVERIFY(!dropUriList("# only a comment\r\n"));
-        QCOMPARE(m_list->EntryCount(), 2);
+        QCOMPARE(m_list->entryCount(), 2);
     }
 
     // The release only ends the gesture: below the rows, or on a row of equal text, the selection
@@ -188,7 +188,7 @@ private Q_SLOTS:
         moveTo(3);
         release(3);
         QTest::keyClick(m_list, Qt::Key_Delete);
-        QCOMPARE(m_list->Entries(), (QStringList{QStringLiteral("B"), QStringLiteral("A"), QStringLiteral("C")}));
+        QCOMPARE(m_list->entries(), (QStringList{QStringLiteral("B"), QStringLiteral("A"), QStringLiteral("C")}));
     }
 
     void removalWaitsWhileTheWindowIsBusy()
@@ -196,16 +196,16 @@ private Q_SLOTS:
         fill({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("D")});
         m_list->setCurrentItem(m_list->topLevelItem(1));
         m_list->setFocus();
-        m_form->setMousePointer(Form1::MousePointer::Busy);
+        m_form->setMousePointer(MainWindow::MousePointer::Busy);
 
         QTest::keyClick(m_list, Qt::Key_Delete);
         doubleClick(rowCentre(1));
-        QTest::mouseClick(m_form->PushButton8, Qt::LeftButton);
-        QCOMPARE(m_list->EntryCount(), 4);
+        QTest::mouseClick(m_form->controls().clearListButton, Qt::LeftButton);
+        QCOMPARE(m_list->entryCount(), 4);
 
-        m_form->setMousePointer(Form1::MousePointer::Default);
+        m_form->setMousePointer(MainWindow::MousePointer::Default);
         QTest::keyClick(m_list, Qt::Key_Delete);
-        QCOMPARE(m_list->Entries(), (QStringList{QStringLiteral("A"), QStringLiteral("C"), QStringLiteral("D")}));
+        QCOMPARE(m_list->entries(), (QStringList{QStringLiteral("A"), QStringLiteral("C"), QStringLiteral("D")}));
 
         // The row under a double-click plays no part: below the last row the selected one goes.
         QTest::mouseClick(m_list->viewport(), Qt::LeftButton, Qt::NoModifier, rowCentre(0));
@@ -214,10 +214,10 @@ private Q_SLOTS:
         const QPoint belowLast(last.center().x(), last.bottom() + 3 * last.height());
         QVERIFY(m_list->viewport()->rect().contains(belowLast));
         doubleClick(belowLast);
-        QCOMPARE(m_list->Entries(), (QStringList{QStringLiteral("C"), QStringLiteral("D")}));
+        QCOMPARE(m_list->entries(), (QStringList{QStringLiteral("C"), QStringLiteral("D")}));
 
-        QTest::mouseClick(m_form->PushButton8, Qt::LeftButton);
-        QCOMPARE(m_list->EntryCount(), 0);
+        QTest::mouseClick(m_form->controls().clearListButton, Qt::LeftButton);
+        QCOMPARE(m_list->entryCount(), 0);
         QVERIFY(m_prompter->shown().isEmpty());
     }
 
@@ -226,18 +226,18 @@ private Q_SLOTS:
         m_list->setFocus();
         QTest::keyClick(m_list, Qt::Key_Delete);
         doubleClick(QPoint(20, 20));
-        QCOMPARE(m_list->EntryCount(), 0);
+        QCOMPARE(m_list->entryCount(), 0);
 
         fill({QStringLiteral("A"), QStringLiteral("B")});
         m_list->setCurrentItem(m_list->topLevelItem(0));
         for (const Qt::Key key : {Qt::Key_Backspace, Qt::Key_Insert, Qt::Key_X, Qt::Key_Escape})
             QTest::keyClick(m_list, key);
-        QCOMPARE(m_list->EntryCount(), 2);
+        QCOMPARE(m_list->entryCount(), 2);
 
         // Entries but no selected row: there is nothing to remove.
         m_list->clearSelection();
         QTest::keyClick(m_list, Qt::Key_Delete);
-        QCOMPARE(m_list->EntryCount(), 2);
+        QCOMPARE(m_list->entryCount(), 2);
     }
 
     void draggingOneRowAtATimeCarriesTheText()
@@ -249,7 +249,7 @@ private Q_SLOTS:
         moveTo(1);
         moveTo(2);
         release(2);
-        QCOMPARE(m_list->Entries(),
+        QCOMPARE(m_list->entries(),
                  (QStringList{QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("A"), QStringLiteral("D")}));
         QCOMPARE(m_list->currentItem(), m_list->topLevelItem(2));
         QVERIFY(m_list->topLevelItem(2)->isSelected());
@@ -258,7 +258,7 @@ private Q_SLOTS:
 
         // Disarmed: moving over the rows changes nothing.
         moveTo(0);
-        QCOMPARE(m_list->Entries(),
+        QCOMPARE(m_list->entries(),
                  (QStringList{QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("A"), QStringLiteral("D")}));
     }
 
@@ -268,7 +268,7 @@ private Q_SLOTS:
         press(0);
         moveTo(2);
         release(2);
-        QCOMPARE(m_list->Entries(),
+        QCOMPARE(m_list->entries(),
                  (QStringList{QStringLiteral("C"), QStringLiteral("B"), QStringLiteral("A"), QStringLiteral("D")}));
     }
 
@@ -277,38 +277,38 @@ private Q_SLOTS:
         fill({QStringLiteral("/a"), QStringLiteral("/a"), QStringLiteral("/A")});
         press(0);
         moveTo(1);
-        QCOMPARE(m_list->Entries(), (QStringList{QStringLiteral("/a"), QStringLiteral("/a"), QStringLiteral("/A")}));
+        QCOMPARE(m_list->entries(), (QStringList{QStringLiteral("/a"), QStringLiteral("/a"), QStringLiteral("/A")}));
         QCOMPARE(m_list->dragSourceRow(), 0);
         // The comparison is exact: "/A" differs from "/a".
         moveTo(2);
         release(2);
-        QCOMPARE(m_list->Entries(), (QStringList{QStringLiteral("/A"), QStringLiteral("/a"), QStringLiteral("/a")}));
+        QCOMPARE(m_list->entries(), (QStringList{QStringLiteral("/A"), QStringLiteral("/a"), QStringLiteral("/a")}));
     }
 
     void dragPointerFromTheIconBesideTheProgram()
     {
         QVERIFY(QFile::exists(QCoreApplication::applicationDirPath() + QStringLiteral("/drag.ico")));
         fill({QStringLiteral("A"), QStringLiteral("B")});
-        m_form->setMousePointer(Form1::MousePointer::Custom);
+        m_form->setMousePointer(MainWindow::MousePointer::Custom);
         press(1);
         QCOMPARE(m_list->viewport()->cursor().shape(), Qt::BitmapCursor);
         QVERIFY(!m_list->viewport()->cursor().pixmap().isNull());
         // Moving over the list gives the window its arrow back.
         moveTo(1);
-        QCOMPARE(m_form->mousePointer(), Form1::MousePointer::Default);
+        QCOMPARE(m_form->mousePointer(), MainWindow::MousePointer::Default);
         release(1);
         QCOMPARE(m_list->viewport()->cursor().shape(), Qt::ArrowCursor);
 
         // The hourglass is never replaced.
-        m_form->setMousePointer(Form1::MousePointer::Busy);
+        m_form->setMousePointer(MainWindow::MousePointer::Busy);
         moveTo(0);
-        QCOMPARE(m_form->mousePointer(), Form1::MousePointer::Busy);
+        QCOMPARE(m_form->mousePointer(), MainWindow::MousePointer::Busy);
     }
 
     void scrollFollowsThePointersScreenRow()
     {
         for (int i = 0; i < 60; ++i)
-            m_list->AppendEntry(QStringLiteral("/folder/%1").arg(i, 2, 10, QLatin1Char('0')));
+            m_list->appendEntry(QStringLiteral("/folder/%1").arg(i, 2, 10, QLatin1Char('0')));
         QScrollBar* bar = m_list->verticalScrollBar();
         QTRY_VERIFY(bar->maximum() > 0);
 
@@ -318,7 +318,7 @@ private Q_SLOTS:
         press(31);
         moveTo(30, 120);
         release(30);
-        QCOMPARE(m_list->EntryText(31 + 1), QStringLiteral("/folder/30"));
+        QCOMPARE(m_list->entryText(31 + 1), QStringLiteral("/folder/30"));
         QVERIFY(rowVisible(29));
 
         // Between 305 and 364 nothing scrolls.
@@ -376,12 +376,12 @@ private Q_SLOTS:
         QFETCH(QString, stored);
         QFETCH(QStringList, restored);
         fill(entries);
-        m_form->Form_QueryUnload();
+        m_form->unload();
         QCOMPARE(SettingsStore::ReadSetting(QLatin1String(SettingsKeys::Folders.name), QStringLiteral("absent")), stored);
 
-        Form1 next;
-        next.Form_Load();
-        QCOMPARE(next.ListView1->Entries(), restored);
+        MainWindow next;
+        next.load();
+        QCOMPARE(next.controls().folderList->entries(), restored);
     }
 };
 

@@ -1,5 +1,5 @@
-#include "app/AppError.h"
-#include "app/Prompter.h"
+#include "base/AppError.h"
+#include "base/Prompter.h"
 #include "folders/SampleFolders.h"
 #include "support/TestPrompter.h"
 

@@ -1,6 +1,6 @@
 #include "support/TempSettings.h"
 
-#include "app/SettingsStore.h"
+#include "base/SettingsStore.h"
 
 #include <QDir>
 #include <QFile>

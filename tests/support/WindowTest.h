@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Form1.h"
+#include "window/MainWindow.h"
 #include "support/TempSettings.h"
 #include "support/TestLauncher.h"
 #include "support/TestPrompter.h"
@@ -28,10 +28,10 @@ protected:
     }
 
     // A main window after its start-up sequence.
-    static std::unique_ptr<Form1> load()
+    static std::unique_ptr<MainWindow> load()
     {
-        auto form = std::make_unique<Form1>();
-        form->Form_Load();
+        auto form = std::make_unique<MainWindow>();
+        form->load();
         return form;
     }
 

@@ -2,7 +2,7 @@
 // limit, temporaries left by killed runs, files that vanish or turn into FIFOs or links after the
 // walk, a disk that fails to flush, and damage to the new archive before it replaces the old one.
 #include "ZipTestTools.h"
-#include "zip/CodeModule.h"
+#include "zip/ZipLibrary.h"
 #include "zip/ZipCancel.h"
 #include "zip/ZipEngine.h"
 

@@ -1,10 +1,10 @@
-// The archive engine behind CGZipFiles, checked with real files and with readers nobody here
+// The archive engine behind ZipFileSet, checked with real files and with readers nobody here
 // wrote: Python's zipfile (names, sizes, CRC, contents), unzip -t and 7-Zip.
 #include "ZipTestTools.h"
 
 #include "backup/FolderWalk.h"
-#include "zip/CGZipFiles.h"
-#include "zip/CodeModule.h"
+#include "zip/ZipFileSet.h"
+#include "zip/ZipLibrary.h"
 #include "zip/ZipCancel.h"
 
 #include <QCoreApplication>
@@ -442,25 +442,25 @@ private Q_SLOTS:
 
         // Relative names resolve against the root directory and are stored as given; recursion
         // brings whole folders, hidden names still stay out.
-        CGZipFiles zip;
+        ZipFileSet zip;
         zip.setZipFileName(archive);
         zip.setRootDirectory(root);
         zip.setRecurseFolders(true);
-        zip.AddFile(QStringLiteral("sub"));
-        zip.AddFile(QStringLiteral("./top.txt"));
-        zip.AddFile(QStringLiteral("../Opt/x"));
-        QVERIFY2(zip.MakeZipFile() == 0, qPrintable(zip.GetLastMessage()));
+        zip.addFile(QStringLiteral("sub"));
+        zip.addFile(QStringLiteral("./top.txt"));
+        zip.addFile(QStringLiteral("../Opt/x"));
+        QVERIFY2(zip.makeZipFile() == 0, qPrintable(zip.lastMessage()));
         QCOMPARE(readWithPython(archive, nullptr).keys(),
                  (QStringList{QStringLiteral("Opt/x"), QStringLiteral("sub/"), QStringLiteral("sub/deep/"),
                               QStringLiteral("sub/inner.txt"), QStringLiteral("top.txt")}));
 
         // Junk paths keep file names only, and no folder entries.
-        CGZipFiles junk;
+        ZipFileSet junk;
         junk.setZipFileName(archive);
         junk.setIgnorePath(true);
-        junk.AddFile(root + QStringLiteral("/*.*"));
-        junk.AddFile(root + QStringLiteral("/sub/*.*"));
-        QCOMPARE(junk.MakeZipFile(), 0);
+        junk.addFile(root + QStringLiteral("/*.*"));
+        junk.addFile(root + QStringLiteral("/sub/*.*"));
+        QCOMPARE(junk.makeZipFile(), 0);
         QCOMPARE(readWithPython(archive, nullptr).keys(),
                  (QStringList{QStringLiteral("inner.txt"), QStringLiteral("top.txt"), QStringLiteral("x")}));
 
@@ -474,12 +474,12 @@ private Q_SLOTS:
             QVERIFY(top.setFileTime(QDateTime::currentDateTime().addSecs(60), QFileDevice::FileModificationTime));
         }
         writeFile(root + QStringLiteral("/new.txt"), textLike(400, 8));
-        CGZipFiles update;
+        ZipFileSet update;
         update.setZipFileName(archive);
         update.setIgnorePath(true);
         update.setUpdatingZip(true);
-        update.AddFile(root + QStringLiteral("/*.txt"));
-        QCOMPARE(update.MakeZipFile(), 0);
+        update.addFile(root + QStringLiteral("/*.txt"));
+        QCOMPARE(update.makeZipFile(), 0);
         const auto entries = readWithPython(archive, nullptr);
         QCOMPARE(entries.keys(), (QStringList{QStringLiteral("inner.txt"), QStringLiteral("new.txt"),
                                              QStringLiteral("top.txt"), QStringLiteral("x")}));
@@ -576,11 +576,11 @@ private Q_SLOTS:
         const QString root = path(QStringLiteral("Loop"));
         writeFile(root + QStringLiteral("/a/file.txt"), textLike(100, 1));
         QVERIFY(QFile::link(root, root + QStringLiteral("/a/back")));
-        CGZipFiles zip;
+        ZipFileSet zip;
         zip.setZipFileName(path(QStringLiteral("loop.zip")));
         zip.setRecurseFolders(true);
-        zip.AddFile(root);
-        QCOMPARE(zip.MakeZipFile(), 0);
+        zip.addFile(root);
+        QCOMPARE(zip.makeZipFile(), 0);
         const auto entries = readWithPython(path(QStringLiteral("loop.zip")), nullptr);
         QVERIFY2(entries.size() < 10, qPrintable(entries.keys().join(u' ')));
         QVERIFY(entries.contains(stored(QStringLiteral("Loop/a/file.txt"))));

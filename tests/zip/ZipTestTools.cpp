@@ -1,6 +1,6 @@
 #include "ZipTestTools.h"
 
-#include "zip/CGZipFiles.h"
+#include "zip/ZipFileSet.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -151,14 +151,14 @@ QStringList temporariesOf(const QString& archive)
 
 int makeZip(const QString& archive, const QStringList& patterns, QString* message)
 {
-    CGZipFiles zip;
+    ZipFileSet zip;
     zip.setZipFileName(archive);
     zip.setUpdatingZip(false);
     for (const QString& pattern : patterns)
-        zip.AddFile(pattern);
-    const int result = zip.MakeZipFile();
+        zip.addFile(pattern);
+    const int result = zip.makeZipFile();
     if (message)
-        *message = zip.GetLastMessage();
+        *message = zip.lastMessage();
     return result;
 }
 

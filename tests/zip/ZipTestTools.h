@@ -34,7 +34,7 @@ QByteArray randomBytes(qint64 size, quint32 seed);
 // The temporaries a run of this archive may leave next to it (and other files named after it).
 QStringList temporariesOf(const QString& archive);
 
-// Makes the archive from the patterns as the backup run does (CGZipFiles, nothing else set).
+// Makes the archive from the patterns as the backup run does (ZipFileSet, nothing else set).
 int makeZip(const QString& archive, const QStringList& patterns, QString* message = nullptr);
 
 // A test running as root drops the right to read and write any file, so permission failures are

@@ -1,0 +1,171 @@
+#include "window/MainWindow.h"
+
+#include "base/CheckState.h"
+#include "base/CursorFile.h"
+#include "base/ErrorTrap.h"
+#include "base/FileRoutines.h"
+#include "base/HomePage.h"
+#include "base/Prompter.h"
+#include "base/SettingsStore.h"
+#include "base/Skin.h"
+#include "base/TextRoutines.h"
+#include "base/Twips.h"
+#include "base/WindowTimer.h"
+#include "history/HistoryButtons.h"
+#include "history/HistoryFile.h"
+#include "backup/KeepLast.h"
+#include "backup/RunControl.h"
+#include "desktop/FailureNotice.h"
+#include "desktop/StartWithSystem.h"
+#include "desktop/TrayWindowBehaviour.h"
+#include "desktop/TrayIcon.h"
+#include "folders/DestinationOptions.h"
+#include "folders/FolderButtons.h"
+#include "folders/FolderListView.h"
+#include "schedule/ScheduleController.h"
+#include "base/RoutineNames.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QSpinBox>
+
+namespace {
+const QString DisplayName = QStringLiteral("Tessaly");
+}
+
+MainWindow::MainWindow(QWidget* parent)
+    : QWidget(parent)
+{
+    createControls();
+    m_destination = new DestinationOptions(*this);
+    m_folderButtons = new FolderButtons(*this);
+    m_schedule = new ScheduleController(*this);
+    m_startWithSystem = new StartWithSystem(*this);
+    m_trayBehaviour = new TrayWindowBehaviour(*this);
+    m_history = new HistoryButtons(*this);
+    m_notice = new FailureNotice(*this, *m_history);
+}
+
+MainWindow::~MainWindow() = default;
+
+QString MainWindow::status() const { return m_controls.statusFrame->title(); }
+
+void MainWindow::setStatus(const QString& caption) { m_controls.statusFrame->setTitle(caption); }
+
+void MainWindow::setMousePointer(MousePointer pointer)
+{
+    m_pointer = pointer;
+    switch (pointer) {
+    case MousePointer::Default: unsetCursor(); break;
+    case MousePointer::Busy: setCursor(Qt::WaitCursor); break;
+    case MousePointer::Custom: setCursor(m_hasCustomPointer ? m_handCursor : QCursor(Qt::PointingHandCursor)); break;
+    }
+}
+
+void MainWindow::loadHandPointer()
+{
+    const QString path = ProgramFolder() + QStringLiteral("/HAND-M.CUR");
+    if (!FileExists(path))
+        return;
+    if (const auto cursor = LoadCursorFile(path)) {
+        m_handCursor = *cursor;
+        m_hasCustomPointer = true;
+    }
+}
+
+void MainWindow::restoreCheckBox(QCheckBox* box, const QString& stored)
+{
+    const QString source = Routine::WindowLoad;
+    box->setCheckState(CheckStateFromValue(ToInteger16(stored, source), source));
+}
+
+void MainWindow::load()
+{
+    ErrorTrap trap(Routine::WindowLoad);
+    trap.line(10, [&] { ApplySkin(*this); });
+    trap.line(20, [&] { loading = true; });
+    trap.line(30, [&] {
+        setWindowTitle(DisplayName);
+        setWindowIcon(QIcon(QStringLiteral(":/icons/tessaly.png")));
+        SetApplicationTitle(ShortTitle(DisplayName));
+    });
+    trap.line(40, [&] { MaybeOpenHomePage(); });
+    trap.line(50, [&] { loadHandPointer(); });
+    trap.line(60, [&] {
+        m_controls.folderList->setHeaderLabels({QStringLiteral("Folder(s) To Zip And Backup")});
+        m_controls.folderList->header()->resizeSection(0, TwipsToPixels(7000));
+        const QString folders = SettingsStore::ReadSetting(SettingsKeys::Folders);
+        if (!folders.isEmpty())
+            m_controls.folderList->decodeFolders(folders);
+        m_listRestored = true;
+    });
+    trap.line(70, [&] { m_controls.backupFolderEdit->setText(SettingsStore::ReadSetting(QLatin1String(SettingsKeys::Path.name), DesktopFolder())); });
+    trap.line(80, [&] { m_schedule->fillIntervalList(); });
+    trap.line(81, [&] { m_schedule->selectStoredInterval(); });
+    trap.line(90, [&] { m_schedule->applyStoredSwitchState(); });
+    trap.line(100, [&] {
+        m_controls.trayIcon->setTip(DisplayName);
+        setWindowIcon(QIcon(QStringLiteral(":/icons/tessaly.png")));
+        m_controls.trayIcon->setIcon(windowIcon());
+        m_controls.trayIcon->setInTray(true);
+    });
+    trap.line(110, [&] { m_startWithSystem->restoreOption(); });
+    trap.line(120, [&] { m_trayBehaviour->applyStartInTray(); });
+    trap.line(130, [&] { m_controls.prefixEdit->setText(SettingsStore::ReadSetting(SettingsKeys::Text1)); });
+    trap.line(140, [&] { restoreCheckBox(m_controls.dateStampBox, SettingsStore::ReadSetting(SettingsKeys::Check1)); });
+    trap.line(141, [&] { restoreCheckBox(m_controls.timeStampBox, SettingsStore::ReadSetting(SettingsKeys::Check2)); });
+    trap.line(142, [&] {
+        m_controls.keepLastBox->setValue(
+            KeepLastFromText(SettingsStore::ReadSetting(SettingsKeys::KeepLast), m_controls.keepLastBox->maximum()));
+    });
+    trap.line(150, [&] { SetHistoryFile(HistoryFilePath(DisplayName)); });
+    trap.line(160, [&] { loading = false; });
+}
+
+void MainWindow::unload()
+{
+    ErrorTrap trap(Routine::WindowUnload);
+    trap.line(10, [&] {
+        // Closed during start-up before the list was restored, the list on screen is not the user's.
+        if (!loading || m_listRestored)
+            SettingsStore::WriteSetting(SettingsKeys::Folders, m_controls.folderList->encodeFolders());
+    });
+    trap.line(20, [&] { m_controls.countdownTimer->setInterval(0); });
+    trap.line(30, [&] { m_controls.trayIcon->setInTray(false); });
+    trap.line(40, [&] {
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+    });
+}
+
+void MainWindow::bringForward()
+{
+    m_trayBehaviour->showNormalWindow();
+    raise();
+    activateWindow();
+}
+
+void MainWindow::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        m_trayBehaviour->windowStateChanged();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    if (!m_unloaded) {
+        m_unloaded = true;
+        // A run in progress abandons the archive it is writing; the previous one stays.
+        if (RunControl::isRunning())
+            RunControl::requestCancel();
+        unload();
+    }
+    event->accept();
+    // Unloading the window ends the whole program.
+    QCoreApplication::exit(0);
+}
