@@ -10,18 +10,18 @@ struct Key
 };
 
 inline constexpr Key Folders{"Folders", ""};
-inline constexpr Key Path{"Path", nullptr}; // the desktop folder, followed by a separator
-inline constexpr Key Text1{"Text1", "Backup"};
-inline constexpr Key Check1{"Check1", "1"};
-inline constexpr Key Check2{"Check2", "1"};
-inline constexpr Key OftenIndex{"OftenIndex", "7"};
-inline constexpr Key StartStopState{"StartStopState", "On"};
-inline constexpr Key WindowsStartup{"Windows Startup", "Off"};
-inline constexpr Key Minimized{"Minimized", "Off"};
-inline constexpr Key LastFolder{"LastFolder", ""};
+inline constexpr Key BackupFolder{"Path", nullptr}; // the desktop folder, followed by a separator
+inline constexpr Key Prefix{"Text1", "Backup"};
+inline constexpr Key DateStamp{"Check1", "1"};
+inline constexpr Key TimeStamp{"Check2", "1"};
+inline constexpr Key Interval{"OftenIndex", "7"};
+inline constexpr Key AutoBackup{"StartStopState", "On"};
+inline constexpr Key StartWithSystem{"Windows Startup", "Off"};
+inline constexpr Key StartInTray{"Minimized", "Off"};
+inline constexpr Key LastAddedFolder{"LastFolder", ""};
 inline constexpr Key KeepLast{"KeepLast", "0"}; // archives kept per folder; 0 keeps all
 
-inline constexpr Key All[] = {Folders, Path, Text1, Check1, Check2, OftenIndex,
-                              StartStopState, WindowsStartup, Minimized, LastFolder, KeepLast};
+inline constexpr Key All[] = {Folders, BackupFolder, Prefix, DateStamp, TimeStamp, Interval,
+                              AutoBackup, StartWithSystem, StartInTray, LastAddedFolder, KeepLast};
 
 } // namespace SettingsKeys

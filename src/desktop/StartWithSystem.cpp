@@ -15,7 +15,7 @@ StartWithSystem::StartWithSystem(MainWindow& form)
 
 void StartWithSystem::restoreOption()
 {
-    m_form.controls().startWithSystemBox->setChecked(SettingsStore::ReadSetting(SettingsKeys::WindowsStartup) == QLatin1String("On"));
+    m_form.controls().startWithSystemBox->setChecked(SettingsStore::ReadSetting(SettingsKeys::StartWithSystem) == QLatin1String("On"));
 }
 
 void StartWithSystem::storeStartWithSystem()
@@ -25,13 +25,13 @@ void StartWithSystem::storeStartWithSystem()
         return;
     if (m_form.controls().startWithSystemBox->isChecked()) {
         m_form.controls().startInTrayBox->setVisible(true);
-        SettingsStore::WriteSetting(SettingsKeys::WindowsStartup, QStringLiteral("On"));
+        SettingsStore::WriteSetting(SettingsKeys::StartWithSystem, QStringLiteral("On"));
         Autostart::enable();
     } else {
         // Its own click stores "Minimized" = "Off" when it was checked.
         m_form.controls().startInTrayBox->setChecked(false);
         m_form.controls().startInTrayBox->setVisible(false);
-        SettingsStore::WriteSetting(SettingsKeys::WindowsStartup, QStringLiteral("Off"));
+        SettingsStore::WriteSetting(SettingsKeys::StartWithSystem, QStringLiteral("Off"));
         Autostart::disable();
     }
 }

@@ -41,7 +41,7 @@ QString TrayWindowBehaviour::helpText()
 
 void TrayWindowBehaviour::applyStartInTray()
 {
-    m_form.controls().startInTrayBox->setChecked(SettingsStore::ReadSetting(SettingsKeys::Minimized) == QLatin1String("On"));
+    m_form.controls().startInTrayBox->setChecked(SettingsStore::ReadSetting(SettingsKeys::StartInTray) == QLatin1String("On"));
     if (!m_form.controls().startInTrayBox->isChecked())
         return;
     // With a notification area the window goes straight there when it is first shown; it is never
@@ -113,7 +113,7 @@ void TrayWindowBehaviour::trayLost()
 
 void TrayWindowBehaviour::storeStartInTray()
 {
-    SettingsStore::WriteSetting(SettingsKeys::Minimized,
+    SettingsStore::WriteSetting(SettingsKeys::StartInTray,
                                 m_form.controls().startInTrayBox->isChecked() ? QStringLiteral("On") : QStringLiteral("Off"));
 }
 

@@ -34,11 +34,11 @@ DestinationOptions::DestinationOptions(MainWindow& form)
     , m_form(form)
 {
     connect(m_form.controls().backupFolderEdit, &QLineEdit::textChanged, this,
-            [](const QString& text) { SettingsStore::WriteSetting(SettingsKeys::Path, text); });
+            [](const QString& text) { SettingsStore::WriteSetting(SettingsKeys::BackupFolder, text); });
     connect(m_form.controls().prefixEdit, &QLineEdit::textChanged, this,
-            [](const QString& text) { SettingsStore::WriteSetting(SettingsKeys::Text1, text); });
-    storeStateOnChange(m_form.controls().dateStampBox, SettingsKeys::Check1, this);
-    storeStateOnChange(m_form.controls().timeStampBox, SettingsKeys::Check2, this);
+            [](const QString& text) { SettingsStore::WriteSetting(SettingsKeys::Prefix, text); });
+    storeStateOnChange(m_form.controls().dateStampBox, SettingsKeys::DateStamp, this);
+    storeStateOnChange(m_form.controls().timeStampBox, SettingsKeys::TimeStamp, this);
     connect(m_form.controls().keepLastBox, &QSpinBox::valueChanged, this,
             [](int keep) { SettingsStore::WriteSetting(SettingsKeys::KeepLast, QString::number(keep)); });
     m_form.controls().backupFolderEdit->installEventFilter(this);

@@ -49,7 +49,7 @@ void FolderButtons::chooseBackupFolder()
     ErrorTrap trap(Routine::ChooseBackupFolder);
     QString initial;
     QString chosen;
-    trap.line(10, [&] { initial = SettingsStore::ReadSetting(SettingsKeys::LastFolder); });
+    trap.line(10, [&] { initial = SettingsStore::ReadSetting(SettingsKeys::LastAddedFolder); });
     trap.line(20, [&] { chosen = PickFolder(&m_form, QStringLiteral("Please select folder:"), initial); });
     if (chosen.isEmpty())
         return;

@@ -7,7 +7,7 @@
 #include <functional>
 #include <optional>
 
-// The user's ordered list of folders to back up (ListView1): one column, entries exactly as
+// The user's ordered list of folders to back up: one column, entries exactly as
 // received, duplicates allowed. Takes drops of files and folders from a file manager, removes the
 // selected row on double-click or Delete, and lets the user reorder rows by dragging them.
 class FolderListView : public QTreeWidget

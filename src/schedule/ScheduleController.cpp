@@ -64,7 +64,7 @@ void ScheduleController::fillIntervalList()
 void ScheduleController::selectStoredInterval()
 {
     const int position
-        = ToInteger16(SettingsStore::ReadSetting(SettingsKeys::OftenIndex), Routine::WindowLoad);
+        = ToInteger16(SettingsStore::ReadSetting(SettingsKeys::Interval), Routine::WindowLoad);
     QTreeWidgetItem* row = m_form.controls().intervalList->topLevelItem(position - 1);
     if (!row)
         throw AppError::indexOutOfBounds(Routine::IntervalListItems);
@@ -74,7 +74,7 @@ void ScheduleController::selectStoredInterval()
 
 void ScheduleController::applyStoredSwitchState()
 {
-    const QString state = SettingsStore::ReadSetting(SettingsKeys::StartStopState);
+    const QString state = SettingsStore::ReadSetting(SettingsKeys::AutoBackup);
     if (state == QLatin1String("Off")) {
         m_form.controls().autoBackupButton->setText(TurnOn);
         m_form.setStatus(QStringLiteral("Auto Zip And Backup is Turned Off."));
@@ -118,7 +118,7 @@ void ScheduleController::chooseInterval()
         if (!selected)
             throw AppError::invalidProcedureCall(Routine::IntervalListSelection);
         m_chosenRow = m_form.controls().intervalList->indexOfTopLevelItem(selected);
-        SettingsStore::WriteSetting(SettingsKeys::OftenIndex, QString::number(m_chosenRow + 1));
+        SettingsStore::WriteSetting(SettingsKeys::Interval, QString::number(m_chosenRow + 1));
     });
     trap.line(20, [&] { m_form.intervalSeconds = selectedIntervalSeconds(); });
     trap.line(30, [&] { m_form.elapsedSeconds = 0; });
@@ -189,11 +189,11 @@ void ScheduleController::toggleAutoBackup()
         if (caption == TurnOn) {
             m_form.controls().autoBackupButton->setText(TurnOff);
             m_form.controls().countdownTimer->setInterval(1000);
-            SettingsStore::WriteSetting(SettingsKeys::StartStopState, QStringLiteral("On"));
+            SettingsStore::WriteSetting(SettingsKeys::AutoBackup, QStringLiteral("On"));
         } else if (caption == TurnOff) {
             m_form.controls().autoBackupButton->setText(TurnOn);
             m_form.controls().countdownTimer->setInterval(0);
-            SettingsStore::WriteSetting(SettingsKeys::StartStopState, QStringLiteral("Off"));
+            SettingsStore::WriteSetting(SettingsKeys::AutoBackup, QStringLiteral("Off"));
         }
     });
 }

@@ -103,7 +103,7 @@ void MainWindow::load()
             m_controls.folderList->decodeFolders(folders);
         m_listRestored = true;
     });
-    trap.line(70, [&] { m_controls.backupFolderEdit->setText(SettingsStore::ReadSetting(QLatin1String(SettingsKeys::Path.name), DesktopFolder())); });
+    trap.line(70, [&] { m_controls.backupFolderEdit->setText(SettingsStore::ReadSetting(QLatin1String(SettingsKeys::BackupFolder.name), DesktopFolder())); });
     trap.line(80, [&] { m_schedule->fillIntervalList(); });
     trap.line(81, [&] { m_schedule->selectStoredInterval(); });
     trap.line(90, [&] { m_schedule->applyStoredSwitchState(); });
@@ -115,9 +115,9 @@ void MainWindow::load()
     });
     trap.line(110, [&] { m_startWithSystem->restoreOption(); });
     trap.line(120, [&] { m_trayBehaviour->applyStartInTray(); });
-    trap.line(130, [&] { m_controls.prefixEdit->setText(SettingsStore::ReadSetting(SettingsKeys::Text1)); });
-    trap.line(140, [&] { restoreCheckBox(m_controls.dateStampBox, SettingsStore::ReadSetting(SettingsKeys::Check1)); });
-    trap.line(141, [&] { restoreCheckBox(m_controls.timeStampBox, SettingsStore::ReadSetting(SettingsKeys::Check2)); });
+    trap.line(130, [&] { m_controls.prefixEdit->setText(SettingsStore::ReadSetting(SettingsKeys::Prefix)); });
+    trap.line(140, [&] { restoreCheckBox(m_controls.dateStampBox, SettingsStore::ReadSetting(SettingsKeys::DateStamp)); });
+    trap.line(141, [&] { restoreCheckBox(m_controls.timeStampBox, SettingsStore::ReadSetting(SettingsKeys::TimeStamp)); });
     trap.line(142, [&] {
         m_controls.keepLastBox->setValue(
             KeepLastFromText(SettingsStore::ReadSetting(SettingsKeys::KeepLast), m_controls.keepLastBox->maximum()));

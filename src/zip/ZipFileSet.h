@@ -5,7 +5,7 @@
 #include <QStringList>
 
 // The one-archive object: the caller names the archive, adds names and wildcard patterns, sets a
-// few options and has the archive written through the zip binding (CodeModule).
+// few options and has the archive written through the zip binding (ZipLibrary).
 //
 // Errors are raised as AppError with the numbers, sources and descriptions users know:
 // 0x800407D1 "File is already in Zip List", 0x800407D2 "File is not in Zip List",

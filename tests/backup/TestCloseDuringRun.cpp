@@ -38,10 +38,10 @@ private Q_SLOTS:
         TestPrompter prompter;
         const QString backups = m_files.path() + QStringLiteral("/Backups");
         QVERIFY(QDir().mkpath(backups));
-        SettingsStore::WriteSetting(SettingsKeys::Path, backups);
-        SettingsStore::WriteSetting(SettingsKeys::Check1, QStringLiteral("0"));
-        SettingsStore::WriteSetting(SettingsKeys::Check2, QStringLiteral("0"));
-        SettingsStore::WriteSetting(SettingsKeys::StartStopState, QStringLiteral("Off"));
+        SettingsStore::WriteSetting(SettingsKeys::BackupFolder, backups);
+        SettingsStore::WriteSetting(SettingsKeys::DateStamp, QStringLiteral("0"));
+        SettingsStore::WriteSetting(SettingsKeys::TimeStamp, QStringLiteral("0"));
+        SettingsStore::WriteSetting(SettingsKeys::AutoBackup, QStringLiteral("Off"));
         const QString first = m_files.path() + QStringLiteral("/First");
         const QString second = m_files.path() + QStringLiteral("/Second");
         write(first + QStringLiteral("/a.txt"), "a");

@@ -19,22 +19,22 @@ private Q_SLOTS:
     {
         QCOMPARE(ReadSetting(QStringLiteral("Text1"), QStringLiteral("Backup")), QStringLiteral("Backup"));
         QCOMPARE(ReadSetting(QStringLiteral("OftenIndex"), 7), QStringLiteral("7"));
-        QCOMPARE(ReadSetting(SettingsKeys::StartStopState), QStringLiteral("On"));
+        QCOMPARE(ReadSetting(SettingsKeys::AutoBackup), QStringLiteral("On"));
         QCOMPARE(ReadSetting(SettingsKeys::Folders), QString());
         QVERIFY(!QFile::exists(m_settings.storeFile()));
     }
 
     void emptyValueIsNotTheDefault()
     {
-        WriteSetting(SettingsKeys::Text1, QString());
-        WriteSetting(SettingsKeys::Path, QString());
-        QCOMPARE(ReadSetting(SettingsKeys::Text1), QString());
+        WriteSetting(SettingsKeys::Prefix, QString());
+        WriteSetting(SettingsKeys::BackupFolder, QString());
+        QCOMPARE(ReadSetting(SettingsKeys::Prefix), QString());
         QCOMPARE(ReadSetting(QStringLiteral("Path"), QStringLiteral("/home/x/Desktop/")), QString());
     }
 
     void everyWriteReachesTheDiskAtOnce()
     {
-        WriteSetting(SettingsKeys::Minimized, QStringLiteral("On"));
+        WriteSetting(SettingsKeys::StartInTray, QStringLiteral("On"));
         // Read the file as another process would, bypassing this process's cache.
         QSettings onDisk(m_settings.storeFile(), QSettings::IniFormat);
         QCOMPARE(onDisk.value(QStringLiteral("Minimized")).toString(), QStringLiteral("On"));
@@ -67,7 +67,7 @@ private Q_SLOTS:
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("[General]\nText1=Daily, Weekly\n");
         file.close();
-        QCOMPARE(ReadSetting(SettingsKeys::Text1), QStringLiteral("Daily, Weekly"));
+        QCOMPARE(ReadSetting(SettingsKeys::Prefix), QStringLiteral("Daily, Weekly"));
     }
 };
 

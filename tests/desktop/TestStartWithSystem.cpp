@@ -126,7 +126,7 @@ private Q_SLOTS:
         form->controls().startWithSystemBox->click();
         QVERIFY(form->controls().startWithSystemBox->isChecked());
         QVERIFY(!form->controls().startInTrayBox->isHidden());
-        QCOMPARE(ReadSetting(SettingsKeys::WindowsStartup), QStringLiteral("On"));
+        QCOMPARE(ReadSetting(SettingsKeys::StartWithSystem), QStringLiteral("On"));
 
         const auto entry = readEntry(autostartFile());
         QVERIFY2(!entry.isEmpty(), qPrintable(autostartFile()));
@@ -148,14 +148,14 @@ private Q_SLOTS:
         auto form = load();
         form->controls().startWithSystemBox->click();
         form->controls().startInTrayBox->click();
-        QCOMPARE(ReadSetting(SettingsKeys::Minimized), QStringLiteral("On"));
+        QCOMPARE(ReadSetting(SettingsKeys::StartInTray), QStringLiteral("On"));
         QVERIFY(QFile::exists(autostartFile()));
 
         form->controls().startWithSystemBox->click();
         QVERIFY(!form->controls().startInTrayBox->isChecked());
         QVERIFY(form->controls().startInTrayBox->isHidden());
-        QCOMPARE(ReadSetting(SettingsKeys::Minimized), QStringLiteral("Off"));
-        QCOMPARE(ReadSetting(SettingsKeys::WindowsStartup), QStringLiteral("Off"));
+        QCOMPARE(ReadSetting(SettingsKeys::StartInTray), QStringLiteral("Off"));
+        QCOMPARE(ReadSetting(SettingsKeys::StartWithSystem), QStringLiteral("Off"));
         QVERIFY(!QFile::exists(autostartFile()));
 
         // Checking again offers the option again, unchecked.
@@ -173,12 +173,12 @@ private Q_SLOTS:
         stale.write("[Desktop Entry]\nExec=/old/place/tessaly\n");
         stale.close();
 
-        WriteSetting(SettingsKeys::WindowsStartup, QStringLiteral("Off"));
+        WriteSetting(SettingsKeys::StartWithSystem, QStringLiteral("Off"));
         {
             auto form = load();
             QVERIFY(!form->controls().startWithSystemBox->isChecked());
         }
-        WriteSetting(SettingsKeys::WindowsStartup, QStringLiteral("On"));
+        WriteSetting(SettingsKeys::StartWithSystem, QStringLiteral("On"));
         auto form = load();
         QVERIFY(form->controls().startWithSystemBox->isChecked());
         QCOMPARE(readEntry(autostartFile()).value(QStringLiteral("Exec")), QStringLiteral("/old/place/tessaly"));
@@ -199,9 +199,9 @@ private Q_SLOTS:
         auto form = load();
         form->controls().startWithSystemBox->click();
         QVERIFY(form->controls().startWithSystemBox->isChecked());
-        QCOMPARE(ReadSetting(SettingsKeys::WindowsStartup), QStringLiteral("On"));
+        QCOMPARE(ReadSetting(SettingsKeys::StartWithSystem), QStringLiteral("On"));
         form->controls().startWithSystemBox->click();
-        QCOMPARE(ReadSetting(SettingsKeys::WindowsStartup), QStringLiteral("Off"));
+        QCOMPARE(ReadSetting(SettingsKeys::StartWithSystem), QStringLiteral("Off"));
         QVERIFY(QFileInfo(blocker.fileName()).isFile());
         QVERIFY(m_prompter->shown().isEmpty());
     }

@@ -71,7 +71,7 @@ private Q_SLOTS:
 
     void startInTrayStartsHiddenWithTheBalloon()
     {
-        WriteSetting(SettingsKeys::Minimized, QStringLiteral("On"));
+        WriteSetting(SettingsKeys::StartInTray, QStringLiteral("On"));
         auto form = start({.clickBalloons = true});
         FakeTrayBackend& tray = fakeOf(*form);
         QVERIFY(form->controls().startInTrayBox->isChecked());
@@ -187,7 +187,7 @@ private Q_SLOTS:
         tray.setAvailable(false);
         QVERIFY(ordinaryMinimised(*form));
 
-        WriteSetting(SettingsKeys::Minimized, QStringLiteral("On"));
+        WriteSetting(SettingsKeys::StartInTray, QStringLiteral("On"));
         auto hidden = start({.clickBalloons = true});
         QTRY_VERIFY_WITH_TIMEOUT(hiddenInTray(*hidden) && behaviourOf(*hidden).minimizedToTrayOnce(), 30000);
         fakeOf(*hidden).setAvailable(false);
@@ -196,7 +196,7 @@ private Q_SLOTS:
 
     void withoutNotificationAreaTheWindowIsNeverHidden()
     {
-        WriteSetting(SettingsKeys::Minimized, QStringLiteral("On"));
+        WriteSetting(SettingsKeys::StartInTray, QStringLiteral("On"));
         auto started = start({.available = false, .clickBalloons = true});
         QCoreApplication::processEvents();
         QTest::qWait(50);
@@ -204,7 +204,7 @@ private Q_SLOTS:
         QVERIFY(!behaviourOf(*started).minimizedToTrayOnce());
         started.reset();
 
-        WriteSetting(SettingsKeys::Minimized, QStringLiteral("Off"));
+        WriteSetting(SettingsKeys::StartInTray, QStringLiteral("Off"));
         auto form = start({.available = false, .clickBalloons = true});
         FakeTrayBackend& tray = fakeOf(*form);
         userMinimises(*form);
@@ -224,9 +224,9 @@ private Q_SLOTS:
         auto form = start({.clickBalloons = true});
         QVERIFY(!form->controls().startInTrayBox->isHidden());
         form->controls().startInTrayBox->click();
-        QCOMPARE(ReadSetting(SettingsKeys::Minimized), QStringLiteral("On"));
+        QCOMPARE(ReadSetting(SettingsKeys::StartInTray), QStringLiteral("On"));
         form->controls().startInTrayBox->click();
-        QCOMPARE(ReadSetting(SettingsKeys::Minimized), QStringLiteral("Off"));
+        QCOMPARE(ReadSetting(SettingsKeys::StartInTray), QStringLiteral("Off"));
     }
 
     void helpNamesTheContactPage()

@@ -82,32 +82,32 @@ private Q_SLOTS:
     {
         m_form->controls().prefixEdit->setFocus();
         m_form->controls().prefixEdit->clear();
-        QCOMPARE(stored(SettingsKeys::Text1), QString());
+        QCOMPARE(stored(SettingsKeys::Prefix), QString());
         const QString typed = QStringLiteral("Daily;Run");
         for (qsizetype i = 0; i < typed.size(); ++i) {
             QTest::keyClick(m_form->controls().prefixEdit, typed.at(i).toLatin1());
-            QCOMPARE(stored(SettingsKeys::Text1), typed.left(i + 1));
+            QCOMPARE(stored(SettingsKeys::Prefix), typed.left(i + 1));
         }
         QTest::keyClick(m_form->controls().prefixEdit, Qt::Key_Backspace);
-        QCOMPARE(stored(SettingsKeys::Text1), QStringLiteral("Daily;Ru"));
+        QCOMPARE(stored(SettingsKeys::Prefix), QStringLiteral("Daily;Ru"));
 
         m_form->controls().backupFolderEdit->setFocus();
         m_form->controls().backupFolderEdit->selectAll();
         QTest::keyClick(m_form->controls().backupFolderEdit, Qt::Key_Delete);
-        QCOMPARE(stored(SettingsKeys::Path), QString());
+        QCOMPARE(stored(SettingsKeys::BackupFolder), QString());
         QTest::keyClick(m_form->controls().backupFolderEdit, '/');
-        QCOMPARE(stored(SettingsKeys::Path), QStringLiteral("/"));
+        QCOMPARE(stored(SettingsKeys::BackupFolder), QStringLiteral("/"));
     }
 
     void stampOptionsAreStoredOnTheClick()
     {
         QVERIFY(m_form->controls().dateStampBox->isChecked());
         QTest::mouseClick(m_form->controls().dateStampBox, Qt::LeftButton, Qt::NoModifier, QPoint(6, m_form->controls().dateStampBox->height() / 2));
-        QCOMPARE(stored(SettingsKeys::Check1), QStringLiteral("0"));
+        QCOMPARE(stored(SettingsKeys::DateStamp), QStringLiteral("0"));
         QTest::mouseClick(m_form->controls().timeStampBox, Qt::LeftButton, Qt::NoModifier, QPoint(6, m_form->controls().timeStampBox->height() / 2));
-        QCOMPARE(stored(SettingsKeys::Check2), QStringLiteral("0"));
+        QCOMPARE(stored(SettingsKeys::TimeStamp), QStringLiteral("0"));
         QTest::mouseClick(m_form->controls().dateStampBox, Qt::LeftButton, Qt::NoModifier, QPoint(6, m_form->controls().dateStampBox->height() / 2));
-        QCOMPARE(stored(SettingsKeys::Check1), QStringLiteral("1"));
+        QCOMPARE(stored(SettingsKeys::DateStamp), QStringLiteral("1"));
     }
 
     void viewThisFolderOpensTheTextAsItStands()

@@ -110,19 +110,19 @@ private Q_SLOTS:
         QCOMPARE(m_dialog->requests.last().prompt, QStringLiteral("Please select folder:"));
         QCOMPARE(m_dialog->requests.last().owner, m_form.get());
         QCOMPARE(m_form->controls().backupFolderEdit->text(), before);
-        QCOMPARE(stored(SettingsKeys::Path), before);
+        QCOMPARE(stored(SettingsKeys::BackupFolder), before);
 
-        WriteSetting(SettingsKeys::LastFolder, QStringLiteral("/srv/last place"));
+        WriteSetting(SettingsKeys::LastAddedFolder, QStringLiteral("/srv/last place"));
         m_dialog->setNextDirectory(QStringLiteral("/srv/Backups"));
         QTest::mouseClick(m_form->controls().chooseBackupFolderButton, Qt::LeftButton);
         QCOMPARE(m_dialog->requests.last().initialFolder, QStringLiteral("/srv/last place"));
         QCOMPARE(m_form->controls().backupFolderEdit->text(), QStringLiteral("/srv/Backups"));
-        QCOMPARE(stored(SettingsKeys::Path), QStringLiteral("/srv/Backups"));
+        QCOMPARE(stored(SettingsKeys::BackupFolder), QStringLiteral("/srv/Backups"));
         // Read each time, never written.
-        WriteSetting(SettingsKeys::LastFolder, QStringLiteral("/srv/changed"));
+        WriteSetting(SettingsKeys::LastAddedFolder, QStringLiteral("/srv/changed"));
         QTest::mouseClick(m_form->controls().chooseBackupFolderButton, Qt::LeftButton);
         QCOMPARE(m_dialog->requests.last().initialFolder, QStringLiteral("/srv/changed"));
-        QCOMPARE(stored(SettingsKeys::LastFolder), QStringLiteral("/srv/changed"));
+        QCOMPARE(stored(SettingsKeys::LastAddedFolder), QStringLiteral("/srv/changed"));
         QCOMPARE(m_form->controls().backupFolderEdit->text(), QStringLiteral("/srv/Backups"));
     }
 
@@ -139,7 +139,7 @@ private Q_SLOTS:
     {
         m_dialog.reset(); // the desktop's own dialog
         QTemporaryDir last;
-        WriteSetting(SettingsKeys::LastFolder, last.path());
+        WriteSetting(SettingsKeys::LastAddedFolder, last.path());
         QString shownAt;
         QString title;
         QTimer::singleShot(0, this, [&] {

@@ -156,9 +156,9 @@ private Q_SLOTS:
         QFile::remove(m_settings.tempFolder() + QStringLiteral("/Tessaly.txt"));
         QDir(backups()).removeRecursively();
         QDir().mkpath(backups());
-        WriteSetting(SettingsKeys::Path, backups());
-        WriteSetting(SettingsKeys::Check1, QStringLiteral("0"));
-        WriteSetting(SettingsKeys::Check2, QStringLiteral("0"));
+        WriteSetting(SettingsKeys::BackupFolder, backups());
+        WriteSetting(SettingsKeys::DateStamp, QStringLiteral("0"));
+        WriteSetting(SettingsKeys::TimeStamp, QStringLiteral("0"));
         m_clock = std::make_unique<TestClock>(m_moment);
     }
 
@@ -179,7 +179,7 @@ private Q_SLOTS:
         m_form->controls().folderList->appendEntry(makeFolder(QStringLiteral("Docs")));
         ticks(3);
         clickRow(0);
-        QCOMPARE(ReadSetting(SettingsKeys::OftenIndex), QStringLiteral("1"));
+        QCOMPARE(ReadSetting(SettingsKeys::Interval), QStringLiteral("1"));
         QCOMPARE(m_form->elapsedSeconds, 0);
         QCOMPARE(m_form->intervalSeconds, 5);
 
@@ -228,7 +228,7 @@ private Q_SLOTS:
         m_form->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
         clickRow(14);
-        QCOMPARE(ReadSetting(SettingsKeys::OftenIndex), QStringLiteral("15"));
+        QCOMPARE(ReadSetting(SettingsKeys::Interval), QStringLiteral("15"));
         tick();
         QCOMPARE(m_form->status(), Next + QStringLiteral("23:59:59"));
         QCOMPARE(m_form->controls().progressBar->maximum(), 86400);
@@ -241,9 +241,9 @@ private Q_SLOTS:
 
         // Choosing the entry already chosen restarts the count and stores it again.
         ticks(5);
-        WriteSetting(SettingsKeys::OftenIndex, QStringLiteral("9"));
+        WriteSetting(SettingsKeys::Interval, QStringLiteral("9"));
         clickRow(1);
-        QCOMPARE(ReadSetting(SettingsKeys::OftenIndex), QStringLiteral("2"));
+        QCOMPARE(ReadSetting(SettingsKeys::Interval), QStringLiteral("2"));
         QCOMPARE(m_form->elapsedSeconds, 0);
 
         // So does a choice made with the keyboard.
@@ -251,7 +251,7 @@ private Q_SLOTS:
         m_form->controls().intervalList->setFocus();
         QTest::keyClick(m_form->controls().intervalList, Qt::Key_Down);
         QCOMPARE(m_form->controls().intervalList->currentItem()->text(0), QStringLiteral("Backup every 30 seconds"));
-        QCOMPARE(ReadSetting(SettingsKeys::OftenIndex), QStringLiteral("3"));
+        QCOMPARE(ReadSetting(SettingsKeys::Interval), QStringLiteral("3"));
         QCOMPARE(m_form->elapsedSeconds, 0);
         QVERIFY(logLines().isEmpty());
     }
@@ -324,7 +324,7 @@ private Q_SLOTS:
         QTest::mouseClick(m_form->controls().autoBackupButton, Qt::LeftButton);
         QCOMPARE(m_form->controls().autoBackupButton->text(), QStringLiteral("Turn On Auto Zip And Backup"));
         QCOMPARE(m_form->controls().countdownTimer->Interval(), 0);
-        QCOMPARE(ReadSetting(SettingsKeys::StartStopState), QStringLiteral("Off"));
+        QCOMPARE(ReadSetting(SettingsKeys::AutoBackup), QStringLiteral("Off"));
         // Switching off leaves the last countdown text standing.
         QCOMPARE(m_form->status(), Next + QStringLiteral("00:14:57"));
         // A tick that still arrives once the timer is stopped says so and counts nothing.
@@ -335,7 +335,7 @@ private Q_SLOTS:
         QTest::mouseClick(m_form->controls().autoBackupButton, Qt::LeftButton);
         QCOMPARE(m_form->controls().autoBackupButton->text(), QStringLiteral("Turn Off Auto Zip And Backup"));
         QCOMPARE(m_form->controls().countdownTimer->Interval(), 1000);
-        QCOMPARE(ReadSetting(SettingsKeys::StartStopState), QStringLiteral("On"));
+        QCOMPARE(ReadSetting(SettingsKeys::AutoBackup), QStringLiteral("On"));
         QCOMPARE(m_form->status(), QStringLiteral("Auto Zip And Backup is Off."));
         tick();
         QCOMPARE(m_form->status(), Next + QStringLiteral("00:14:56"));
@@ -344,7 +344,7 @@ private Q_SLOTS:
         m_form->controls().autoBackupButton->setText(QStringLiteral("turn off auto zip and backup"));
         QTest::mouseClick(m_form->controls().autoBackupButton, Qt::LeftButton);
         QCOMPARE(m_form->controls().countdownTimer->Interval(), 1000);
-        QCOMPARE(ReadSetting(SettingsKeys::StartStopState), QStringLiteral("On"));
+        QCOMPARE(ReadSetting(SettingsKeys::AutoBackup), QStringLiteral("On"));
     }
 
     // A tick queued just before the switch stopped the timer must not replace the frozen countdown.
@@ -368,8 +368,8 @@ private Q_SLOTS:
     // makes current when it gets the focus, nor a click below the rows.
     void onlyTheUsersChoiceAfterStartUpCounts()
     {
-        WriteSetting(SettingsKeys::OftenIndex, QStringLiteral("99"));
-        WriteSetting(SettingsKeys::Check1, QStringLiteral("x"));
+        WriteSetting(SettingsKeys::Interval, QStringLiteral("99"));
+        WriteSetting(SettingsKeys::DateStamp, QStringLiteral("x"));
         {
             SlowBox box;
             start();
@@ -378,11 +378,11 @@ private Q_SLOTS:
         QFocusEvent tabbedInto(QEvent::FocusIn, Qt::TabFocusReason);
         QApplication::sendEvent(m_form->controls().intervalList, &tabbedInto);
         tick();
-        QCOMPARE(ReadSetting(SettingsKeys::OftenIndex), QStringLiteral("99"));
+        QCOMPARE(ReadSetting(SettingsKeys::Interval), QStringLiteral("99"));
         QCOMPARE(m_form->intervalSeconds, 0);
 
         QTest::keyClick(m_form->controls().intervalList, Qt::Key_Space);
-        QCOMPARE(ReadSetting(SettingsKeys::OftenIndex), QStringLiteral("1"));
+        QCOMPARE(ReadSetting(SettingsKeys::Interval), QStringLiteral("1"));
         QWidget* rows = m_form->controls().intervalList->viewport();
         QTest::mouseClick(rows, Qt::LeftButton, {}, QPoint(5, rows->height() - 5));
         tick();
@@ -391,7 +391,7 @@ private Q_SLOTS:
 
     void storedSwitchState()
     {
-        WriteSetting(SettingsKeys::StartStopState, QStringLiteral("Off"));
+        WriteSetting(SettingsKeys::AutoBackup, QStringLiteral("Off"));
         m_form = std::make_unique<MainWindow>();
         m_form->load();
         QCOMPARE(m_form->controls().countdownTimer->Interval(), 0);
@@ -400,7 +400,7 @@ private Q_SLOTS:
         QCOMPARE(m_form->status(), QStringLiteral("Auto Zip And Backup is Turned Off."));
         QCOMPARE(m_form->elapsedSeconds, 0);
 
-        WriteSetting(SettingsKeys::StartStopState, QStringLiteral("on"));
+        WriteSetting(SettingsKeys::AutoBackup, QStringLiteral("on"));
         m_form = std::make_unique<MainWindow>();
         m_form->load();
         QCOMPARE(m_form->controls().autoBackupButton->text(), QStringLiteral("Turn On Auto Zip And Backup"));
@@ -408,7 +408,7 @@ private Q_SLOTS:
         QCOMPARE(m_form->status(), QStringLiteral("Next backup will occur in xx:xx:xx"));
 
         // And with the switch on, the window's own timer does tick.
-        WriteSetting(SettingsKeys::StartStopState, QStringLiteral("On"));
+        WriteSetting(SettingsKeys::AutoBackup, QStringLiteral("On"));
         m_form = std::make_unique<MainWindow>();
         m_form->load();
         QTRY_VERIFY_WITH_TIMEOUT(m_form->status().startsWith(Next), 20000);
@@ -416,7 +416,7 @@ private Q_SLOTS:
 
     void ticksDuringALongRunStartNoSecondRun()
     {
-        WriteSetting(SettingsKeys::OftenIndex, QStringLiteral("1"));
+        WriteSetting(SettingsKeys::Interval, QStringLiteral("1"));
         start();
         m_form->controls().folderList->appendEntry(makeFolder(QStringLiteral("Big"), 40));
         ticks(4);
@@ -441,7 +441,7 @@ private Q_SLOTS:
 
     void timedRunThatStopsEarly()
     {
-        WriteSetting(SettingsKeys::OftenIndex, QStringLiteral("1"));
+        WriteSetting(SettingsKeys::Interval, QStringLiteral("1"));
         start();
         ticks(4);
         QStringList seen;
@@ -495,7 +495,7 @@ private Q_SLOTS:
 
     void manualRunIsBusyShowsDoneAndPausesForFiveSeconds()
     {
-        WriteSetting(SettingsKeys::StartStopState, QStringLiteral("Off"));
+        WriteSetting(SettingsKeys::AutoBackup, QStringLiteral("Off"));
         start();
         m_schedule->setResultPauseSeconds(5);
         m_form->controls().folderList->appendEntry(makeFolder(QStringLiteral("Docs")));
@@ -535,7 +535,7 @@ private Q_SLOTS:
 
     void runsNeverOverlap()
     {
-        WriteSetting(SettingsKeys::OftenIndex, QStringLiteral("1"));
+        WriteSetting(SettingsKeys::Interval, QStringLiteral("1"));
         start();
         m_form->controls().folderList->appendEntry(makeFolder(QStringLiteral("One"), 20));
         m_form->controls().folderList->appendEntry(makeFolder(QStringLiteral("Two"), 20));

@@ -122,8 +122,8 @@ private Q_SLOTS:
         keys.sort();
         QCOMPARE(keys, (QStringList{QStringLiteral("Check1"), QStringLiteral("Check2"), QStringLiteral("Path"),
                                     QStringLiteral("Text1")}));
-        QCOMPARE(ReadSetting(SettingsKeys::Path), DesktopFolder());
-        QCOMPARE(ReadSetting(SettingsKeys::Check1), QStringLiteral("1"));
+        QCOMPARE(ReadSetting(SettingsKeys::BackupFolder), DesktopFolder());
+        QCOMPARE(ReadSetting(SettingsKeys::DateStamp), QStringLiteral("1"));
 
         form->close();
         QVERIFY(m_settings.storedKeys().contains(QStringLiteral("Folders")));
@@ -135,12 +135,12 @@ private Q_SLOTS:
     void storedStateIsRestored()
     {
         WriteSetting(SettingsKeys::Folders, QStringLiteral("/home/ann/Docs;; ;  /srv/a b/  ;"));
-        WriteSetting(SettingsKeys::Path, QStringLiteral("/media/backup"));
-        WriteSetting(SettingsKeys::OftenIndex, QStringLiteral("15"));
-        WriteSetting(SettingsKeys::StartStopState, QStringLiteral("Off"));
-        WriteSetting(SettingsKeys::Text1, QString());
-        WriteSetting(SettingsKeys::Check1, QStringLiteral("0"));
-        WriteSetting(SettingsKeys::Check2, QStringLiteral("1"));
+        WriteSetting(SettingsKeys::BackupFolder, QStringLiteral("/media/backup"));
+        WriteSetting(SettingsKeys::Interval, QStringLiteral("15"));
+        WriteSetting(SettingsKeys::AutoBackup, QStringLiteral("Off"));
+        WriteSetting(SettingsKeys::Prefix, QString());
+        WriteSetting(SettingsKeys::DateStamp, QStringLiteral("0"));
+        WriteSetting(SettingsKeys::TimeStamp, QStringLiteral("1"));
         auto form = load();
         QVERIFY(m_prompter->shown().isEmpty());
         QCOMPARE(form->controls().folderList->entries(), (QStringList{QStringLiteral("/home/ann/Docs"), QStringLiteral("  /srv/a b/  ")}));
@@ -163,27 +163,27 @@ private Q_SLOTS:
     {
         const QString longPrefix(40000, u'p');
         const QString longPath = QStringLiteral("/srv/") + QString(40000, u'd');
-        WriteSetting(SettingsKeys::Text1, longPrefix);
-        WriteSetting(SettingsKeys::Path, longPath);
-        WriteSetting(SettingsKeys::Check2, QStringLiteral("2"));
+        WriteSetting(SettingsKeys::Prefix, longPrefix);
+        WriteSetting(SettingsKeys::BackupFolder, longPath);
+        WriteSetting(SettingsKeys::TimeStamp, QStringLiteral("2"));
         auto form = load();
         QCOMPARE(form->controls().prefixEdit->text(), longPrefix);
-        QCOMPARE(ReadSetting(SettingsKeys::Text1), longPrefix);
+        QCOMPARE(ReadSetting(SettingsKeys::Prefix), longPrefix);
         QCOMPARE(form->controls().backupFolderEdit->text(), longPath);
-        QCOMPARE(ReadSetting(SettingsKeys::Path), longPath);
+        QCOMPARE(ReadSetting(SettingsKeys::BackupFolder), longPath);
 
         QCOMPARE(form->controls().timeStampBox->checkState(), Qt::PartiallyChecked);
         QStringList clicked;
         for (int i = 0; i < 3; ++i) {
             QTest::mouseClick(form->controls().timeStampBox, Qt::LeftButton, Qt::NoModifier, QPoint(6, form->controls().timeStampBox->height() / 2));
-            clicked << ReadSetting(SettingsKeys::Check2);
+            clicked << ReadSetting(SettingsKeys::TimeStamp);
         }
         QCOMPARE(clicked, (QStringList{QStringLiteral("1"), QStringLiteral("0"), QStringLiteral("1")}));
     }
 
     void unknownSwitchTextKeepsTheInitialState()
     {
-        WriteSetting(SettingsKeys::StartStopState, QStringLiteral("on"));
+        WriteSetting(SettingsKeys::AutoBackup, QStringLiteral("on"));
         auto form = load();
         QCOMPARE(form->controls().autoBackupButton->text(), QStringLiteral("Turn On Auto Zip And Backup"));
         QCOMPARE(form->status(), QStringLiteral("Next backup will occur in xx:xx:xx"));
@@ -192,22 +192,22 @@ private Q_SLOTS:
 
     void startWithSystemIsRestoredWithoutWriting()
     {
-        WriteSetting(SettingsKeys::WindowsStartup, QStringLiteral("On"));
+        WriteSetting(SettingsKeys::StartWithSystem, QStringLiteral("On"));
         auto form = load();
         QVERIFY(form->controls().startWithSystemBox->isChecked());
         QVERIFY(!form->controls().startInTrayBox->isHidden());
-        QCOMPARE(ReadSetting(SettingsKeys::WindowsStartup), QStringLiteral("On"));
+        QCOMPARE(ReadSetting(SettingsKeys::StartWithSystem), QStringLiteral("On"));
         QVERIFY(!QFile::exists(m_settings.configHome() + QStringLiteral("/autostart")));
     }
 
     void startInTrayMinimises()
     {
-        WriteSetting(SettingsKeys::Minimized, QStringLiteral("On"));
+        WriteSetting(SettingsKeys::StartInTray, QStringLiteral("On"));
         auto form = load();
         QVERIFY(form->controls().startInTrayBox->isChecked());
         QVERIFY(form->windowState() & Qt::WindowMinimized);
 
-        WriteSetting(SettingsKeys::Minimized, QStringLiteral("on"));
+        WriteSetting(SettingsKeys::StartInTray, QStringLiteral("on"));
         auto second = load();
         QVERIFY(!second->controls().startInTrayBox->isChecked());
         QVERIFY(!(second->windowState() & Qt::WindowMinimized));

@@ -1,4 +1,4 @@
-// The zip file set (ZipFileSet) and its binding (CodeModule): the name list and its errors, the
+// The zip file set (ZipFileSet) and its binding (ZipLibrary): the name list and its errors, the
 // options handed on, the printed message rules, and the wait in a local event loop.
 #include "ZipTestTools.h"
 
