@@ -5,6 +5,8 @@
 #include <QString>
 
 #include <exception>
+#include <optional>
+#include <type_traits>
 #include <utility>
 
 // Runs the numbered lines of one handler. An unexpected failure in a line shows the
@@ -29,6 +31,19 @@ public:
         } catch (...) {
             report(std::current_exception());
             return false;
+        }
+    }
+
+    // Runs one line that gives back a value: the value, or nothing when the line failed (after the
+    // box was closed).
+    template<class Line> auto value(int number, Line&& body) noexcept -> std::optional<std::invoke_result_t<Line>>
+    {
+        m_lastLine = number;
+        try {
+            return std::forward<Line>(body)();
+        } catch (...) {
+            report(std::current_exception());
+            return std::nullopt;
         }
     }
 
