@@ -4,26 +4,24 @@
 #include "base/ErrorTrap.h"
 #include "base/EventYield.h"
 #include "base/FileRoutines.h"
-#include "window/MainWindow.h"
 #include "base/Prompter.h"
+#include "base/StatusLine.h"
 #include "backup/ArchiveName.h"
+#include "backup/BackupChoices.h"
 #include "backup/Clock.h"
 #include "backup/FolderWalk.h"
 #include "history/HistoryLog.h"
 #include "backup/KeepLast.h"
 #include "backup/PathHelpers.h"
 #include "backup/RunControl.h"
-#include "folders/FolderListView.h"
 #include "zip/ZipFileSet.h"
 #include "zip/ZipLibrary.h"
 #include "base/RoutineNames.h"
 
-#include <QCheckBox>
 #include <QDir>
 #include <QFile>
-#include <QGroupBox>
-#include <QLineEdit>
-#include <QSpinBox>
+
+#include <optional>
 
 namespace {
 
@@ -43,14 +41,14 @@ void removeOldBackups(const ArchiveSeries& series, const QString& newArchive, in
 }
 
 // One folder of the run, steps numbered as the error box reports them.
-FolderOutcome backupFolder(ErrorTrap& trap, MainWindow& form, FolderListView& list, int position, bool silent,
+FolderOutcome backupFolder(ErrorTrap& trap, const BackupChoices& choices, int position, bool silent,
                            RunOutcome& outcome)
 {
     const QChar separator = PathSeparator();
-    QString entry;
     // An entry removed while the run yields is reported; the positions after it are gone too, and
     // carrying on with an empty path would archive the root folder.
-    if (!trap.line(100, [&] { entry = list.entryText(position); }))
+    const std::optional<QString> entry = trap.value(100, [&] { return choices.folderEntry(position); });
+    if (!entry)
         return FolderOutcome::ListEnded;
 
     QString folderPath;
@@ -59,16 +57,14 @@ FolderOutcome backupFolder(ErrorTrap& trap, MainWindow& form, FolderListView& li
     ArchiveSeries series;
     int keep = 0;
     trap.line(110, [&] {
-        folderPath = FolderPathOf(entry, separator);
+        folderPath = FolderPathOf(*entry, separator);
         folderName = LastPathPart(folderPath, separator);
     });
     trap.line(120, [&] {
-        const QString dateStamp
-            = form.controls().dateStampBox->checkState() == Qt::Checked ? DateStamp(Clock::currentDateTime()) : QString();
-        const QString timeStamp
-            = form.controls().timeStampBox->checkState() == Qt::Checked ? TimeStamp(Clock::currentDateTime()) : QString();
-        series = {form.controls().backupFolderEdit->text(), form.controls().prefixEdit->text(), folderName, !dateStamp.isEmpty(), !timeStamp.isEmpty()};
-        keep = form.controls().keepLastBox->value();
+        const QString dateStamp = choices.dateStamped() ? DateStamp(Clock::currentDateTime()) : QString();
+        const QString timeStamp = choices.timeStamped() ? TimeStamp(Clock::currentDateTime()) : QString();
+        series = { choices.backupFolder(), choices.prefix(), folderName, !dateStamp.isEmpty(), !timeStamp.isEmpty() };
+        keep = choices.keepLast();
         const QString baseName = ArchiveBaseName(series.prefix, dateStamp, timeStamp, folderName);
         archivePath = ArchivePath(series.backupFolder, baseName, separator);
     });
@@ -136,48 +132,48 @@ FolderOutcome backupFolder(ErrorTrap& trap, MainWindow& form, FolderListView& li
 
 } // namespace
 
-RunOutcome RunBackup(MainWindow& form, FolderListView& FolderList, QGroupBox& StatusFrame, bool Silent)
+RunOutcome RunBackup(const BackupChoices& choices, StatusLine& status, bool silent)
 {
     ErrorTrap trap(Routine::BackupRun);
     RunOutcome outcome;
-    bool stop = false;
-    trap.line(10, [&] {
-        if (FolderList.entryCount() == 0) {
-            StatusFrame.setTitle(QStringLiteral("No files added to backup."));
-            stop = true;
-        }
+    const std::optional<bool> listEmpty = trap.value(10, [&] {
+        if (choices.folderCount() != 0)
+            return false;
+        status.setText(QStringLiteral("No files added to backup."));
+        return true;
     });
-    if (stop)
+    if (listEmpty.value_or(false))
         return outcome;
-    trap.line(20, [&] {
-        const QString backupFolder = form.controls().backupFolderEdit->text();
-        if (!FolderExists(backupFolder)) {
-            StatusFrame.setTitle(backupFolder + QStringLiteral(" does not exist"));
-            stop = true;
-            // No folder of the list is backed up.
-            outcome.stoppedBecause = StatusFrame.title();
-            outcome.folders = outcome.failed = FolderList.entryCount();
-            outcome.firstFailed = LastPathPart(FolderPathOf(FolderList.entryText(1), PathSeparator()));
-        }
+    const std::optional<bool> backupFolderMissing = trap.value(20, [&] {
+        const QString backupFolder = choices.backupFolder();
+        if (FolderExists(backupFolder))
+            return false;
+        const QString reason = backupFolder + QStringLiteral(" does not exist");
+        status.setText(reason);
+        // No folder of the list is backed up.
+        outcome.stoppedBecause = reason;
+        outcome.folders = outcome.failed = choices.folderCount();
+        outcome.firstFailed = LastPathPart(FolderPathOf(choices.folderEntry(1), PathSeparator()));
+        return true;
     });
-    if (stop)
+    // Only the steps after the folder was found missing can fail, and the run stops then too.
+    if (backupFolderMissing.value_or(true))
         return outcome;
 
-    int count = 0;
-    trap.line(30, [&] { count = FolderList.entryCount(); });
+    const int count = trap.value(30, [&] { return choices.folderCount(); }).value_or(0);
     for (int position = 1; position <= count; ++position) {
         if (RunControl::cancelRequested())
             return outcome;
-        if (backupFolder(trap, form, FolderList, position, Silent, outcome) == FolderOutcome::ListEnded)
+        if (backupFolder(trap, choices, position, silent, outcome) == FolderOutcome::ListEnded)
             break;
     }
     if (RunControl::cancelRequested())
         return outcome;
-    if (!Silent)
+    if (!silent)
         trap.line(40, [&] {
             Prompter::instance().show(QStringLiteral("Done."), ApplicationTitle(), Prompter::Buttons::Ok,
                                       Prompter::Icon::None);
         });
-    trap.line(50, [&] { StatusFrame.setTitle(QStringLiteral("Auto Backup Complete at ") + CurrentDateTimeText()); });
+    trap.line(50, [&] { status.setText(QStringLiteral("Auto Backup Complete at ") + CurrentDateTimeText()); });
     return outcome;
 }

@@ -21,7 +21,7 @@ void StartWithSystem::restoreOption()
 void StartWithSystem::storeStartWithSystem()
 {
     // Restoring the box at start-up must not touch the registration.
-    if (m_form.loading)
+    if (m_form.isLoading())
         return;
     if (m_form.controls().startWithSystemBox->isChecked()) {
         m_form.controls().startInTrayBox->setVisible(true);

@@ -23,6 +23,7 @@
 #include "folders/FolderButtons.h"
 #include "folders/FolderListView.h"
 #include "schedule/ScheduleController.h"
+#include "window/RunAdapters.h"
 #include "base/RoutineNames.h"
 
 #include <QCheckBox>
@@ -43,7 +44,17 @@ MainWindow::MainWindow(QWidget* parent)
     createControls();
     m_destination = new DestinationOptions(*this);
     m_folderButtons = new FolderButtons(*this);
-    m_schedule = new ScheduleController(*this);
+    m_statusLine = std::make_unique<StatusFrameLine>(*m_controls.statusFrame);
+    m_backupChoices = std::make_unique<ControlsBackupChoices>(m_controls);
+    m_schedule = new ScheduleController(
+        { m_controls.intervalList, m_controls.autoBackupButton, m_controls.backupNowButton,
+          m_controls.countdownTimer, m_controls.progressBar },
+        *m_statusLine, *m_backupChoices,
+        { .starting = [this] { return m_loading; },
+          .setBusy = [this](bool busy) { setMousePointer(busy ? MousePointer::Busy : MousePointer::Default); },
+          .runEnded = [this](const RunOutcome& outcome, bool timed) { m_notice->runEnded(outcome, timed); },
+          .statusLineHeld = [this] { return m_notice->holdsStatusLine(); } },
+        this);
     m_startWithSystem = new StartWithSystem(*this);
     m_trayBehaviour = new TrayWindowBehaviour(*this);
     m_history = new HistoryButtons(*this);
@@ -87,7 +98,7 @@ void MainWindow::load()
 {
     ErrorTrap trap(Routine::WindowLoad);
     trap.line(10, [&] { ApplySkin(*this); });
-    trap.line(20, [&] { loading = true; });
+    trap.line(20, [&] { m_loading = true; });
     trap.line(30, [&] {
         setWindowTitle(DisplayName);
         setWindowIcon(QIcon(QStringLiteral(":/icons/tessaly.png")));
@@ -123,7 +134,7 @@ void MainWindow::load()
             KeepLastFromText(SettingsStore::ReadSetting(SettingsKeys::KeepLast), m_controls.keepLastBox->maximum()));
     });
     trap.line(150, [&] { SetHistoryFile(HistoryFilePath(DisplayName)); });
-    trap.line(160, [&] { loading = false; });
+    trap.line(160, [&] { m_loading = false; });
 }
 
 void MainWindow::unload()
@@ -131,7 +142,7 @@ void MainWindow::unload()
     ErrorTrap trap(Routine::WindowUnload);
     trap.line(10, [&] {
         // Closed during start-up before the list was restored, the list on screen is not the user's.
-        if (!loading || m_listRestored)
+        if (!m_loading || m_listRestored)
             SettingsStore::WriteSetting(SettingsKeys::Folders, m_controls.folderList->encodeFolders());
     });
     trap.line(20, [&] { m_controls.countdownTimer->setInterval(0); });

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QWidget>
 
+#include <memory>
+
 class QCheckBox;
 class QGroupBox;
 class QLineEdit;
@@ -20,6 +22,8 @@ class FailureNotice;
 class FolderButtons;
 class HistoryButtons;
 class ScheduleController;
+class ControlsBackupChoices;
+class StatusFrameLine;
 class StartWithSystem;
 class TrayWindowBehaviour;
 
@@ -90,11 +94,8 @@ public:
     // What tells the user about failed timed runs.
     FailureNotice& notice() const { return *m_notice; }
 
-    // Window-level state shared with the subsystems.
-    bool loading = false;
-    int intervalSeconds = 0;
-    qint32 elapsedSeconds = 0;
-    QString savedStatus;
+    // Start-up is still going: what it restores must not count as the user's doing.
+    bool isLoading() const { return m_loading; }
 
     // The window's controls, for the code that wires them and for tests.
     const MainWindowControls& controls() const { return m_controls; }
@@ -113,9 +114,12 @@ private:
     QCursor m_handCursor;
     bool m_hasCustomPointer = false;
     bool m_unloaded = false;
+    bool m_loading = false;
     bool m_listRestored = false;
     DestinationOptions* m_destination = nullptr;
     FolderButtons* m_folderButtons = nullptr;
+    std::unique_ptr<StatusFrameLine> m_statusLine;
+    std::unique_ptr<ControlsBackupChoices> m_backupChoices;
     ScheduleController* m_schedule = nullptr;
     StartWithSystem* m_startWithSystem = nullptr;
     TrayWindowBehaviour* m_trayBehaviour = nullptr;

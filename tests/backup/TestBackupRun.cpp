@@ -1,4 +1,5 @@
 #include "window/MainWindow.h"
+#include "window/RunAdapters.h"
 #include "base/Prompter.h"
 #include "base/SettingsStore.h"
 #include "backup/Clock.h"
@@ -95,7 +96,12 @@ class TestBackupRun : public WindowTest
         m_form->controls().timeStampBox->setChecked(time);
     }
 
-    void run(bool silent) { RunBackup(*m_form, *m_form->controls().folderList, *m_form->controls().statusFrame, silent); }
+    void run(bool silent)
+    {
+        const ControlsBackupChoices choices(m_form->controls());
+        StatusFrameLine status(*m_form->controls().statusFrame);
+        RunBackup(choices, status, silent);
+    }
 
     // Runs with `step` called on every pass of the event loop for as long as it returns true.
     void runWhile(bool silent, const std::function<bool()>& step)

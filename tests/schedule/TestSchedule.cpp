@@ -94,6 +94,7 @@ class TestSchedule : public WindowTest
     // A window listing a folder that exists and one that does not, its notification area faked.
     void startFailing(FakeTrayBackend::Options tray)
     {
+        WriteSetting(SettingsKeys::Interval, QStringLiteral("1"));
         {
             FakeTrayFactory factory(tray);
             start();
@@ -103,14 +104,11 @@ class TestSchedule : public WindowTest
     }
     FakeTrayBackend& tray() const { return static_cast<FakeTrayBackend&>(m_form->controls().trayIcon->backend()); }
     QImage trayIcon() const { return tray().iconShown.pixmap(22).toImage(); }
-    // The countdown's last second.
-    void timedRun()
-    {
-        m_form->elapsedSeconds = m_schedule->selectedIntervalSeconds() - 1;
-        tick();
-    }
+    // The countdown's seconds up to its run.
+    void timedRun() { ticks(m_schedule->selectedIntervalSeconds() - countdown().elapsedSeconds()); }
 
-    void tick() { m_schedule->onTick(); }
+    Countdown& countdown() const { return m_schedule->countdown(); }
+    void tick() { countdown().tick(); }
     void ticks(int count)
     {
         for (int i = 0; i < count; ++i)
@@ -180,8 +178,8 @@ private Q_SLOTS:
         ticks(3);
         clickRow(0);
         QCOMPARE(ReadSetting(SettingsKeys::Interval), QStringLiteral("1"));
-        QCOMPARE(m_form->elapsedSeconds, 0);
-        QCOMPARE(m_form->intervalSeconds, 5);
+        QCOMPARE(countdown().elapsedSeconds(), 0);
+        QCOMPARE(countdown().intervalSeconds(), 5);
 
         for (int second = 1; second <= 4; ++second) {
             tick();
@@ -205,8 +203,8 @@ private Q_SLOTS:
         QCOMPARE(logLines().size(), 1);
         QVERIFY2(logLines().first().startsWith(QStringLiteral("Docs was")), qPrintable(logLines().first()));
         QCOMPARE(m_form->status(), Next + QStringLiteral("00:00:00"));
-        QCOMPARE(m_form->savedStatus, Next + QStringLiteral("00:00:00"));
-        QCOMPARE(m_form->elapsedSeconds, 0);
+        QCOMPARE(countdown().savedStatus(), Next + QStringLiteral("00:00:00"));
+        QCOMPARE(countdown().elapsedSeconds(), 0);
         QCOMPARE(m_form->controls().progressBar->value(), 5);
         QVERIFY(m_prompter->shown().isEmpty());
 
@@ -223,7 +221,7 @@ private Q_SLOTS:
         QCOMPARE(m_form->controls().intervalList->currentItem()->text(0), QStringLiteral("Backup every 15 minutes"));
         tick();
         QCOMPARE(m_form->status(), Next + QStringLiteral("00:14:59"));
-        QCOMPARE(m_form->intervalSeconds, 900);
+        QCOMPARE(countdown().intervalSeconds(), 900);
 
         m_form->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
@@ -244,7 +242,7 @@ private Q_SLOTS:
         WriteSetting(SettingsKeys::Interval, QStringLiteral("9"));
         clickRow(1);
         QCOMPARE(ReadSetting(SettingsKeys::Interval), QStringLiteral("2"));
-        QCOMPARE(m_form->elapsedSeconds, 0);
+        QCOMPARE(countdown().elapsedSeconds(), 0);
 
         // So does a choice made with the keyboard.
         ticks(3);
@@ -252,7 +250,7 @@ private Q_SLOTS:
         QTest::keyClick(m_form->controls().intervalList, Qt::Key_Down);
         QCOMPARE(m_form->controls().intervalList->currentItem()->text(0), QStringLiteral("Backup every 30 seconds"));
         QCOMPARE(ReadSetting(SettingsKeys::Interval), QStringLiteral("3"));
-        QCOMPARE(m_form->elapsedSeconds, 0);
+        QCOMPARE(countdown().elapsedSeconds(), 0);
         QVERIFY(logLines().isEmpty());
     }
 
@@ -311,7 +309,7 @@ private Q_SLOTS:
             tick();
             QCOMPARE(m_form->status(), Next + QStringLiteral("00:00:0%1").arg(second));
         }
-        QCOMPARE(m_form->intervalSeconds, 0);
+        QCOMPARE(countdown().intervalSeconds(), 0);
         QVERIFY(logLines().isEmpty());
         QVERIFY(m_prompter->shown().isEmpty());
     }
@@ -330,7 +328,7 @@ private Q_SLOTS:
         // A tick that still arrives once the timer is stopped says so and counts nothing.
         tick();
         QCOMPARE(m_form->status(), QStringLiteral("Auto Zip And Backup is Off."));
-        QCOMPARE(m_form->elapsedSeconds, 3);
+        QCOMPARE(countdown().elapsedSeconds(), 3);
 
         QTest::mouseClick(m_form->controls().autoBackupButton, Qt::LeftButton);
         QCOMPARE(m_form->controls().autoBackupButton->text(), QStringLiteral("Turn Off Auto Zip And Backup"));
@@ -361,7 +359,7 @@ private Q_SLOTS:
         QCoreApplication::processEvents();
         QCOMPARE(m_form->controls().countdownTimer->Interval(), 0);
         QCOMPARE(m_form->status(), frozen);
-        QCOMPARE(m_form->elapsedSeconds, 1);
+        QCOMPARE(countdown().elapsedSeconds(), 1);
     }
 
     // Only the user's choice counts: not ticks let through by a start-up box, nor the row the list
@@ -374,19 +372,19 @@ private Q_SLOTS:
             SlowBox box;
             start();
         }
-        QCOMPARE(m_form->elapsedSeconds, 0);
+        QCOMPARE(countdown().elapsedSeconds(), 0);
         QFocusEvent tabbedInto(QEvent::FocusIn, Qt::TabFocusReason);
         QApplication::sendEvent(m_form->controls().intervalList, &tabbedInto);
         tick();
         QCOMPARE(ReadSetting(SettingsKeys::Interval), QStringLiteral("99"));
-        QCOMPARE(m_form->intervalSeconds, 0);
+        QCOMPARE(countdown().intervalSeconds(), 0);
 
         QTest::keyClick(m_form->controls().intervalList, Qt::Key_Space);
         QCOMPARE(ReadSetting(SettingsKeys::Interval), QStringLiteral("1"));
         QWidget* rows = m_form->controls().intervalList->viewport();
         QTest::mouseClick(rows, Qt::LeftButton, {}, QPoint(5, rows->height() - 5));
         tick();
-        QCOMPARE(m_form->intervalSeconds, 5);
+        QCOMPARE(countdown().intervalSeconds(), 5);
     }
 
     void storedSwitchState()
@@ -398,7 +396,7 @@ private Q_SLOTS:
         // The window's own timer is live here: no tick arrives while the switch is off.
         QTest::qWait(1500);
         QCOMPARE(m_form->status(), QStringLiteral("Auto Zip And Backup is Turned Off."));
-        QCOMPARE(m_form->elapsedSeconds, 0);
+        QCOMPARE(countdown().elapsedSeconds(), 0);
 
         WriteSetting(SettingsKeys::AutoBackup, QStringLiteral("on"));
         m_form = std::make_unique<MainWindow>();
@@ -435,7 +433,7 @@ private Q_SLOTS:
                                 Next + QStringLiteral("00:00:03") }));
         QCOMPARE(m_form->controls().progressBar->value(), 5);
         QCOMPARE(logLines().size(), 1);
-        QCOMPARE(m_form->elapsedSeconds, 0);
+        QCOMPARE(countdown().elapsedSeconds(), 0);
         QCOMPARE(m_form->status(), Next + QStringLiteral("00:00:00"));
     }
 
@@ -452,7 +450,7 @@ private Q_SLOTS:
             },
             [&] { tick(); });
         QCOMPARE(m_form->status(), Next + QStringLiteral("00:00:00"));
-        QCOMPARE(m_form->elapsedSeconds, 0);
+        QCOMPARE(countdown().elapsedSeconds(), 0);
         QVERIFY(logLines().isEmpty());
         QVERIFY(m_prompter->shown().isEmpty());
 
@@ -464,7 +462,7 @@ private Q_SLOTS:
         QCOMPARE(m_form->status(),
                  QStringLiteral("1 of 1 folder was not backed up: \"Docs\". ") + backups()
                      + QStringLiteral("/gone does not exist."));
-        QCOMPARE(m_form->elapsedSeconds, 0);
+        QCOMPARE(countdown().elapsedSeconds(), 0);
         QVERIFY(logLines().isEmpty());
     }
 
@@ -490,7 +488,7 @@ private Q_SLOTS:
         QVERIFY(m_prompter->shown().isEmpty());
         QCOMPARE(m_form->controls().progressBar->value(), 0);
         QCOMPARE(m_form->controls().progressBar->text(), QStringLiteral("Progress Bar"));
-        QCOMPARE(m_form->elapsedSeconds, 1);
+        QCOMPARE(countdown().elapsedSeconds(), 1);
     }
 
     void manualRunIsBusyShowsDoneAndPausesForFiveSeconds()
@@ -530,7 +528,7 @@ private Q_SLOTS:
         QVERIFY2(pausedFor >= 4500, qPrintable(QString::number(pausedFor)));
         QCOMPARE(m_form->status(), QStringLiteral("Auto Zip And Backup is Turned Off."));
         QVERIFY(!m_form->isBusy());
-        QCOMPARE(m_form->elapsedSeconds, 0);
+        QCOMPARE(countdown().elapsedSeconds(), 0);
     }
 
     void runsNeverOverlap()
@@ -563,7 +561,7 @@ private Q_SLOTS:
         QCOMPARE(statusAfterClick, QStringLiteral("Zipping and backing up files..."));
         QCOMPARE(logLines().size(), 2);
         QCOMPARE(m_prompter->texts().count(QStringLiteral("Done.")), 1);
-        QCOMPARE(m_form->elapsedSeconds, 0);
+        QCOMPARE(countdown().elapsedSeconds(), 0);
         tick();
         QCOMPARE(m_form->status(), Next + QStringLiteral("00:00:04"));
 

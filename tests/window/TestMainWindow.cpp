@@ -97,7 +97,7 @@ private Q_SLOTS:
     {
         auto form = load();
         QVERIFY(m_prompter->shown().isEmpty());
-        QVERIFY(!form->loading);
+        QVERIFY(!form->isLoading());
         QCOMPARE(form->windowTitle(), QStringLiteral("Tessaly"));
         QCOMPARE(form->controls().folderList->entryCount(), 0);
         QCOMPARE(form->controls().folderList->headerItem()->text(0), QStringLiteral("Folder(s) To Zip And Backup"));
@@ -242,7 +242,7 @@ private Q_SLOTS:
                      + QString::number(line) + QStringLiteral("\r\r")),
                  qPrintable(m_prompter->shown().first().text));
         // Start-up went on to its last step.
-        QVERIFY(!form->loading);
+        QVERIFY(!form->isLoading());
         QCOMPARE(HistoryFile(), m_settings.tempFolder() + QStringLiteral("/Tessaly.txt"));
         if (key == QLatin1String("OftenIndex"))
             QVERIFY(form->controls().intervalList->selectedItems().isEmpty());
@@ -265,7 +265,7 @@ private Q_SLOTS:
                 WriteSetting(key, value);
             }
             auto form = load();
-            QVERIFY(!form->loading);
+            QVERIFY(!form->isLoading());
             form->close();
         }
     }
