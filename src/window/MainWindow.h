@@ -1,13 +1,13 @@
 #pragma once
 
-#include <QCursor>
+#include "base/WindowPointer.h"
+
 #include <QString>
 #include <QWidget>
 
 class QCheckBox;
 class QGroupBox;
 class QLineEdit;
-class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QSpinBox;
@@ -53,7 +53,6 @@ struct MainWindowControls
     QPushButton* copyHistoryButton = nullptr;
     QPushButton* helpButton = nullptr;
     QPushButton* clearHistoryButton = nullptr;
-    QPlainTextEdit* copyBuffer = nullptr;
     WindowTimer* countdownTimer = nullptr;
     TrayIcon* trayIcon = nullptr;
 };
@@ -65,7 +64,7 @@ class MainWindow final : public QWidget
 {
     Q_OBJECT
 public:
-    enum class MousePointer { Default = 0, Busy = 11, Custom = 99 };
+    using MousePointer = ::MousePointer;
 
     explicit MainWindow(QWidget* parent = nullptr);
     ~MainWindow() override;
@@ -76,16 +75,18 @@ public:
     void unload();
     // The window was closed, which ends the program; also when that happened during start-up.
     bool isUnloaded() const { return m_unloaded; }
+    // The start-up sequence is still restoring the saved state.
+    bool isLoading() const { return loading; }
     // Shows the window in normal state, in front: another start of the program hands over to this one.
     void bringForward();
 
     QString status() const;
     void setStatus(const QString& caption);
 
-    MousePointer mousePointer() const { return m_pointer; }
-    void setMousePointer(MousePointer pointer);
-    bool isBusy() const { return m_pointer == MousePointer::Busy; }
-    bool hasCustomPointer() const { return m_hasCustomPointer; }
+    MousePointer mousePointer() const { return m_pointer.current(); }
+    void setMousePointer(MousePointer pointer) { m_pointer.set(pointer); }
+    bool isBusy() const { return m_pointer.isBusy(); }
+    bool hasCustomPointer() const { return m_pointer.hasCustomHand(); }
 
     // What tells the user about failed timed runs.
     FailureNotice& notice() const { return *m_notice; }
@@ -105,13 +106,10 @@ protected:
 
 private:
     void createControls();
-    void loadHandPointer();
     void restoreCheckBox(QCheckBox* box, const QString& stored);
 
     MainWindowControls m_controls;
-    MousePointer m_pointer = MousePointer::Default;
-    QCursor m_handCursor;
-    bool m_hasCustomPointer = false;
+    WindowPointer m_pointer{*this};
     bool m_unloaded = false;
     bool m_listRestored = false;
     DestinationOptions* m_destination = nullptr;
