@@ -17,7 +17,7 @@ public:
     const QString& description() const { return m_description; }
     const char* what() const noexcept override { return m_what.constData(); }
 
-    // Runtime failures with the wording users of the original program knew.
+    // Runtime failures with fixed wording: the error box shows it to users word for word.
     static AppError typeMismatch(const QString& source);
     static AppError overflow(const QString& source);
     static AppError invalidProcedureCall(const QString& source);

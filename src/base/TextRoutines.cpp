@@ -58,7 +58,7 @@ int ToInteger16(const QString& text, const QString& source)
         value = trimmed.toDouble(&ok);
     if (!ok || !std::isfinite(value))
         throw AppError::typeMismatch(source);
-    // Halves go to the even neighbour, as the original conversion did.
+    // Halves go to the even neighbour, the one rounding rule for every number read from the settings.
     const double rounded = std::nearbyint(value);
     if (rounded < -32768 || rounded > 32767)
         throw AppError::overflow(source);

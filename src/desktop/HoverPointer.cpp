@@ -1,34 +1,28 @@
 #include "desktop/HoverPointer.h"
 
-#include <QGroupBox>
-#include <QLineEdit>
-#include <QMouseEvent>
-#include <QPushButton>
-#include <QTreeWidget>
+#include "base/WindowPointer.h"
 
-HoverPointer::HoverPointer(MainWindow& form, QObject* parent)
+#include <QMouseEvent>
+#include <QWidget>
+
+HoverPointer::HoverPointer(WindowPointer& pointer, const Targets& targets, QObject* parent)
     : QObject(parent)
-    , m_form(form)
+    , m_pointer(pointer)
 {
-    using P = MainWindow::MousePointer;
-    watch(&form, P::Default, true);
-    for (QGroupBox* frame : {form.controls().statusFrame, form.controls().backupFolderFrame, form.controls().optionsFrame, form.controls().fileNameFrame})
-        watch(frame, P::Default, true);
-    for (QLineEdit* box : {form.controls().prefixEdit, form.controls().backupFolderEdit})
-        watch(box, P::Default, false);
-    // The list as a whole: its rows, its header, its scroll bars and its frame.
-    watch(form.controls().intervalList, P::Default, false);
-    for (QWidget* part : form.controls().intervalList->findChildren<QWidget*>())
-        watch(part, P::Default, false);
-    for (QPushButton* button : {form.controls().chooseBackupFolderButton, form.controls().viewBackupFolderButton, form.controls().viewHistoryButton, form.controls().copyHistoryButton,
-                                form.controls().autoBackupButton, form.controls().backupNowButton, form.controls().addFolderButton, form.controls().clearListButton,
-                                form.controls().loadSamplesButton, form.controls().helpButton, form.controls().clearHistoryButton})
-        watch(button, P::Custom, false);
+    for (QWidget* area : targets.areas)
+        watch(area, MousePointer::Default, true);
+    for (QWidget* box : targets.boxes)
+        watch(box, MousePointer::Default, false);
+    watch(targets.list, MousePointer::Default, false);
+    for (QWidget* part : targets.list->findChildren<QWidget*>())
+        watch(part, MousePointer::Default, false);
+    for (QWidget* button : targets.buttons)
+        watch(button, MousePointer::Custom, false);
 }
 
-void HoverPointer::watch(QWidget* widget, MainWindow::MousePointer pointer, bool onlyOwnArea)
+void HoverPointer::watch(QWidget* widget, MousePointer pointer, bool onlyOwnArea)
 {
-    m_targets.insert(widget, {pointer, onlyOwnArea});
+    m_targets.insert(widget, { pointer, onlyOwnArea });
     // Moves without a pressed button reach only widgets that track the mouse.
     widget->setMouseTracking(true);
     widget->installEventFilter(this);
@@ -39,7 +33,7 @@ bool HoverPointer::eventFilter(QObject* watched, QEvent* event)
     if (event->type() != QEvent::MouseMove)
         return false;
     const auto target = m_targets.constFind(watched);
-    if (target == m_targets.cend() || m_form.isBusy())
+    if (target == m_targets.cend() || m_pointer.isBusy())
         return false;
     // A move over a control without tracking travels on to its frame; the frame's rule is not meant
     // for it.
@@ -49,7 +43,7 @@ bool HoverPointer::eventFilter(QObject* watched, QEvent* event)
         if (widget->childAt(at))
             return false;
     }
-    if (m_form.mousePointer() != target->pointer)
-        m_form.setMousePointer(target->pointer);
+    if (m_pointer.current() != target->pointer)
+        m_pointer.set(target->pointer);
     return false;
 }

@@ -1,36 +1,38 @@
 #include "desktop/StartWithSystem.h"
 
-#include "window/MainWindow.h"
 #include "base/SettingsStore.h"
 #include "desktop/Autostart.h"
 
 #include <QCheckBox>
 
-StartWithSystem::StartWithSystem(MainWindow& form)
-    : QObject(&form)
-    , m_form(form)
+StartWithSystem::StartWithSystem(QCheckBox* startWithSystemBox, QCheckBox* startInTrayBox,
+                                 std::function<bool()> isStartingUp, QObject* parent)
+    : QObject(parent)
+    , m_startWithSystemBox(startWithSystemBox)
+    , m_startInTrayBox(startInTrayBox)
+    , m_isStartingUp(std::move(isStartingUp))
 {
-    connect(m_form.controls().startWithSystemBox, &QCheckBox::stateChanged, this, &StartWithSystem::storeStartWithSystem);
+    connect(m_startWithSystemBox, &QCheckBox::stateChanged, this, &StartWithSystem::storeStartWithSystem);
 }
 
 void StartWithSystem::restoreOption()
 {
-    m_form.controls().startWithSystemBox->setChecked(SettingsStore::ReadSetting(SettingsKeys::StartWithSystem) == QLatin1String("On"));
+    m_startWithSystemBox->setChecked(SettingsStore::ReadSetting(SettingsKeys::StartWithSystem) == QLatin1String("On"));
 }
 
 void StartWithSystem::storeStartWithSystem()
 {
     // Restoring the box at start-up must not touch the registration.
-    if (m_form.isLoading())
+    if (m_isStartingUp())
         return;
-    if (m_form.controls().startWithSystemBox->isChecked()) {
-        m_form.controls().startInTrayBox->setVisible(true);
+    if (m_startWithSystemBox->isChecked()) {
+        m_startInTrayBox->setVisible(true);
         SettingsStore::WriteSetting(SettingsKeys::StartWithSystem, QStringLiteral("On"));
         Autostart::enable();
     } else {
         // Its own click stores "Minimized" = "Off" when it was checked.
-        m_form.controls().startInTrayBox->setChecked(false);
-        m_form.controls().startInTrayBox->setVisible(false);
+        m_startInTrayBox->setChecked(false);
+        m_startInTrayBox->setVisible(false);
         SettingsStore::WriteSetting(SettingsKeys::StartWithSystem, QStringLiteral("Off"));
         Autostart::disable();
     }

@@ -2,17 +2,24 @@
 
 #include <QObject>
 #include <QString>
+#include <functional>
 
-class MainWindow;
+class QCheckBox;
+class QPushButton;
+class QWidget;
+class TrayIcon;
 
 // The main window's behaviour around its tray icon: the first minimise hides it into the tray with
 // a balloon, a left click on the icon brings it back, "Start in system tray" starts it that way.
-// Also the window's "Help" button and its hover pointer.
+// Also the window's "Help" button.
 class TrayWindowBehaviour final : public QObject
 {
     Q_OBJECT
+    Q_DISABLE_COPY_MOVE(TrayWindowBehaviour)
 public:
-    explicit TrayWindowBehaviour(MainWindow& form);
+    // isClosed tells whether the window was closed, which ends the program.
+    TrayWindowBehaviour(QWidget& window, TrayIcon& tray, QCheckBox* startInTrayBox, QPushButton* helpButton,
+                        std::function<bool()> isClosed);
 
     // Checks "Start in system tray" from the store; when checked, the window goes to the tray as it
     // is first shown (minimised where there is no tray).
@@ -39,7 +46,10 @@ private:
     void storeStartInTray();
     void showHelp();
 
-    MainWindow& m_form;
+    QWidget& m_window;
+    TrayIcon& m_tray;
+    QCheckBox* m_startInTrayBox;
+    std::function<bool()> m_isClosed;
     bool m_minimizedToTrayOnce = false;
     // "Start in system tray": the window goes to the tray as it is first shown.
     bool m_toTrayWhenShown = false;

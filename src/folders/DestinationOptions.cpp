@@ -2,10 +2,9 @@
 
 #include "base/CheckState.h"
 #include "base/ErrorTrap.h"
-#include "window/MainWindow.h"
 #include "base/Launcher.h"
-#include "base/SettingsStore.h"
 #include "base/RoutineNames.h"
+#include "base/SettingsStore.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -29,21 +28,21 @@ void storeStateOnChange(QCheckBox* box, const SettingsKeys::Key& key, QObject* c
 
 } // namespace
 
-DestinationOptions::DestinationOptions(MainWindow& form)
-    : QObject(&form)
-    , m_form(form)
+DestinationOptions::DestinationOptions(const Controls& controls, QObject* parent)
+    : QObject(parent)
+    , m_backupFolderEdit(controls.backupFolderEdit)
 {
-    connect(m_form.controls().backupFolderEdit, &QLineEdit::textChanged, this,
+    connect(controls.backupFolderEdit, &QLineEdit::textChanged, this,
             [](const QString& text) { SettingsStore::WriteSetting(SettingsKeys::BackupFolder, text); });
-    connect(m_form.controls().prefixEdit, &QLineEdit::textChanged, this,
+    connect(controls.prefixEdit, &QLineEdit::textChanged, this,
             [](const QString& text) { SettingsStore::WriteSetting(SettingsKeys::Prefix, text); });
-    storeStateOnChange(m_form.controls().dateStampBox, SettingsKeys::DateStamp, this);
-    storeStateOnChange(m_form.controls().timeStampBox, SettingsKeys::TimeStamp, this);
-    connect(m_form.controls().keepLastBox, &QSpinBox::valueChanged, this,
+    storeStateOnChange(controls.dateStampBox, SettingsKeys::DateStamp, this);
+    storeStateOnChange(controls.timeStampBox, SettingsKeys::TimeStamp, this);
+    connect(controls.keepLastBox, &QSpinBox::valueChanged, this,
             [](int keep) { SettingsStore::WriteSetting(SettingsKeys::KeepLast, QString::number(keep)); });
-    m_form.controls().backupFolderEdit->installEventFilter(this);
-    m_form.controls().prefixEdit->installEventFilter(this);
-    connect(m_form.controls().viewBackupFolderButton, &QPushButton::clicked, this, &DestinationOptions::viewBackupFolder);
+    controls.backupFolderEdit->installEventFilter(this);
+    controls.prefixEdit->installEventFilter(this);
+    connect(controls.viewBackupFolderButton, &QPushButton::clicked, this, &DestinationOptions::viewBackupFolder);
 }
 
 bool DestinationOptions::eventFilter(QObject* watched, QEvent* event)
@@ -67,7 +66,7 @@ void DestinationOptions::viewBackupFolder()
 {
     ErrorTrap trap(Routine::ViewBackupFolder);
     trap.line(10, [&] {
-        const QString text = m_form.controls().backupFolderEdit->text();
+        const QString text = m_backupFolderEdit->text();
         Launcher::instance().openPath(text.isEmpty() ? QDir::homePath() : QDir::home().absoluteFilePath(text));
     });
 }

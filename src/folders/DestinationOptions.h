@@ -2,7 +2,10 @@
 
 #include <QObject>
 
-class MainWindow;
+class QCheckBox;
+class QLineEdit;
+class QPushButton;
+class QSpinBox;
 
 // The backup folder, the archive name prefix, the two stamp options and the number of backups kept:
 // every change of these controls is written to the settings store at once, typed, pasted, chosen or
@@ -13,7 +16,17 @@ class DestinationOptions final : public QObject
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(DestinationOptions)
 public:
-    explicit DestinationOptions(MainWindow& form);
+    struct Controls
+    {
+        QLineEdit* backupFolderEdit = nullptr;
+        QLineEdit* prefixEdit = nullptr;
+        QCheckBox* dateStampBox = nullptr;
+        QCheckBox* timeStampBox = nullptr;
+        QSpinBox* keepLastBox = nullptr;
+        QPushButton* viewBackupFolderButton = nullptr;
+    };
+
+    DestinationOptions(const Controls& controls, QObject* parent);
 
     void viewBackupFolder();
 
@@ -21,5 +34,5 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    MainWindow& m_form;
+    QLineEdit* m_backupFolderEdit;
 };

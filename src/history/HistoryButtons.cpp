@@ -3,65 +3,54 @@
 #include "base/AppError.h"
 #include "base/ErrorTrap.h"
 #include "base/FileRoutines.h"
-#include "window/MainWindow.h"
 #include "base/Launcher.h"
 #include "base/Prompter.h"
-#include "history/HistoryFile.h"
 #include "base/RoutineNames.h"
+#include "history/HistoryFile.h"
 
 #include <QClipboard>
 #include <QFile>
 #include <QGuiApplication>
-#include <QPlainTextEdit>
 #include <QPushButton>
 
-HistoryButtons::HistoryButtons(MainWindow& form)
-    : QObject(&form)
-    , m_form(form)
+HistoryButtons::HistoryButtons(QPushButton* viewButton, QPushButton* copyButton, QPushButton* clearButton,
+                               QObject* parent)
+    : QObject(parent)
 {
-    connect(m_form.controls().viewHistoryButton, &QPushButton::clicked, this, &HistoryButtons::viewLog);
-    connect(m_form.controls().copyHistoryButton, &QPushButton::clicked, this, &HistoryButtons::copyLog);
-    connect(m_form.controls().clearHistoryButton, &QPushButton::clicked, this, &HistoryButtons::clearLog);
+    connect(viewButton, &QPushButton::clicked, this, &HistoryButtons::viewLog);
+    connect(copyButton, &QPushButton::clicked, this, &HistoryButtons::copyLog);
+    connect(clearButton, &QPushButton::clicked, this, &HistoryButtons::clearLog);
 }
 
 void HistoryButtons::viewLog()
 {
     ErrorTrap trap(Routine::ViewHistory);
     trap.line(10, [&] {
-        if (!FileExists(HistoryFile())) {
+        if (FileExists(HistoryFile()))
+            Launcher::instance().openPath(HistoryFile());
+        else
             Prompter::instance().show(
                 QStringLiteral("There isn't a history to view because actions have not been performed yet."),
                 ApplicationTitle(), Prompter::Buttons::Ok, Prompter::Icon::None);
-            return;
-        }
-        Launcher::instance().openPath(HistoryFile());
     });
 }
 
 void HistoryButtons::copyLog()
 {
     ErrorTrap trap(Routine::CopyHistory);
-    QString text;
-    bool present = false;
-    trap.line(10, [&] {
-        if (!FileExists(HistoryFile()))
-            return;
+    // Finding the log and reading it are one numbered line.
+    if (!trap.value(10, [] { return FileExists(HistoryFile()); }).value_or(false))
+        return;
+    const auto text = trap.value(10, [] {
         QFile file(HistoryFile());
         if (!file.open(QIODevice::ReadOnly))
-            throw AppError(75, Routine::CopyHistory,
-                           QStringLiteral("Path/File access error: ") + HistoryFile());
-        text = QString::fromLocal8Bit(file.readAll());
-        present = true;
+            throw AppError(75, Routine::CopyHistory, QStringLiteral("Path/File access error: ") + HistoryFile());
+        return QString::fromLocal8Bit(file.readAll());
     });
-    if (!present)
+    if (!text)
         return;
-    trap.line(20, [&] { m_form.controls().copyBuffer->setPlainText(text); });
-    // The buffer's own copy would turn the log's CR LF into bare line feeds; the clipboard gets
-    // the text exactly as the file holds it.
-    trap.line(30, [&] {
-        m_form.controls().copyBuffer->selectAll();
-        QGuiApplication::clipboard()->setText(text);
-    });
+    // Straight from the file to the clipboard, so the log's CR LF stays as it is.
+    trap.line(30, [&] { QGuiApplication::clipboard()->setText(*text); });
 }
 
 void HistoryButtons::clearLog()

@@ -2,7 +2,7 @@
 
 #include <QObject>
 
-class MainWindow;
+class QPushButton;
 
 // The three history-log buttons of the main window: view, copy to the clipboard, clear.
 class HistoryButtons final : public QObject
@@ -10,7 +10,7 @@ class HistoryButtons final : public QObject
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(HistoryButtons)
 public:
-    explicit HistoryButtons(MainWindow& form);
+    HistoryButtons(QPushButton* viewButton, QPushButton* copyButton, QPushButton* clearButton, QObject* parent);
 
     // "View History Log": opens the log in the desktop's text viewer, or says there is none yet.
     void viewLog();
@@ -18,7 +18,4 @@ public:
     void copyLog();
     // "Clear History Log": deletes the log after a Yes.
     void clearLog();
-
-private:
-    MainWindow& m_form;
 };

@@ -1,7 +1,6 @@
 #include "window/MainWindow.h"
 
 #include "base/CheckState.h"
-#include "base/CursorFile.h"
 #include "base/ErrorTrap.h"
 #include "base/FileRoutines.h"
 #include "base/HomePage.h"
@@ -16,6 +15,7 @@
 #include "backup/KeepLast.h"
 #include "backup/RunControl.h"
 #include "desktop/FailureNotice.h"
+#include "desktop/HoverPointer.h"
 #include "desktop/StartWithSystem.h"
 #include "desktop/TrayWindowBehaviour.h"
 #include "desktop/TrayIcon.h"
@@ -32,18 +32,44 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSpinBox>
 
 namespace {
+
 const QString DisplayName = QStringLiteral("Tessaly");
+
+HoverPointer::Targets HoverTargets(QWidget* window, const MainWindowControls& c)
+{
+    return {.areas = {window, c.statusFrame, c.backupFolderFrame, c.optionsFrame, c.fileNameFrame},
+            .boxes = {c.prefixEdit, c.backupFolderEdit},
+            .list = c.intervalList,
+            .buttons = {c.chooseBackupFolderButton, c.viewBackupFolderButton, c.viewHistoryButton,
+                        c.copyHistoryButton, c.autoBackupButton, c.backupNowButton, c.addFolderButton,
+                        c.clearListButton, c.loadSamplesButton, c.helpButton, c.clearHistoryButton}};
 }
+
+} // namespace
 
 MainWindow::MainWindow(QWidget* parent)
     : QWidget(parent)
 {
     createControls();
-    m_destination = new DestinationOptions(*this);
-    m_folderButtons = new FolderButtons(*this);
+    const MainWindowControls& c = m_controls;
+    m_destination = new DestinationOptions({.backupFolderEdit = c.backupFolderEdit,
+                                            .prefixEdit = c.prefixEdit,
+                                            .dateStampBox = c.dateStampBox,
+                                            .timeStampBox = c.timeStampBox,
+                                            .keepLastBox = c.keepLastBox,
+                                            .viewBackupFolderButton = c.viewBackupFolderButton},
+                                           this);
+    m_folderButtons = new FolderButtons(*this, m_pointer,
+                                        {.folderList = c.folderList,
+                                         .addFolderButton = c.addFolderButton,
+                                         .clearListButton = c.clearListButton,
+                                         .loadSamplesButton = c.loadSamplesButton,
+                                         .backupFolderEdit = c.backupFolderEdit,
+                                         .chooseBackupFolderButton = c.chooseBackupFolderButton});
     m_statusLine = std::make_unique<StatusFrameLine>(*m_controls.statusFrame);
     m_backupChoices = std::make_unique<ControlsBackupChoices>(m_controls);
     m_schedule = new ScheduleController(
@@ -55,10 +81,15 @@ MainWindow::MainWindow(QWidget* parent)
           .runEnded = [this](const RunOutcome& outcome, bool timed) { m_notice->runEnded(outcome, timed); },
           .statusLineHeld = [this] { return m_notice->holdsStatusLine(); } },
         this);
-    m_startWithSystem = new StartWithSystem(*this);
-    m_trayBehaviour = new TrayWindowBehaviour(*this);
-    m_history = new HistoryButtons(*this);
-    m_notice = new FailureNotice(*this, *m_history);
+    m_startWithSystem
+        = new StartWithSystem(c.startWithSystemBox, c.startInTrayBox, [this] { return isLoading(); }, this);
+    new HoverPointer(m_pointer, HoverTargets(this, c), this);
+    m_trayBehaviour = new TrayWindowBehaviour(*this, *c.trayIcon, c.startInTrayBox, c.helpButton,
+                                              [this] { return isUnloaded(); });
+    m_history = new HistoryButtons(c.viewHistoryButton, c.copyHistoryButton, c.clearHistoryButton, this);
+    m_notice = new FailureNotice(*this, *c.trayIcon);
+    connect(m_notice, &FailureNotice::logWanted, m_history, &HistoryButtons::viewLog);
+    connect(m_notice, &FailureNotice::statusLineWanted, this, &MainWindow::setStatus);
 }
 
 MainWindow::~MainWindow() = default;
@@ -66,27 +97,6 @@ MainWindow::~MainWindow() = default;
 QString MainWindow::status() const { return m_controls.statusFrame->title(); }
 
 void MainWindow::setStatus(const QString& caption) { m_controls.statusFrame->setTitle(caption); }
-
-void MainWindow::setMousePointer(MousePointer pointer)
-{
-    m_pointer = pointer;
-    switch (pointer) {
-    case MousePointer::Default: unsetCursor(); break;
-    case MousePointer::Busy: setCursor(Qt::WaitCursor); break;
-    case MousePointer::Custom: setCursor(m_hasCustomPointer ? m_handCursor : QCursor(Qt::PointingHandCursor)); break;
-    }
-}
-
-void MainWindow::loadHandPointer()
-{
-    const QString path = ProgramFolder() + QStringLiteral("/HAND-M.CUR");
-    if (!FileExists(path))
-        return;
-    if (const auto cursor = LoadCursorFile(path)) {
-        m_handCursor = *cursor;
-        m_hasCustomPointer = true;
-    }
-}
 
 void MainWindow::restoreCheckBox(QCheckBox* box, const QString& stored)
 {
@@ -105,7 +115,7 @@ void MainWindow::load()
         SetApplicationTitle(ShortTitle(DisplayName));
     });
     trap.line(40, [&] { MaybeOpenHomePage(); });
-    trap.line(50, [&] { loadHandPointer(); });
+    trap.line(50, [&] { m_pointer.loadHandCursor(); });
     trap.line(60, [&] {
         m_controls.folderList->setHeaderLabels({QStringLiteral("Folder(s) To Zip And Backup")});
         m_controls.folderList->header()->resizeSection(0, TwipsToPixels(7000));

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QCursor>
+#include "base/WindowPointer.h"
+
 #include <QString>
 #include <QWidget>
 
@@ -9,7 +10,6 @@
 class QCheckBox;
 class QGroupBox;
 class QLineEdit;
-class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QSpinBox;
@@ -57,7 +57,6 @@ struct MainWindowControls
     QPushButton* copyHistoryButton = nullptr;
     QPushButton* helpButton = nullptr;
     QPushButton* clearHistoryButton = nullptr;
-    QPlainTextEdit* copyBuffer = nullptr;
     WindowTimer* countdownTimer = nullptr;
     TrayIcon* trayIcon = nullptr;
 };
@@ -69,8 +68,6 @@ class MainWindow final : public QWidget
 {
     Q_OBJECT
 public:
-    enum class MousePointer { Default = 0, Busy = 11, Custom = 99 };
-
     explicit MainWindow(QWidget* parent = nullptr);
     ~MainWindow() override;
 
@@ -86,13 +83,10 @@ public:
     QString status() const;
     void setStatus(const QString& caption);
 
-    MousePointer mousePointer() const { return m_pointer; }
-    void setMousePointer(MousePointer pointer);
-    bool isBusy() const { return m_pointer == MousePointer::Busy; }
-    bool hasCustomPointer() const { return m_hasCustomPointer; }
-
-    // What tells the user about failed timed runs.
-    FailureNotice& notice() const { return *m_notice; }
+    MousePointer mousePointer() const { return m_pointer.current(); }
+    void setMousePointer(MousePointer pointer) { m_pointer.set(pointer); }
+    bool isBusy() const { return m_pointer.isBusy(); }
+    bool hasCustomPointer() const { return m_pointer.hasCustomHand(); }
 
     // Start-up is still going: what it restores must not count as the user's doing.
     bool isLoading() const { return m_loading; }
@@ -106,13 +100,10 @@ protected:
 
 private:
     void createControls();
-    void loadHandPointer();
     void restoreCheckBox(QCheckBox* box, const QString& stored);
 
     MainWindowControls m_controls;
-    MousePointer m_pointer = MousePointer::Default;
-    QCursor m_handCursor;
-    bool m_hasCustomPointer = false;
+    WindowPointer m_pointer{*this};
     bool m_unloaded = false;
     bool m_loading = false;
     bool m_listRestored = false;

@@ -10,7 +10,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
@@ -110,11 +109,6 @@ void MainWindow::createControls()
     m_controls.copyHistoryButton = button(this, "copyHistoryButton", "Copy History To Clipboard", 12000, 6540, 3840, 405);
     m_controls.helpButton = button(this, "helpButton", "Help", 8040, 7050, 3840, 405);
     m_controls.clearHistoryButton = button(this, "clearHistoryButton", "Clear History Log", 12000, 7050, 3840, 405);
-
-    // Only a buffer for copying the log to the clipboard, below the visible area.
-    m_controls.copyBuffer = place(new QPlainTextEdit(this), "copyBuffer", 120, 8910, 615, 495);
-    // Out of sight, so it must never hold the keyboard focus either.
-    m_controls.copyBuffer->setFocusPolicy(Qt::NoFocus);
 
     m_controls.countdownTimer = new WindowTimer(this);
     m_controls.countdownTimer->setObjectName(QStringLiteral("countdownTimer"));

@@ -1,6 +1,7 @@
 #include "FakeTrayBackend.h"
 
 #include "window/MainWindow.h"
+#include "base/MousePointer.h"
 #include "base/HomePage.h"
 #include "base/Prompter.h"
 #include "base/SettingsStore.h"
@@ -22,7 +23,7 @@
 
 using SettingsStore::ReadSetting;
 using SettingsStore::WriteSetting;
-using Pointer = MainWindow::MousePointer;
+using Pointer = MousePointer;
 
 namespace {
 

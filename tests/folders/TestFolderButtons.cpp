@@ -1,4 +1,5 @@
 #include "window/MainWindow.h"
+#include "base/MousePointer.h"
 #include "base/Prompter.h"
 #include "base/SettingsStore.h"
 #include "folders/FolderButtons.h"
@@ -96,7 +97,7 @@ private Q_SLOTS:
             QCOMPARE(request.initialFolder, QString());
         }
         // Adding is not blocked while the window is busy.
-        m_form->setMousePointer(MainWindow::MousePointer::Busy);
+        m_form->setMousePointer(MousePointer::Busy);
         m_dialog->setNextDirectory(QStringLiteral("/home/ann"));
         QTest::mouseClick(m_form->controls().addFolderButton, Qt::LeftButton);
         QCOMPARE(m_form->controls().folderList->entryCount(), 4);
@@ -160,10 +161,10 @@ private Q_SLOTS:
     {
         m_form->controls().folderList->appendEntry(QStringLiteral("/a"));
         m_form->controls().folderList->appendEntry(QStringLiteral("/b"));
-        m_form->setMousePointer(MainWindow::MousePointer::Busy);
+        m_form->setMousePointer(MousePointer::Busy);
         QTest::mouseClick(m_form->controls().clearListButton, Qt::LeftButton);
         QCOMPARE(m_form->controls().folderList->entryCount(), 2);
-        m_form->setMousePointer(MainWindow::MousePointer::Default);
+        m_form->setMousePointer(MousePointer::Default);
         QTest::mouseClick(m_form->controls().clearListButton, Qt::LeftButton);
         QCOMPARE(m_form->controls().folderList->entryCount(), 0);
         // Nothing is written until the window closes.
@@ -192,7 +193,7 @@ private Q_SLOTS:
         QCOMPARE(m_form->controls().folderList->entries(), QStringList{QStringLiteral("/mine")} + shippedSamples());
         for (const QString& entry : m_form->controls().folderList->entries())
             QVERIFY2(!entry.contains(QStringLiteral("//")), qPrintable(entry));
-        QCOMPARE(m_form->mousePointer(), MainWindow::MousePointer::Default);
+        QCOMPARE(m_form->mousePointer(), MousePointer::Default);
         QCOMPARE(m_prompter->shown().size(), 1);
         const TestPrompter::Shown question = m_prompter->shown().first();
         QCOMPARE(question.text, QStringLiteral("Would you like this software to open the folder where these sample "
@@ -226,7 +227,7 @@ private Q_SLOTS:
         QTest::mouseClick(m_form->controls().loadSamplesButton, Qt::LeftButton);
         QCOMPARE(m_form->controls().folderList->entryCount(), 0);
         QCOMPARE(m_prompter->shown().size(), 2);
-        QCOMPARE(m_form->mousePointer(), MainWindow::MousePointer::Default);
+        QCOMPARE(m_form->mousePointer(), MousePointer::Default);
     }
 };
 

@@ -1,4 +1,5 @@
 #include "window/MainWindow.h"
+#include "base/MousePointer.h"
 #include "base/SettingsStore.h"
 #include "folders/FolderListView.h"
 #include "support/WindowTest.h"
@@ -133,7 +134,7 @@ private Q_SLOTS:
         QCOMPARE(m_list->entries(), (QStringList{QStringLiteral("/already/there"), second, folder, first}));
 
         // The same folder again is simply listed twice, and a drop is taken while the window is busy.
-        m_form->setMousePointer(MainWindow::MousePointer::Busy);
+        m_form->setMousePointer(MousePointer::Busy);
         std::unique_ptr<QMimeData> again(fileUrls({folder}));
         QVERIFY(dragOnto(again.get(), true));
         QCOMPARE(m_list->entryCount(), 5);
@@ -196,14 +197,14 @@ private Q_SLOTS:
         fill({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("D")});
         m_list->setCurrentItem(m_list->topLevelItem(1));
         m_list->setFocus();
-        m_form->setMousePointer(MainWindow::MousePointer::Busy);
+        m_form->setMousePointer(MousePointer::Busy);
 
         QTest::keyClick(m_list, Qt::Key_Delete);
         doubleClick(rowCentre(1));
         QTest::mouseClick(m_form->controls().clearListButton, Qt::LeftButton);
         QCOMPARE(m_list->entryCount(), 4);
 
-        m_form->setMousePointer(MainWindow::MousePointer::Default);
+        m_form->setMousePointer(MousePointer::Default);
         QTest::keyClick(m_list, Qt::Key_Delete);
         QCOMPARE(m_list->entries(), (QStringList{QStringLiteral("A"), QStringLiteral("C"), QStringLiteral("D")}));
 
@@ -289,20 +290,20 @@ private Q_SLOTS:
     {
         QVERIFY(QFile::exists(QCoreApplication::applicationDirPath() + QStringLiteral("/drag.ico")));
         fill({QStringLiteral("A"), QStringLiteral("B")});
-        m_form->setMousePointer(MainWindow::MousePointer::Custom);
+        m_form->setMousePointer(MousePointer::Custom);
         press(1);
         QCOMPARE(m_list->viewport()->cursor().shape(), Qt::BitmapCursor);
         QVERIFY(!m_list->viewport()->cursor().pixmap().isNull());
         // Moving over the list gives the window its arrow back.
         moveTo(1);
-        QCOMPARE(m_form->mousePointer(), MainWindow::MousePointer::Default);
+        QCOMPARE(m_form->mousePointer(), MousePointer::Default);
         release(1);
         QCOMPARE(m_list->viewport()->cursor().shape(), Qt::ArrowCursor);
 
         // The hourglass is never replaced.
-        m_form->setMousePointer(MainWindow::MousePointer::Busy);
+        m_form->setMousePointer(MousePointer::Busy);
         moveTo(0);
-        QCOMPARE(m_form->mousePointer(), MainWindow::MousePointer::Busy);
+        QCOMPARE(m_form->mousePointer(), MousePointer::Busy);
     }
 
     void scrollFollowsThePointersScreenRow()
