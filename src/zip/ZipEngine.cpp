@@ -3,9 +3,7 @@
 #include "base/NativePath.h"
 #include "zip/ArchiveCheck.h"
 #include "zip/ArchiveTemporary.h"
-#include "zip/ZipLibrary.h"
 #include "zip/DiskFlush.h"
-#include "zip/ZipCancel.h"
 #include "zip/ZipExpand.h"
 #include "zip/ZipFormat.h"
 #include "zip/CompressionPipeline.h"
@@ -112,13 +110,13 @@ public:
 
         ZipJob job = m_job;
         job.archivePath = m_target;
-        ZipExpansion expansion = ExpandNames(job, [] { return ZipCancelRequested(); });
+        ZipExpansion expansion = ExpandNames(job, cancelCheck());
         for (const QString& note : expansion.notes)
             line(note);
         for (const QString& warning : expansion.warnings)
             line(warning);
         m_warnings = !expansion.warnings.isEmpty();
-        if (expansion.cancelled || ZipCancelRequested())
+        if (expansion.cancelled || cancelRequested())
             return cancelled();
         m_items = std::move(expansion.items);
 
@@ -137,6 +135,13 @@ public:
 
 private:
     void line(const QString& text) { m_print(text + u'\n'); }
+
+    bool cancelRequested() const { return m_job.cancelled && m_job.cancelled(); }
+    // The check handed to the expansion, the pipeline and the read-back.
+    std::function<bool()> cancelCheck() const
+    {
+        return [this] { return cancelRequested(); };
+    }
 
     std::int32_t cancelled()
     {
@@ -207,7 +212,7 @@ private:
     {
         SweepStaleTemporaries(m_folder);
         reachStage(ZipStage::Expanded, m_target);
-        if (ZipCancelRequested())
+        if (cancelRequested())
             return cancelled();
         if (targetIsCurrent(planned))
             return finished();
@@ -229,7 +234,7 @@ private:
         // the disk before it takes the old archive's place.
         flush.finish();
         const ArchiveCheckResult check
-            = CheckArchive(temporary->path(), expected, threads(), [] { return ZipCancelRequested(); });
+            = CheckArchive(temporary->path(), expected, threads(), cancelCheck());
         const int syncError = flush.result();
         if (check.cancelled)
             return cancelled();
@@ -257,7 +262,7 @@ private:
     {
         CompressionPipeline::Settings settings;
         settings.threads = threads;
-        CompressionPipeline pipeline(m_items, m_compressed, settings, [] { return ZipCancelRequested(); });
+        CompressionPipeline pipeline(m_items, m_compressed, settings, cancelCheck());
         pipeline.start();
         ZipWriter writer(temporary.descriptor());
         std::vector<std::uint8_t> chunk(1u << 20);
@@ -285,11 +290,11 @@ private:
                 ok = compress(writer, pipeline, entry, chunk, expected);
                 break;
             }
-            if (!ok || ZipCancelRequested())
+            if (!ok || cancelRequested())
                 break;
         }
         pipeline.stop();
-        if (ZipCancelRequested())
+        if (cancelRequested())
             return cancelled();
         if (!ok && writer.error() == 0)
             return cancelled(); // the pipeline gave up because of a cancel
@@ -333,7 +338,7 @@ private:
         }
         // Its data is read as a new archive's copied data would be checked.
         return probe.finish() && !probe.differs()
-            && RecordedDataIntact(m_previous.descriptor(), data, threads(), [] { return ZipCancelRequested(); });
+            && RecordedDataIntact(m_previous.descriptor(), data, threads(), cancelCheck());
     }
 
     // One file's data as the pipeline compresses it. A file that cannot be read to its end is
@@ -394,7 +399,7 @@ private:
     // The finished temporary takes the target's place in one step.
     std::int32_t replaceTarget(ArchiveTemporary& temporary)
     {
-        if (ZipCancelRequested())
+        if (cancelRequested())
             return cancelled();
         QString error;
         if (!temporary.replace(m_target, error)) {

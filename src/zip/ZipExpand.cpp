@@ -6,7 +6,7 @@
 #include "base/NativePath.h"
 #include "zip/ArchiveTemporary.h"
 #include "zip/EntryName.h"
-#include "zip/ZipEngine.h"
+#include "zip/ZipJob.h"
 
 #include <QDir>
 #include <QFileInfo>
