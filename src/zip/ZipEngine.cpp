@@ -13,7 +13,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
-#include <QSet>
 #include <QThread>
 #include <cerrno>
 #include <cstring>
@@ -120,7 +119,7 @@ public:
             return cancelled();
         m_items = std::move(expansion.items);
 
-        m_updating = (m_job.update || m_job.freshen) && QFileInfo::exists(m_target);
+        m_updating = m_job.update && QFileInfo::exists(m_target);
         if (m_updating)
             return updateArchive();
         // The archive being replaced, or else the latest one of its series, supplies the data of
@@ -157,7 +156,7 @@ private:
 
     std::int32_t finished() { return m_warnings ? ZipCode::FilesSkipped : ZipCode::Ok; }
 
-    int threads() const { return m_job.threads > 0 ? m_job.threads : std::max(1, QThread::idealThreadCount()); }
+    static int threads() { return std::max(1, QThread::idealThreadCount()); }
 
     // The entries to write: kept ones first, then the items, each file either compressed or, when
     // it has provably not changed, copied from the earlier archive.
@@ -409,8 +408,8 @@ private:
         return finished();
     }
 
-    // Update and freshen: entries of the old archive that are not older than their files stay as
-    // they are; newer files replace theirs; update also adds new files.
+    // Update: entries of the old archive that are not older than their files stay as they are;
+    // newer files replace theirs and new files are added.
     std::int32_t updateArchive()
     {
         if (!m_previous.open(m_target)) {
@@ -439,12 +438,9 @@ private:
             }
             kept.push_back(&entry);
         }
-        QSet<QByteArray> inOld;
-        for (const CentralEntry& entry : m_previous.directory().entries)
-            inOld.insert(entry.name);
         std::vector<ZipItem> fresh;
         for (std::size_t i = 0; i < m_items.size(); ++i) {
-            if (current[i] || (m_job.freshen && !inOld.contains(m_items[i].name)))
+            if (current[i])
                 continue;
             fresh.push_back(m_items[i]);
             changed = true;

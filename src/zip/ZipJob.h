@@ -15,10 +15,6 @@ struct ZipJob
     bool junkPaths = false;
     bool recurse = false;
     bool update = false;
-    bool freshen = false;
-    bool includeHidden = false;
-    bool noDirEntries = false;
-    int threads = 0; // compression workers; 0 = one per core
     QString reuseFrom; // an earlier archive of the same files, used when the target does not exist yet
     // Asked from the engine's threads; true abandons the archive and leaves the old one as it was.
     // Empty: never cancelled.
