@@ -4,8 +4,8 @@
 //   zipbench <archive.zip> <folder>
 // Prints: result=<code> seconds=<wall> longest_gap_ms=<gap>, then the archive's message, if any.
 #include "backup/FolderWalk.h"
+#include "base/EventYield.h"
 #include "zip/ZipFileSet.h"
-#include "zip/ZipCancel.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -39,11 +39,11 @@ int main(int argc, char** argv)
     int result = -1;
     QElapsedTimer wall;
     QTimer::singleShot(0, &app, [&] {
-        ResetZipCancel();
         wall.start();
         ZipFileSet zip;
         zip.setZipFileName(archive);
         zip.setUpdatingZip(false);
+        zip.setEventPump(YieldToEvents);
         zip.addFile(folder + QStringLiteral("/*.*"));
         QStringList subFolders;
         CollectSubFolders(folder + u'/', subFolders, true);

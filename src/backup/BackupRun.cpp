@@ -77,6 +77,8 @@ FolderOutcome backupFolder(ErrorTrap& trap, const BackupChoices& choices, int po
     trap.line(150, [&] {
         zip.setZipFileName(archivePath);
         zip.setUpdatingZip(false);
+        zip.setCancelCheck([] { return RunControl::cancelRequested(); });
+        zip.setEventPump(YieldToEvents);
         // Files unchanged since the folder's last backup are copied from it, not compressed again.
         zip.setReuseFrom(LatestArchiveBefore(series, archivePath, separator));
     });

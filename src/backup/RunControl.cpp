@@ -1,11 +1,12 @@
 #include "backup/RunControl.h"
 
-#include "zip/ZipCancel.h"
+#include <atomic>
 
 namespace RunControl {
 namespace {
 bool g_running = false;
-bool g_cancel = false;
+// Read by the archive engine's threads through the zip job's cancel check.
+std::atomic<bool> g_cancel { false };
 } // namespace
 
 bool tryBegin()
@@ -13,8 +14,7 @@ bool tryBegin()
     if (g_running)
         return false;
     g_running = true;
-    g_cancel = false;
-    ResetZipCancel();
+    g_cancel.store(false);
     return true;
 }
 
@@ -22,12 +22,8 @@ void end() { g_running = false; }
 
 bool isRunning() { return g_running; }
 
-void requestCancel()
-{
-    g_cancel = true;
-    RequestZipCancel();
-}
+void requestCancel() { g_cancel.store(true); }
 
-bool cancelRequested() { return g_cancel; }
+bool cancelRequested() { return g_cancel.load(); }
 
 } // namespace RunControl

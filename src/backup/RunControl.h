@@ -9,7 +9,7 @@ void end();
 bool isRunning();
 
 // Asks the run in progress to stop: the archive being written is abandoned (its previous
-// version stays) and no further folder is started.
+// version stays) and no further folder is started. Safe to ask from any thread.
 void requestCancel();
 bool cancelRequested();
 

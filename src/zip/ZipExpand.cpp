@@ -6,7 +6,7 @@
 #include "base/NativePath.h"
 #include "zip/ArchiveTemporary.h"
 #include "zip/EntryName.h"
-#include "zip/ZipEngine.h"
+#include "zip/ZipJob.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -113,7 +113,7 @@ public:
         , m_cancelled(cancelled)
         , m_out(out)
         , m_root(ResolveRootDirectory(job.rootDirectory))
-        , m_tree(job.includeHidden)
+        , m_tree(/* hiddenIncluded */ false)
     {
         const QString archive = absolute(job.archivePath);
         m_archiveIdentity = IdentityOf(archive);
@@ -187,14 +187,14 @@ private:
     }
 
     // The folder's entries whose names match the wildcard (every name when it is empty), hidden
-    // names left out unless asked for.
+    // names left out.
     void addChildren(const QString& folder, const QString& stored, Origin origin, const QString& wildcard = {})
     {
         const QStringList names = listFolder(folder);
         for (const QString& name : names) {
             if (m_cancelled())
                 return;
-            if (!m_job.includeHidden && IsHiddenName(name))
+            if (IsHiddenName(name))
                 continue;
             if (!wildcard.isEmpty() && !WildcardMatches(wildcard, name))
                 continue;
@@ -258,12 +258,10 @@ private:
             if (origin != Origin::Named && info.status.isLink
                 && !(m_job.recurse ? enter : m_patternFolders.contains(path)))
                 return;
-            if (!m_job.noDirEntries && !m_job.junkPaths)
+            if (!m_job.junkPaths)
                 addItem(path, stored, info, true);
             if (enter)
                 addChildren(path, stored, Origin::Walk);
-            else if (origin == Origin::Named && !m_job.recurse && m_job.noDirEntries)
-                m_out.warnings.append(QStringLiteral("name not matched: %1").arg(path));
             return;
         }
         }

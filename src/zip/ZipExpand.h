@@ -39,7 +39,7 @@ QString ResolveRootDirectory(const QString& root);
 
 // Turns the job's names and patterns into the archive's entries. "dir/*.*" means every name in
 // dir; matched sub-folders become folder entries and, with recurse on, bring their whole tree.
-// Hidden names are left out unless asked for; FIFOs, sockets and devices are never read; the
+// Hidden names are left out; FIFOs, sockets and devices are never read; the
 // archive being written is never part of itself. Names keep their bytes, whatever they are.
 ZipExpansion ExpandNames(const ZipJob& job, const std::function<bool()>& cancelled);
 

@@ -1,9 +1,8 @@
 #include "zip/ZipFileSet.h"
 
 #include "base/AppError.h"
-#include "base/EventYield.h"
-#include "zip/ZipLibrary.h"
 #include "base/RoutineNames.h"
+#include "zip/ZipLibrary.h"
 
 #include <exception>
 
@@ -28,21 +27,21 @@ ZipFileSet::ZipFileSet()
 {
 }
 
-bool ZipFileSet::recurseFolders() const { return m_recurse == 1; }
-void ZipFileSet::setRecurseFolders(bool value) { m_recurse = flag(value); }
+bool ZipFileSet::recurseFolders() const { return m_recurse; }
+void ZipFileSet::setRecurseFolders(bool value) { m_recurse = value; }
 QString ZipFileSet::zipFileName() const { return m_zipFileName; }
 void ZipFileSet::setZipFileName(const QString& value) { m_zipFileName = value; }
-bool ZipFileSet::encrypted() const { return m_encrypt == 1; }
-void ZipFileSet::setEncrypted(bool value) { m_encrypt = flag(value); }
-bool ZipFileSet::includeSystemFiles() const { return m_systemFiles == 1; }
-void ZipFileSet::setIncludeSystemFiles(bool value) { m_systemFiles = flag(value); }
+bool ZipFileSet::encrypted() const { return m_encrypt; }
+void ZipFileSet::setEncrypted(bool value) { m_encrypt = value; }
+bool ZipFileSet::includeSystemFiles() const { return m_systemFiles; }
+void ZipFileSet::setIncludeSystemFiles(bool value) { m_systemFiles = value; }
 qint32 ZipFileSet::zipFileCount() const { return static_cast<qint32>(m_fileList.size()) - 1; }
 QString ZipFileSet::rootDirectory() const { return m_rootDirectory; }
 void ZipFileSet::setRootDirectory(const QString& value) { m_rootDirectory = value; }
-bool ZipFileSet::updatingZip() const { return m_update == 1; }
-void ZipFileSet::setUpdatingZip(bool value) { m_update = flag(value); }
-bool ZipFileSet::ignorePath() const { return m_ignorePath == 1; }
-void ZipFileSet::setIgnorePath(bool value) { m_ignorePath = flag(value); }
+bool ZipFileSet::updatingZip() const { return m_update; }
+void ZipFileSet::setUpdatingZip(bool value) { m_update = value; }
+bool ZipFileSet::ignorePath() const { return m_ignorePath; }
+void ZipFileSet::setIgnorePath(bool value) { m_ignorePath = value; }
 
 QString ZipFileSet::key(const QString& name)
 {
@@ -56,7 +55,7 @@ void ZipFileSet::addFile(const QString& name)
         throw AppError(0x800407D1u, Routine::ZipAddFile, QStringLiteral("File is already in Zip List"));
     m_keys.insert(key(name));
     m_fileList.append(name);
-    YieldToEvents();
+    pumpEvents();
 }
 
 void ZipFileSet::removeFile(const QString& name)
@@ -67,24 +66,45 @@ void ZipFileSet::removeFile(const QString& name)
     m_fileList.removeIf([&removed](const QString& entry) { return key(entry) == removed; });
 }
 
-qint32 ZipFileSet::makeZipFile()
+ZipJob ZipFileSet::job() const
 {
-    try {
-        const ZipNameList names = m_fileList;
-        YieldToEvents();
-        // The root directory goes on in capitals where names ignore case; on Linux capitals would
-        // name another folder.
+    ZipJob job;
+    job.archivePath = m_zipFileName;
+    // Slot 0 is never a file, even once the placeholder was removed.
+    job.names = m_fileList.mid(1);
+    // The root directory goes on in capitals where names ignore case; on Linux capitals would
+    // name another folder.
 #if defined(Q_OS_WIN)
-        const QString root = m_rootDirectory.toUpper();
+    job.rootDirectory = m_rootDirectory.toUpper();
 #else
-        const QString root = m_rootDirectory;
+    job.rootDirectory = m_rootDirectory;
 #endif
-        return CallZipLibrary(static_cast<std::int32_t>(names.size()), m_zipFileName, names, m_ignorePath, m_recurse,
-                              m_update, 0, root, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, m_reuseFrom);
-    } catch (...) {
-        throw AppError(0x80040064u, Routine::ZipMakeFile,
-                       QStringLiteral("CGZipFiles component failure"));
-    }
+    job.junkPaths = m_ignorePath;
+    job.recurse = m_recurse;
+    job.update = m_update;
+    job.reuseFrom = m_reuseFrom;
+    job.cancelled = m_cancelled;
+    job.pumpEvents = m_pumpEvents;
+    return job;
 }
 
-QString ZipFileSet::lastMessage() const { return LastZipMessage(); }
+void ZipFileSet::pumpEvents() const
+{
+    if (m_pumpEvents)
+        m_pumpEvents();
+}
+
+qint32 ZipFileSet::makeZipFile()
+{
+    // Each archive starts with an empty message.
+    m_lastMessage.clear();
+    try {
+        const ZipJob archive = job();
+        pumpEvents();
+        const ZipResult result = MakeZipArchive(archive);
+        m_lastMessage = result.message;
+        return result.code;
+    } catch (...) {
+        throw AppError(0x80040064u, Routine::ZipMakeFile, QStringLiteral("CGZipFiles component failure"));
+    }
+}

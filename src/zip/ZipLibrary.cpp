@@ -1,8 +1,7 @@
 #include "zip/ZipLibrary.h"
 
-#include "base/EventYield.h"
-#include "zip/ZipCancel.h"
 #include "zip/ZipEngine.h"
+#include "zip/ZipMessage.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -10,43 +9,20 @@
 #include <QMutex>
 #include <QPointer>
 #include <QtConcurrent/QtConcurrentRun>
-
-#include <algorithm>
-#include <cstring>
+#include <atomic>
 #include <memory>
+#include <utility>
 
 namespace {
-
-QString g_lastZipMessage;
-ZipCallbacks g_callbacks;
-ZipOptions g_options;
-
-constexpr std::uint32_t PrintBufferSize = 4097;
-
-// Hands printed text to the registered print callback in pieces that fit its buffer.
-void printText(const QString& text)
-{
-    if (!g_callbacks.print || text.isEmpty())
-        return;
-    const QByteArray bytes = text.toLocal8Bit();
-    constexpr qsizetype piece = PrintBufferSize - 1;
-    qsizetype at = 0;
-    while (at < bytes.size()) {
-        qsizetype size = std::min(piece, bytes.size() - at);
-        // Never split a multi-byte character between two calls.
-        while (at + size < bytes.size() && size > 1 && (static_cast<unsigned char>(bytes.at(at + size)) & 0xC0) == 0x80)
-            --size;
-        QByteArray buffer = bytes.mid(at, size);
-        buffer.append('\0');
-        g_callbacks.print(buffer.constData(), static_cast<std::uint32_t>(size));
-        at += size;
-    }
-}
 
 // Lines the engine printed on its own threads, waiting to be handed over on the caller's thread.
 class PendingLines final
 {
 public:
+    explicit PendingLines(ZipMessage& message)
+        : m_message(message)
+    { }
+
     // Returns true when the caller's thread has to be woken for this line.
     bool add(const QString& line)
     {
@@ -57,7 +33,7 @@ public:
         return wake;
     }
 
-    // Hands every waiting line to the print callback, in order. The callback lets window events
+    // Hands every waiting line to the message, in order. The message lets the caller's events
     // through, and with them the next wake-up: a hand-over started inside another would put its
     // text in the middle of the other's, splitting a line, so only the outer one runs and it goes
     // on until nothing is left.
@@ -67,7 +43,7 @@ public:
             return;
         m_draining = true;
         for (QString text = take(); !text.isEmpty(); text = take())
-            printText(text);
+            m_message.print(text);
         m_draining = false;
     }
 
@@ -79,78 +55,22 @@ private:
         return std::exchange(m_text, QString());
     }
 
+    ZipMessage& m_message; // touched on the caller's thread only
     QMutex m_mutex;
     QString m_text;
     bool m_wakePending = false;
     bool m_draining = false; // touched on the caller's thread only
 };
 
-ZipJob jobFrom(std::int32_t entryCount, const QString& zipFileName, const ZipNameList& names)
+// Runs the engine on another thread while this one waits in a local event loop, so the caller's
+// events (clicks, timer ticks, a close request) keep flowing during the whole archive.
+std::int32_t RunWhileWaiting(const ZipJob& job, ZipMessage& message)
 {
-    ZipJob job;
-    job.archivePath = zipFileName;
-    // Slot 0 is not a file.
-    const qsizetype count = std::min<qsizetype>(std::max<std::int32_t>(entryCount, 0), names.size());
-    for (qsizetype i = 1; i < count; ++i)
-        job.names.append(names.at(i));
-    job.rootDirectory = g_options.rootDirectory;
-    job.reuseFrom = g_options.reuseFrom;
-    job.junkPaths = g_options.junkDirNames != 0;
-    job.recurse = g_options.recurse != 0;
-    job.update = g_options.update != 0;
-    job.freshen = g_options.freshen != 0;
-    job.includeHidden = g_options.systemFiles != 0;
-    job.noDirEntries = g_options.noDirEntries != 0;
-    job.quiet = g_options.quiet != 0;
-    return job;
-}
-
-// Options the engine does not offer; asking for one fails before anything is touched.
-QString unsupportedOption(const ZipOptions& o)
-{
-    const std::pair<std::int32_t, const char*> options[] = {
-        {o.encrypt, "encrypt"},       {o.crlfToLf, "CR LF to LF"}, {o.lfToCrlf, "LF to CR LF"},
-        {o.grow, "grow"},             {o.forceDos, "DOS names"},   {o.move, "move"},
-        {o.deleteEntries, "delete"},  {o.volumeLabel, "volume label"}, {o.comment, "comment"},
-        {o.includeDate, "include by date"}, {o.excludeDate, "exclude by date"}, {o.repair, "repair"},
-    };
-    for (const auto& [value, name] : options) {
-        if (value != 0)
-            return QString::fromLatin1(name);
-    }
-    return {};
-}
-
-} // namespace
-
-std::int32_t ZpInit(const ZipCallbacks* callbacks)
-{
-    g_callbacks = callbacks ? *callbacks : ZipCallbacks{};
-    return 1;
-}
-
-std::int32_t ZpSetOptions(const ZipOptions* options)
-{
-    g_options = options ? *options : ZipOptions{};
-    return 1;
-}
-
-std::int32_t ZpArchive(std::int32_t entryCount, const QString& zipFileName, const ZipNameList& names)
-{
-    const QString unsupported = unsupportedOption(g_options);
-    if (!unsupported.isEmpty()) {
-        printText(QStringLiteral("option not supported: %1\n").arg(unsupported));
-        return ZipCode::BadArguments;
-    }
-    const ZipJob job = jobFrom(entryCount, zipFileName, names);
-
-    if (!QCoreApplication::instance()) {
-        return RunZipJob(job, [](const QString& line) { printText(line); });
-    }
-
-    // The engine works on another thread; this thread waits in a local event loop so window
-    // events (clicks, timer ticks, a close request) keep flowing during the whole archive.
-    auto pending = std::make_shared<PendingLines>();
+    auto abandoned = std::make_shared<std::atomic<bool>>(false);
+    ZipJob engineJob = job;
+    engineJob.cancelled
+        = [abandoned, cancelled = job.cancelled] { return abandoned->load() || (cancelled && cancelled()); };
+    auto pending = std::make_shared<PendingLines>(message);
     QEventLoop loop;
     QPointer<QEventLoop> context(&loop);
     auto drain = [pending] { pending->drain(); };
@@ -160,74 +80,29 @@ std::int32_t ZpArchive(std::int32_t entryCount, const QString& zipFileName, cons
     };
     QFutureWatcher<std::int32_t> watcher;
     QObject::connect(&watcher, &QFutureWatcherBase::finished, &loop, &QEventLoop::quit);
-    watcher.setFuture(QtConcurrent::run([job, sink] { return RunZipJob(job, sink); }));
+    watcher.setFuture(QtConcurrent::run([engineJob, sink] { return RunZipJob(engineJob, sink); }));
     if (!watcher.isFinished())
         loop.exec();
     if (!watcher.isFinished()) {
         // The application is quitting (which ends every local loop): abandon the archive, the
         // previous one stays, and wait for the engine to let go of its files.
-        RequestZipCancel();
+        abandoned->store(true);
         watcher.waitForFinished();
     }
     drain();
     return watcher.result();
 }
 
-std::int32_t CallZipLibrary(std::int32_t entryCount, const QString& zipFileName, const ZipNameList& names,
-                            std::int32_t ignorePath, std::int32_t recurse, std::int32_t update,
-                            std::int32_t freshen, const QString& rootDirectory, std::int32_t encrypt,
-                            std::int32_t systemFiles, std::int32_t noDirEntries, std::int32_t verbose,
-                            std::int32_t quiet, std::int32_t crlfToLf, std::int32_t lfToCrlf, std::int32_t grow,
-                            std::int32_t forceDos, std::int32_t move, std::int32_t deleteEntries,
-                            const QString& reuseFrom)
+} // namespace
+
+ZipResult MakeZipArchive(const ZipJob& job)
 {
-    g_lastZipMessage.clear();
-
-    ZipCallbacks callbacks;
-    callbacks.print = &ZipPrintCallback;
-    callbacks.password = &ZipPasswordCallback;
-    callbacks.comment = &ZipCommentCallback;
-    callbacks.service = nullptr;
-
-    ZipOptions options;
-    options.encrypt = encrypt;
-    options.systemFiles = systemFiles;
-    options.noDirEntries = noDirEntries;
-    options.verbose = verbose;
-    options.quiet = quiet;
-    options.crlfToLf = crlfToLf;
-    options.lfToCrlf = lfToCrlf;
-    options.junkDirNames = ignorePath;
-    options.recurse = recurse;
-    options.grow = grow;
-    options.forceDos = forceDos;
-    options.move = move;
-    options.deleteEntries = deleteEntries;
-    options.update = update;
-    options.freshen = freshen;
-    options.level = 0;
-    options.rootDirectory = rootDirectory;
-    options.reuseFrom = reuseFrom;
-
-    ZpInit(&callbacks);
-    ZpSetOptions(&options);
-    return ZpArchive(entryCount, zipFileName, names);
+    ZipMessage message(job.pumpEvents);
+    ZipResult result;
+    if (QCoreApplication::instance())
+        result.code = RunWhileWaiting(job, message);
+    else
+        result.code = RunZipJob(job, [&message](const QString& line) { message.print(line); });
+    result.message = message.text();
+    return result;
 }
-
-QString LastZipMessage() { return g_lastZipMessage; }
-
-std::int32_t ZipPrintCallback(const char* buffer, std::uint32_t length)
-{
-    if (buffer) {
-        const std::size_t limit = std::min<std::size_t>(static_cast<std::size_t>(length) + 1, PrintBufferSize);
-        const void* nul = std::memchr(buffer, '\0', limit);
-        const std::size_t size = nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - buffer) : limit;
-        g_lastZipMessage += QString::fromLocal8Bit(buffer, static_cast<qsizetype>(size));
-    }
-    YieldToEvents();
-    return 0;
-}
-
-std::int32_t ZipPasswordCallback(char*, std::int32_t, const char*, const char*) { return 1; }
-
-QByteArray ZipCommentCallback(const QByteArray& comment) { return comment; }

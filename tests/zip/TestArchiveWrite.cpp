@@ -2,8 +2,6 @@
 // limit, temporaries left by killed runs, files that vanish or turn into FIFOs or links after the
 // walk, a disk that fails to flush, and damage to the new archive before it replaces the old one.
 #include "ZipTestTools.h"
-#include "zip/ZipLibrary.h"
-#include "zip/ZipCancel.h"
 #include "zip/ZipEngine.h"
 
 #include <QCoreApplication>
@@ -79,7 +77,6 @@ private Q_SLOTS:
     {
         SetZipStageProbe({});
         g_failFlush = false;
-        ResetZipCancel();
         QDir(m_dir.path()).removeRecursively();
         QDir().mkpath(m_dir.path());
     }

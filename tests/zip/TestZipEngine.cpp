@@ -4,8 +4,7 @@
 
 #include "backup/FolderWalk.h"
 #include "zip/ZipFileSet.h"
-#include "zip/ZipLibrary.h"
-#include "zip/ZipCancel.h"
+#include "zip/ZipJob.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -18,6 +17,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <atomic>
 #include <csignal>
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -127,11 +127,7 @@ for i in z.infolist():
     }
 
 private Q_SLOTS:
-    void init()
-    {
-        ResetZipCancel();
-        QVERIFY(m_dir.isValid());
-    }
+    void init() { QVERIFY(m_dir.isValid()); }
 
     void cleanup()
     {
@@ -142,7 +138,6 @@ private Q_SLOTS:
         ::chmod(QFile::encodeName(m_dir.path()).constData(), 0755);
         QDir(m_dir.path()).removeRecursively();
         QDir().mkpath(m_dir.path());
-        ResetZipCancel();
     }
 
     void mixedTreeAsTheBackupRunPassesIt()
@@ -379,16 +374,18 @@ private Q_SLOTS:
         const QString archive = path(QStringLiteral("slow.zip"));
         writeFile(archive, QByteArrayLiteral("the previous archive"));
 
+        std::atomic<bool> cancel { false };
+        const auto cancelled = [&cancel] { return cancel.load(); };
         int ticks = 0;
         QTimer ticker;
         connect(&ticker, &QTimer::timeout, this, [&] {
             // Ticks arrive while the archive is being written: the window's thread is free.
             if (++ticks == 5)
-                RequestZipCancel();
+                cancel.store(true);
         });
         ticker.start(20);
         QString message;
-        const int result = makeZip(archive, {root + QStringLiteral("/*.*")}, &message);
+        const int result = makeZip(archive, {root + QStringLiteral("/*.*")}, &message, cancelled);
         ticker.stop();
         QVERIFY(ticks >= 5);
         QCOMPARE(result, ZipCode::Cancelled);
@@ -397,8 +394,7 @@ private Q_SLOTS:
         QVERIFY(temporariesOf(archive).isEmpty());
 
         // A cancel requested before the call stops it before anything is written.
-        RequestZipCancel();
-        QCOMPARE(makeZip(archive, {root + QStringLiteral("/*.*")}), ZipCode::Cancelled);
+        QCOMPARE(makeZip(archive, {root + QStringLiteral("/*.*")}, nullptr, cancelled), ZipCode::Cancelled);
         QCOMPARE(readFile(archive), QByteArrayLiteral("the previous archive"));
         QVERIFY(temporariesOf(archive).isEmpty());
     }

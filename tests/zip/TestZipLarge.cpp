@@ -1,7 +1,6 @@
 // Archives past the limits of the classic ZIP format, and a run killed part way.
 #include "ZipTestTools.h"
 
-#include "zip/ZipCancel.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -34,8 +33,6 @@ private:
     }
 
 private Q_SLOTS:
-    void init() { ResetZipCancel(); }
-
     void fileOverFourGiB()
     {
         const qint64 size = (qint64(4) << 30) + 123457;

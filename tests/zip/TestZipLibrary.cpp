@@ -1,5 +1,5 @@
 // The zip file set (ZipFileSet) and its binding (ZipLibrary): the name list and its errors, the
-// options handed on, the printed message rules, and the wait in a local event loop.
+// options handed on, the printed message rules (ZipMessage), and the wait in a local event loop.
 #include "ZipTestTools.h"
 
 #include "base/AppError.h"
@@ -7,7 +7,7 @@
 #include "support/TestPrompter.h"
 #include "zip/ZipFileSet.h"
 #include "zip/ZipLibrary.h"
-#include "zip/ZipCancel.h"
+#include "zip/ZipMessage.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -42,8 +42,6 @@ private:
     QString path(const QString& relative) const { return m_dir.filePath(relative); }
 
 private Q_SLOTS:
-    void init() { ResetZipCancel(); }
-
     void nameListAndItsErrors()
     {
         ZipFileSet zip;
@@ -139,74 +137,61 @@ private Q_SLOTS:
 
     void printedMessageRules()
     {
-        // Each call starts with an empty message.
-        const QString archive = path(QStringLiteral("msg.zip"));
-        QVERIFY(makeZip(archive, {path(QStringLiteral("Missing/*.*"))}) != 0);
-        QVERIFY(LastZipMessage().contains(QStringLiteral("nothing to do")));
+        // Each archive starts with an empty message.
         writeFile(path(QStringLiteral("Msg/a.txt")), "a");
-        QCOMPARE(makeZip(archive, {path(QStringLiteral("Msg/*.*"))}), 0);
-        QCOMPARE(LastZipMessage(), QString());
+        ZipFileSet zip;
+        zip.setZipFileName(path(QStringLiteral("msg.zip")));
+        zip.addFile(path(QStringLiteral("Missing/*.*")));
+        QVERIFY(zip.makeZipFile() != 0);
+        QVERIFY(zip.lastMessage().contains(QStringLiteral("nothing to do")));
+        zip.removeFile(path(QStringLiteral("Missing/*.*")));
+        zip.addFile(path(QStringLiteral("Msg/*.*")));
+        QCOMPARE(zip.makeZipFile(), 0);
+        QCOMPARE(zip.lastMessage(), QString());
 
-        // At most 4,097 bytes per call, up to the first NUL, joined without separators.
+        // At most 4,097 bytes per piece, up to the first NUL, joined without separators.
+        ZipMessage message;
         const QByteArray big(5000, 'x');
-        QCOMPARE(ZipPrintCallback(big.constData(), 5000), 0);
-        QCOMPARE(LastZipMessage().size(), 4097);
+        message.take(big.constData(), 5000);
+        QCOMPARE(message.text().size(), 4097);
         const QByteArray withNul("one\0two", 7);
-        ZipPrintCallback(withNul.constData(), 7);
-        ZipPrintCallback("three and more", 3); // length + 1 bytes
-        QCOMPARE(LastZipMessage().mid(4097), QStringLiteral("onethre"));
+        message.take(withNul.constData(), 7);
+        message.take("three and more", 3); // length + 1 bytes
+        QCOMPARE(message.text().mid(4097), QStringLiteral("onethre"));
 
-        // Every object reads the same message.
-        ZipFileSet other;
-        QCOMPARE(other.lastMessage(), LastZipMessage());
-
-        // A long report from the engine arrives whole, though it crosses many print calls.
+        // A long report from the engine arrives whole, though it crosses many pieces.
         QStringList patterns;
         for (int i = 0; i < 300; ++i)
             patterns.append(path(QString(40, QChar(0xFC)) + QStringLiteral("-%1/*.*").arg(i)));
-        QVERIFY(makeZip(archive, patterns) != 0);
-        const QString message = LastZipMessage();
-        QVERIFY(message.toLocal8Bit().size() > 3 * 4097);
+        QString report;
+        QVERIFY(makeZip(path(QStringLiteral("msg.zip")), patterns, &report) != 0);
+        QVERIFY(report.toLocal8Bit().size() > 3 * 4097);
         for (int i = 0; i < 300; ++i)
-            QVERIFY2(message.contains(QStringLiteral("name not matched: %1\n").arg(patterns.at(i))), qPrintable(patterns.at(i)));
-        QVERIFY(message.endsWith(QStringLiteral("was left as it was\n")));
+            QVERIFY2(report.contains(QStringLiteral("name not matched: %1\n").arg(patterns.at(i))), qPrintable(patterns.at(i)));
+        QVERIFY(report.endsWith(QStringLiteral("was left as it was\n")));
     }
 
-    void printedLinesArriveWholeWhileTheCallbackLetsEventsThrough()
+    void printedLinesArriveWholeWhileTheCallerLetsEventsThrough()
     {
-        // A slow print callback that lets window events through, as the binding's own does: the
-        // engine's next lines must not be handed over inside the text being printed.
-        static QString printed;
-        printed.clear();
-        ZipCallbacks callbacks;
-        callbacks.print = [](const char* buffer, std::uint32_t length) -> std::int32_t {
-            printed += QString::fromLocal8Bit(buffer, length);
+        // A slow event pump, as a busy window's: the engine's next lines must not be handed over
+        // inside the text being gathered.
+        ZipJob job;
+        job.archivePath = path(QStringLiteral("lines.zip"));
+        for (int i = 0; i < 3000; ++i)
+            job.names.append(path(QStringLiteral("missing-%1-%2/*.*").arg(QString(60, u'x')).arg(i)));
+        job.pumpEvents = [] {
             QThread::msleep(2);
             QCoreApplication::processEvents();
-            return 0;
         };
-        ZpInit(&callbacks);
-        ZipOptions options;
-        ZpSetOptions(&options);
-        QStringList names{QStringLiteral("querty")};
-        for (int i = 0; i < 3000; ++i)
-            names.append(path(QStringLiteral("missing-%1-%2/*.*").arg(QString(60, u'x')).arg(i)));
-        QCOMPARE(ZpArchive(static_cast<std::int32_t>(names.size()), path(QStringLiteral("lines.zip")), names),
-                 ZipCode::NothingToDo);
-        for (int i = 1; i < names.size(); ++i)
-            QVERIFY2(printed.contains(QStringLiteral("name not matched: %1\n").arg(names.at(i))),
-                     qPrintable(names.at(i)));
-    }
-
-    void optionsTheEngineLacksAreRefused()
-    {
-        writeFile(path(QStringLiteral("Refuse/a.txt")), "a");
-        const QString archive = path(QStringLiteral("refuse.zip"));
-        const int result = CallZipLibrary(2, archive, {QStringLiteral("querty"), path(QStringLiteral("Refuse/*.*"))}, 0, 0,
-                                          0, 0, QStringLiteral("\\"), 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
-        QCOMPARE(result, ZipCode::BadArguments);
-        QVERIFY(LastZipMessage().contains(QStringLiteral("encrypt")));
-        QVERIFY(!QFile::exists(archive));
+        const ZipResult result = MakeZipArchive(job);
+        QCOMPARE(result.code, ZipCode::NothingToDo);
+        qsizetype at = 0;
+        for (const QString& name : std::as_const(job.names)) {
+            // Whole, and in the order of the names.
+            const qsizetype found = result.message.indexOf(QStringLiteral("name not matched: %1\n").arg(name), at);
+            QVERIFY2(found >= 0, qPrintable(name));
+            at = found;
+        }
     }
 
     void quittingDuringAnArchiveCancelsIt()

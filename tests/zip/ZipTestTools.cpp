@@ -1,5 +1,6 @@
 #include "ZipTestTools.h"
 
+#include "base/EventYield.h"
 #include "zip/ZipFileSet.h"
 
 #include <QCryptographicHash>
@@ -149,11 +150,13 @@ QStringList temporariesOf(const QString& archive)
     return found;
 }
 
-int makeZip(const QString& archive, const QStringList& patterns, QString* message)
+int makeZip(const QString& archive, const QStringList& patterns, QString* message, std::function<bool()> cancelled)
 {
     ZipFileSet zip;
     zip.setZipFileName(archive);
     zip.setUpdatingZip(false);
+    zip.setCancelCheck(std::move(cancelled));
+    zip.setEventPump(YieldToEvents);
     for (const QString& pattern : patterns)
         zip.addFile(pattern);
     const int result = zip.makeZipFile();
