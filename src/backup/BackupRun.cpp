@@ -100,7 +100,7 @@ FolderOutcome backupFolder(ErrorTrap& trap, const BackupChoices& choices, int po
         try {
             result = zip.makeZipFile();
         } catch (const AppError& error) {
-            // The shared last message would still be the previous archive's text.
+            // The set's message holds only what the engine printed, not why the call was refused.
             raised = error.description();
             throw;
         }

@@ -17,7 +17,6 @@ public:
         : m_result(result)
         , m_recurse(recurse)
         , m_cancelled(cancelled)
-        , m_tree(false)
     { }
 
     void run(const QString& startPath)

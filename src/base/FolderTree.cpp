@@ -5,10 +5,6 @@
 #include <algorithm>
 #include <optional>
 
-FolderTree::FolderTree(bool hiddenIncluded)
-    : m_hiddenIncluded(hiddenIncluded)
-{ }
-
 bool FolderTree::addRoot(const QString& folder)
 {
     const std::optional<FileStatus> status = StatusOf(folder);
@@ -38,8 +34,6 @@ bool FolderTree::inside(const QString& canonical) const
         const QString prefix = root.endsWith(u'/') ? root : QString(root + u'/');
         if (canonical != root && !canonical.startsWith(prefix))
             continue;
-        if (m_hiddenIncluded)
-            return true;
         // A hidden folder is not walked where it is, so a link is the only way it gets stored.
         const QStringList parts = canonical.mid(prefix.size()).split(u'/', Qt::SkipEmptyParts);
         if (std::none_of(parts.begin(), parts.end(), IsHiddenName))

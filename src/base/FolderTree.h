@@ -9,8 +9,8 @@
 
 // Decides which folders a walk enters, so that every folder's contents are stored once, under the
 // folder's real place in the tree:
-// - a link to a folder inside the tree (below a folder the walk starts from, and not hidden when
-//   hidden folders are left out) is not followed: the folder is walked where it really is, and the
+// - a link to a folder inside the tree (below a folder the walk starts from, and not hidden: hidden
+//   folders are left out) is not followed: the folder is walked where it really is, and the
 //   link itself is not stored;
 // - a link to a folder outside the tree is followed, and that folder joins the tree, so a second
 //   link to it or into it is not followed (among folders outside, the first link reached wins);
@@ -18,8 +18,6 @@
 class FolderTree final
 {
 public:
-    explicit FolderTree(bool hiddenIncluded);
-
     // Takes a folder the walk starts from, with everything below it, into the tree. False when it
     // is not a folder or was entered already.
     bool addRoot(const QString& folder);
@@ -30,7 +28,6 @@ public:
 private:
     bool inside(const QString& canonical) const;
 
-    bool m_hiddenIncluded;
     QStringList m_roots; // canonical paths
     std::set<FileIdentity> m_visited;
 };

@@ -12,7 +12,7 @@ WindowTimer::WindowTimer(QObject* parent)
             this,
             [this, run = m_run] {
                 if (run == m_run)
-                    Q_EMIT Timer();
+                    Q_EMIT ticked();
             },
             Qt::QueuedConnection);
     });

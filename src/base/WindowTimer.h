@@ -10,12 +10,12 @@ class WindowTimer final : public QObject
 public:
     explicit WindowTimer(QObject* parent = nullptr);
 
-    int Interval() const { return m_interval; }
+    int interval() const { return m_interval; }
     // Also drops every tick already queued: one that fell due before a stop or a restart never arrives.
     void setInterval(int milliseconds);
 
 Q_SIGNALS:
-    void Timer();
+    void ticked();
 
 private:
     QTimer m_timer;

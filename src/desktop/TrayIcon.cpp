@@ -84,13 +84,13 @@ bool TrayIcon::isReachable() const { return m_iconAdded && m_backend->isSystemTr
 void TrayIcon::dispatchTrayMessage(quint32 code, quint32 id)
 {
     switch (code) {
-    case MouseMoveCode: Q_EMIT MouseMove(id); break;
-    case LeftDown: Q_EMIT MouseDown(1, id); break;
-    case LeftUp: Q_EMIT MouseUp(1, id); break;
-    case LeftDoubleClick: Q_EMIT MouseDblClick(1, id); break;
-    case RightDown: Q_EMIT MouseDown(2, id); break;
-    case RightUp: Q_EMIT MouseUp(2, id); break;
-    case RightDoubleClick: Q_EMIT MouseDblClick(2, id); break;
+    case MouseMoveCode: Q_EMIT mouseMoved(id); break;
+    case LeftDown: Q_EMIT mousePressed(1, id); break;
+    case LeftUp: Q_EMIT mouseReleased(1, id); break;
+    case LeftDoubleClick: Q_EMIT mouseDoubleClicked(1, id); break;
+    case RightDown: Q_EMIT mousePressed(2, id); break;
+    case RightUp: Q_EMIT mouseReleased(2, id); break;
+    case RightDoubleClick: Q_EMIT mouseDoubleClicked(2, id); break;
     case BalloonHide:
     case BalloonTimeout:
     case BalloonUserClick:

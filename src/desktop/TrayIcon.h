@@ -64,10 +64,10 @@ public:
     TrayBackend& backend() const { return *m_backend; }
 
 Q_SIGNALS:
-    void MouseMove(quint32 id);
-    void MouseDown(qint16 button, quint32 id);
-    void MouseUp(qint16 button, quint32 id);
-    void MouseDblClick(qint16 button, quint32 id);
+    void mouseMoved(quint32 id);
+    void mousePressed(qint16 button, quint32 id);
+    void mouseReleased(qint16 button, quint32 id);
+    void mouseDoubleClicked(qint16 button, quint32 id);
     // isBalloonVisible went from true to false.
     void balloonGone();
     // The user clicked the balloon on show; balloonGone follows.

@@ -22,7 +22,7 @@ TrayWindowBehaviour::TrayWindowBehaviour(QWidget& window, TrayIcon& tray, QCheck
     , m_isClosed(std::move(isClosed))
 {
     connect(m_startInTrayBox, &QCheckBox::stateChanged, this, &TrayWindowBehaviour::storeStartInTray);
-    connect(&m_tray, &TrayIcon::MouseUp, this, &TrayWindowBehaviour::onTrayMouseUp);
+    connect(&m_tray, &TrayIcon::mouseReleased, this, &TrayWindowBehaviour::onTrayMouseReleased);
     connect(&m_tray, &TrayIcon::iconLost, this, &TrayWindowBehaviour::trayLost);
     connect(helpButton, &QPushButton::clicked, this, &TrayWindowBehaviour::showHelp);
     m_window.installEventFilter(this);
@@ -93,7 +93,7 @@ void TrayWindowBehaviour::toTray()
     m_tray.showBalloon(balloonText(), balloonTitle(), 5, true);
 }
 
-void TrayWindowBehaviour::onTrayMouseUp(qint16 button, quint32)
+void TrayWindowBehaviour::onTrayMouseReleased(qint16 button, quint32)
 {
     if (button != 1)
         return;

@@ -41,7 +41,7 @@ protected:
 
 private:
     void toTray();
-    void onTrayMouseUp(qint16 button, quint32 id);
+    void onTrayMouseReleased(qint16 button, quint32 id);
     void trayLost();
     void storeStartInTray();
     void showHelp();

@@ -34,7 +34,7 @@ ScheduleController::ScheduleController(const ScheduleControls& controls, StatusL
     , m_hooks(std::move(hooks))
     , m_countdown(status,
                   { .starting = m_hooks.starting,
-                    .stopped = [this] { return m_controls.countdownTimer->Interval() == 0; },
+                    .stopped = [this] { return m_controls.countdownTimer->interval() == 0; },
                     .chosenSeconds = [this] { return selectedIntervalSeconds(); },
                     .setProgressMaximum = [this](int seconds) { m_controls.progressBar->setMaximum(seconds); },
                     .setProgressValue = [this](int seconds) { m_controls.progressBar->setValue(seconds); },
@@ -57,7 +57,7 @@ ScheduleController::ScheduleController(const ScheduleControls& controls, StatusL
             keepChosenRow();
         }
     });
-    connect(m_controls.countdownTimer, &WindowTimer::Timer, this, [this] { m_countdown.tick(); });
+    connect(m_controls.countdownTimer, &WindowTimer::ticked, this, [this] { m_countdown.tick(); });
     connect(m_controls.autoBackupButton, &QPushButton::clicked, this, &ScheduleController::toggleAutoBackup);
     connect(m_controls.backupNowButton, &QPushButton::clicked, this, &ScheduleController::backUpNow);
 }

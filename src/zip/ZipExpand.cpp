@@ -113,7 +113,6 @@ public:
         , m_cancelled(cancelled)
         , m_out(out)
         , m_root(ResolveRootDirectory(job.rootDirectory))
-        , m_tree(/* hiddenIncluded */ false)
     {
         const QString archive = absolute(job.archivePath);
         m_archiveIdentity = IdentityOf(archive);

@@ -13,12 +13,12 @@ private Q_SLOTS:
     {
         WindowTimer timer;
         int ticks = 0;
-        connect(&timer, &WindowTimer::Timer, this, [&] { ++ticks; });
+        connect(&timer, &WindowTimer::ticked, this, [&] { ++ticks; });
         timer.setInterval(10);
-        QCOMPARE(timer.Interval(), 10);
+        QCOMPARE(timer.interval(), 10);
         QTRY_VERIFY_WITH_TIMEOUT(ticks >= 2, 10000);
         timer.setInterval(0);
-        QCOMPARE(timer.Interval(), 0);
+        QCOMPARE(timer.interval(), 0);
         const int stoppedAt = ticks;
         QTest::qWait(100);
         QVERIFY(ticks <= stoppedAt + 1); // at most one tick already queued
@@ -32,7 +32,7 @@ private Q_SLOTS:
         int ticks = 0;
         int nested = 0;
         int depth = 0;
-        connect(&timer, &WindowTimer::Timer, this, [&] {
+        connect(&timer, &WindowTimer::ticked, this, [&] {
             ++ticks;
             if (depth > 0) {
                 ++nested;
@@ -46,7 +46,7 @@ private Q_SLOTS:
         });
         // The program's own event loop, as in the running program.
         QEventLoop outer;
-        connect(&timer, &WindowTimer::Timer, &outer, [&] {
+        connect(&timer, &WindowTimer::ticked, &outer, [&] {
             if (nested >= 3)
                 outer.quit();
         });

@@ -106,10 +106,10 @@ private Q_SLOTS:
     void trayActionsBecomeMouseEvents()
     {
         make();
-        QSignalSpy moves(m_tray.get(), &TrayIcon::MouseMove);
-        QSignalSpy downs(m_tray.get(), &TrayIcon::MouseDown);
-        QSignalSpy ups(m_tray.get(), &TrayIcon::MouseUp);
-        QSignalSpy doubles(m_tray.get(), &TrayIcon::MouseDblClick);
+        QSignalSpy moves(m_tray.get(), &TrayIcon::mouseMoved);
+        QSignalSpy downs(m_tray.get(), &TrayIcon::mousePressed);
+        QSignalSpy ups(m_tray.get(), &TrayIcon::mouseReleased);
+        QSignalSpy doubles(m_tray.get(), &TrayIcon::mouseDoubleClicked);
 
         Q_EMIT m_fake->activated(QSystemTrayIcon::Trigger);
         Q_EMIT m_fake->activated(QSystemTrayIcon::Context);

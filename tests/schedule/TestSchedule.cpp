@@ -321,7 +321,7 @@ private Q_SLOTS:
         ticks(3);
         QTest::mouseClick(m_form->controls().autoBackupButton, Qt::LeftButton);
         QCOMPARE(m_form->controls().autoBackupButton->text(), QStringLiteral("Turn On Auto Zip And Backup"));
-        QCOMPARE(m_form->controls().countdownTimer->Interval(), 0);
+        QCOMPARE(m_form->controls().countdownTimer->interval(), 0);
         QCOMPARE(ReadSetting(SettingsKeys::AutoBackup), QStringLiteral("Off"));
         // Switching off leaves the last countdown text standing.
         QCOMPARE(m_form->status(), Next + QStringLiteral("00:14:57"));
@@ -332,7 +332,7 @@ private Q_SLOTS:
 
         QTest::mouseClick(m_form->controls().autoBackupButton, Qt::LeftButton);
         QCOMPARE(m_form->controls().autoBackupButton->text(), QStringLiteral("Turn Off Auto Zip And Backup"));
-        QCOMPARE(m_form->controls().countdownTimer->Interval(), 1000);
+        QCOMPARE(m_form->controls().countdownTimer->interval(), 1000);
         QCOMPARE(ReadSetting(SettingsKeys::AutoBackup), QStringLiteral("On"));
         QCOMPARE(m_form->status(), QStringLiteral("Auto Zip And Backup is Off."));
         tick();
@@ -341,7 +341,7 @@ private Q_SLOTS:
         // A caption that is neither action changes nothing.
         m_form->controls().autoBackupButton->setText(QStringLiteral("turn off auto zip and backup"));
         QTest::mouseClick(m_form->controls().autoBackupButton, Qt::LeftButton);
-        QCOMPARE(m_form->controls().countdownTimer->Interval(), 1000);
+        QCOMPARE(m_form->controls().countdownTimer->interval(), 1000);
         QCOMPARE(ReadSetting(SettingsKeys::AutoBackup), QStringLiteral("On"));
     }
 
@@ -357,7 +357,7 @@ private Q_SLOTS:
         connect(clock, &QTimer::timeout, this, [this] { QTest::mouseClick(m_form->controls().autoBackupButton, Qt::LeftButton); });
         QVERIFY(QSignalSpy(clock, &QTimer::timeout).wait(20000));
         QCoreApplication::processEvents();
-        QCOMPARE(m_form->controls().countdownTimer->Interval(), 0);
+        QCOMPARE(m_form->controls().countdownTimer->interval(), 0);
         QCOMPARE(m_form->status(), frozen);
         QCOMPARE(countdown().elapsedSeconds(), 1);
     }
@@ -392,7 +392,7 @@ private Q_SLOTS:
         WriteSetting(SettingsKeys::AutoBackup, QStringLiteral("Off"));
         m_form = std::make_unique<MainWindow>();
         m_form->load();
-        QCOMPARE(m_form->controls().countdownTimer->Interval(), 0);
+        QCOMPARE(m_form->controls().countdownTimer->interval(), 0);
         // The window's own timer is live here: no tick arrives while the switch is off.
         QTest::qWait(1500);
         QCOMPARE(m_form->status(), QStringLiteral("Auto Zip And Backup is Turned Off."));
@@ -402,7 +402,7 @@ private Q_SLOTS:
         m_form = std::make_unique<MainWindow>();
         m_form->load();
         QCOMPARE(m_form->controls().autoBackupButton->text(), QStringLiteral("Turn On Auto Zip And Backup"));
-        QCOMPARE(m_form->controls().countdownTimer->Interval(), 0);
+        QCOMPARE(m_form->controls().countdownTimer->interval(), 0);
         QCOMPARE(m_form->status(), QStringLiteral("Next backup will occur in xx:xx:xx"));
 
         // And with the switch on, the window's own timer does tick.

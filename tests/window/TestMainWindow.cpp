@@ -87,7 +87,7 @@ private Q_SLOTS:
         QCOMPARE(form.controls().folderList->toolTip(),
                  QStringLiteral("Drag and drop files here. Double-click item to remove it. Move | line to right "
                                 "and out of window to reveal full names."));
-        QCOMPARE(form.controls().countdownTimer->Interval(), 0);
+        QCOMPARE(form.controls().countdownTimer->interval(), 0);
     }
 
     void firstStartRunsOnDefaults()
@@ -103,7 +103,7 @@ private Q_SLOTS:
         QCOMPARE(form->controls().intervalList->currentItem()->text(0), QStringLiteral("Backup every 15 minutes"));
         QCOMPARE(form->controls().intervalList->headerItem()->text(0), QStringLiteral("How often would you like to backup?"));
         QCOMPARE(form->controls().autoBackupButton->text(), QStringLiteral("Turn Off Auto Zip And Backup"));
-        QCOMPARE(form->controls().countdownTimer->Interval(), 1000);
+        QCOMPARE(form->controls().countdownTimer->interval(), 1000);
         QVERIFY(form->controls().trayIcon->isInTray());
         QCOMPARE(form->controls().trayIcon->tip(), QStringLiteral("Tessaly"));
         QVERIFY(!form->controls().startWithSystemBox->isChecked());
@@ -125,7 +125,7 @@ private Q_SLOTS:
         form->close();
         QVERIFY(m_settings.storedKeys().contains(QStringLiteral("Folders")));
         QCOMPARE(ReadSetting(QStringLiteral("Folders"), QStringLiteral("absent")), QString());
-        QCOMPARE(form->controls().countdownTimer->Interval(), 0);
+        QCOMPARE(form->controls().countdownTimer->interval(), 0);
         QVERIFY(!form->controls().trayIcon->isInTray());
     }
 
@@ -145,7 +145,7 @@ private Q_SLOTS:
         QCOMPARE(form->controls().intervalList->currentItem()->text(0), QStringLiteral("Backup every 24 hours"));
         QCOMPARE(form->controls().autoBackupButton->text(), QStringLiteral("Turn On Auto Zip And Backup"));
         QCOMPARE(form->status(), QStringLiteral("Auto Zip And Backup is Turned Off."));
-        QCOMPARE(form->controls().countdownTimer->Interval(), 0);
+        QCOMPARE(form->controls().countdownTimer->interval(), 0);
         QCOMPARE(form->controls().prefixEdit->text(), QString());
         QCOMPARE(form->controls().dateStampBox->checkState(), Qt::Unchecked);
         QCOMPARE(form->controls().timeStampBox->checkState(), Qt::Checked);
@@ -184,7 +184,7 @@ private Q_SLOTS:
         auto form = load();
         QCOMPARE(form->controls().autoBackupButton->text(), QStringLiteral("Turn On Auto Zip And Backup"));
         QCOMPARE(form->status(), QStringLiteral("Next backup will occur in xx:xx:xx"));
-        QCOMPARE(form->controls().countdownTimer->Interval(), 0);
+        QCOMPARE(form->controls().countdownTimer->interval(), 0);
     }
 
     void startWithSystemIsRestoredWithoutWriting()
