@@ -1,12 +1,11 @@
 #include "base/DesktopLauncher.h"
-#include "window/MainWindow.h"
 #include "base/MessageBoxPrompter.h"
-#include "window/SingleInstance.h"
 #include "base/TerminationSignals.h"
+#include "window/MainWindow.h"
+#include "window/SingleInstance.h"
 
 #include <QApplication>
 #include <QSessionManager>
-
 #include <cstdio>
 #include <cstdlib>
 

@@ -1,26 +1,25 @@
 #include "backup/BackupRun.h"
 
+#include "backup/ArchiveName.h"
+#include "backup/BackupChoices.h"
+#include "backup/Clock.h"
+#include "backup/FolderWalk.h"
+#include "backup/KeepLast.h"
+#include "backup/PathHelpers.h"
+#include "backup/RunControl.h"
 #include "base/AppError.h"
 #include "base/ErrorTrap.h"
 #include "base/EventYield.h"
 #include "base/FileRoutines.h"
 #include "base/Prompter.h"
+#include "base/RoutineNames.h"
 #include "base/StatusLine.h"
-#include "backup/ArchiveName.h"
-#include "backup/BackupChoices.h"
-#include "backup/Clock.h"
-#include "backup/FolderWalk.h"
 #include "history/HistoryLog.h"
-#include "backup/KeepLast.h"
-#include "backup/PathHelpers.h"
-#include "backup/RunControl.h"
 #include "zip/ZipFileSet.h"
 #include "zip/ZipLibrary.h"
-#include "base/RoutineNames.h"
 
 #include <QDir>
 #include <QFile>
-
 #include <optional>
 
 namespace {

@@ -1,9 +1,9 @@
 #include "backup/FolderWalk.h"
 
+#include "backup/PathHelpers.h"
 #include "base/EventYield.h"
 #include "base/FolderListing.h"
 #include "base/FolderTree.h"
-#include "backup/PathHelpers.h"
 
 #include <optional>
 #include <utility>

@@ -18,12 +18,24 @@ bool tryBegin()
     return true;
 }
 
-void end() { g_running = false; }
+void end()
+{
+    g_running = false;
+}
 
-bool isRunning() { return g_running; }
+bool isRunning()
+{
+    return g_running;
+}
 
-void requestCancel() { g_cancel.store(true); }
+void requestCancel()
+{
+    g_cancel.store(true);
+}
 
-bool cancelRequested() { return g_cancel.load(); }
+bool cancelRequested()
+{
+    return g_cancel.load();
+}
 
 } // namespace RunControl

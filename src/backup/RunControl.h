@@ -19,8 +19,7 @@ class Guard
 public:
     Guard()
         : m_owns(tryBegin())
-    {
-    }
+    { }
     ~Guard()
     {
         if (m_owns)

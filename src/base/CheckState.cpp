@@ -5,9 +5,12 @@
 int CheckValue(Qt::CheckState state)
 {
     switch (state) {
-    case Qt::Unchecked: return 0;
-    case Qt::Checked: return 1;
-    case Qt::PartiallyChecked: return 2;
+    case Qt::Unchecked:
+        return 0;
+    case Qt::Checked:
+        return 1;
+    case Qt::PartiallyChecked:
+        return 2;
     }
     return 0;
 }
@@ -15,9 +18,13 @@ int CheckValue(Qt::CheckState state)
 Qt::CheckState CheckStateFromValue(int value, const QString& source)
 {
     switch (value) {
-    case 0: return Qt::Unchecked;
-    case 1: return Qt::Checked;
-    case 2: return Qt::PartiallyChecked;
-    default: throw AppError::invalidPropertyValue(source);
+    case 0:
+        return Qt::Unchecked;
+    case 1:
+        return Qt::Checked;
+    case 2:
+        return Qt::PartiallyChecked;
+    default:
+        throw AppError::invalidPropertyValue(source);
     }
 }

@@ -1,8 +1,7 @@
 #pragma once
 
-#include <Qt>
-
 #include <QString>
+#include <Qt>
 
 // A check box's state as the program stores it: 0 clear, 1 checked, 2 greyed.
 int CheckValue(Qt::CheckState state);

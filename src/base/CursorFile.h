@@ -2,7 +2,6 @@
 
 #include <QCursor>
 #include <QString>
-
 #include <optional>
 
 // Loads a pointer from a Windows cursor (.cur) or icon (.ico) file beside the program. A cursor

@@ -3,7 +3,6 @@
 #include "base/RoutineNames.h"
 
 #include <QString>
-
 #include <exception>
 #include <optional>
 #include <type_traits>
@@ -18,8 +17,7 @@ public:
     explicit ErrorTrap(QString routine, QString module = Routine::ProgramModule)
         : m_routine(std::move(routine))
         , m_module(std::move(module))
-    {
-    }
+    { }
 
     // Runs one line; returns false when it failed (after the box was closed).
     template<class Line> bool line(int number, Line&& body) noexcept
@@ -58,8 +56,7 @@ private:
 };
 
 // The text of the "Application Error" box, exactly as users see it.
-QString ApplicationErrorText(const QString& description, const QString& module, const QString& routine,
-                             int line);
+QString ApplicationErrorText(const QString& description, const QString& module, const QString& routine, int line);
 // Shows the box through the installed prompter.
 void ShowApplicationError(const QString& description, const QString& module, const QString& routine, int line);
 

@@ -15,7 +15,10 @@ bool FileExists(const QString& path)
     return !path.isEmpty() && QFileInfo(path).lastModified().isValid();
 }
 
-bool FolderExists(const QString& path) { return !path.isEmpty() && QFileInfo(path).isDir(); }
+bool FolderExists(const QString& path)
+{
+    return !path.isEmpty() && QFileInfo(path).isDir();
+}
 
 void ForceDeleteFile(const QString& path)
 {
@@ -41,4 +44,7 @@ QString DesktopFolder()
     return QDir::toNativeSeparators(desktop) + QDir::separator();
 }
 
-QString ProgramFolder() { return QCoreApplication::applicationDirPath(); }
+QString ProgramFolder()
+{
+    return QCoreApplication::applicationDirPath();
+}

@@ -3,7 +3,6 @@
 #include "base/NativePath.h"
 
 #include <QDir>
-
 #include <algorithm>
 #include <cerrno>
 

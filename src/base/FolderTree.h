@@ -4,7 +4,6 @@
 
 #include <QString>
 #include <QStringList>
-
 #include <set>
 
 // Decides which folders a walk enters, so that every folder's contents are stored once, under the

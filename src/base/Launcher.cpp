@@ -16,6 +16,12 @@ Launcher* g_launcher = &g_loggingLauncher;
 
 } // namespace
 
-Launcher& Launcher::instance() { return *g_launcher; }
+Launcher& Launcher::instance()
+{
+    return *g_launcher;
+}
 
-void Launcher::install(Launcher* launcher) { g_launcher = launcher ? launcher : &g_loggingLauncher; }
+void Launcher::install(Launcher* launcher)
+{
+    g_launcher = launcher ? launcher : &g_loggingLauncher;
+}

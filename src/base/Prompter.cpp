@@ -21,10 +21,22 @@ QString g_applicationTitle = QStringLiteral("Tessaly");
 
 } // namespace
 
-Prompter& Prompter::instance() { return *g_prompter; }
+Prompter& Prompter::instance()
+{
+    return *g_prompter;
+}
 
-void Prompter::install(Prompter* prompter) { g_prompter = prompter ? prompter : &g_loggingPrompter; }
+void Prompter::install(Prompter* prompter)
+{
+    g_prompter = prompter ? prompter : &g_loggingPrompter;
+}
 
-QString ApplicationTitle() { return g_applicationTitle; }
+QString ApplicationTitle()
+{
+    return g_applicationTitle;
+}
 
-void SetApplicationTitle(const QString& title) { g_applicationTitle = title; }
+void SetApplicationTitle(const QString& title)
+{
+    g_applicationTitle = title;
+}

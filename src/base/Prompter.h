@@ -7,9 +7,24 @@
 class Prompter
 {
 public:
-    enum class Buttons { Ok, YesNo };
-    enum class Icon { None, Information, Warning, Question };
-    enum class Answer { Ok, Yes, No };
+    enum class Buttons
+    {
+        Ok,
+        YesNo
+    };
+    enum class Icon
+    {
+        None,
+        Information,
+        Warning,
+        Question
+    };
+    enum class Answer
+    {
+        Ok,
+        Yes,
+        No
+    };
 
     virtual ~Prompter() = default;
     virtual Answer show(const QString& text, const QString& title, Buttons buttons, Icon icon) = 0;

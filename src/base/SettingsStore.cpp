@@ -12,7 +12,10 @@ QSettings openStore()
                      QStringLiteral("Tessaly"));
 }
 
-QString keyName(const SettingsKeys::Key& key) { return QString::fromLatin1(key.name); }
+QString keyName(const SettingsKeys::Key& key)
+{
+    return QString::fromLatin1(key.name);
+}
 
 } // namespace
 
@@ -28,7 +31,10 @@ QString ReadSetting(const QString& key, const QString& fallback)
     return value.toString();
 }
 
-QString ReadSetting(const QString& key, int fallback) { return ReadSetting(key, QString::number(fallback)); }
+QString ReadSetting(const QString& key, int fallback)
+{
+    return ReadSetting(key, QString::number(fallback));
+}
 
 QString ReadSetting(const SettingsKeys::Key& key)
 {
@@ -42,8 +48,14 @@ void WriteSetting(const QString& key, const QString& text)
     store.sync();
 }
 
-void WriteSetting(const SettingsKeys::Key& key, const QString& text) { WriteSetting(keyName(key), text); }
+void WriteSetting(const SettingsKeys::Key& key, const QString& text)
+{
+    WriteSetting(keyName(key), text);
+}
 
-QString StoreFilePath() { return openStore().fileName(); }
+QString StoreFilePath()
+{
+    return openStore().fileName();
+}
 
 } // namespace SettingsStore

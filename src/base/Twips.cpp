@@ -2,7 +2,6 @@
 
 #include <QGuiApplication>
 #include <QScreen>
-
 #include <cmath>
 
 int TwipsToPixels(int twips)
@@ -14,5 +13,5 @@ int TwipsToPixels(int twips)
 
 QRect TwipsRect(int left, int top, int width, int height)
 {
-    return {TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width), TwipsToPixels(height)};
+    return { TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width), TwipsToPixels(height) };
 }

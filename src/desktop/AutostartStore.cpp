@@ -52,7 +52,10 @@ void writeEntry(const QString& fileName)
     setRegistryValue(RunKey, fileName, u'"' + path + u'"', 1);
 }
 
-void deleteEntry(const QString& fileName) { deleteRegistryValue(RunKey, fileName); }
+void deleteEntry(const QString& fileName)
+{
+    deleteRegistryValue(RunKey, fileName);
+}
 
 #else
 
@@ -64,11 +67,21 @@ QString EscapeString(const QString& text)
     QString out;
     for (const QChar c : text) {
         switch (c.unicode()) {
-        case u'\\': out += QLatin1String("\\\\"); break;
-        case u'\n': out += QLatin1String("\\n"); break;
-        case u'\r': out += QLatin1String("\\r"); break;
-        case u'\t': out += QLatin1String("\\t"); break;
-        default: out += c; break;
+        case u'\\':
+            out += QLatin1String("\\\\");
+            break;
+        case u'\n':
+            out += QLatin1String("\\n");
+            break;
+        case u'\r':
+            out += QLatin1String("\\r");
+            break;
+        case u'\t':
+            out += QLatin1String("\\t");
+            break;
+        default:
+            out += c;
+            break;
         }
     }
     return out;
@@ -96,7 +109,10 @@ QString folder()
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/autostart");
 }
 
-QString entryFile(const QString& fileName) { return folder() + u'/' + fileName + QStringLiteral(".desktop"); }
+QString entryFile(const QString& fileName)
+{
+    return folder() + u'/' + fileName + QStringLiteral(".desktop");
+}
 
 QByteArray entryText(const QString& programPath, const QString& iconPath)
 {
@@ -131,7 +147,10 @@ void writeEntry(const QString& fileName)
     file.commit();
 }
 
-void deleteEntry(const QString& fileName) { QFile::remove(entryFile(fileName)); }
+void deleteEntry(const QString& fileName)
+{
+    QFile::remove(entryFile(fileName));
+}
 
 #endif
 

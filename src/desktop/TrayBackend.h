@@ -5,7 +5,6 @@
 #include <QString>
 #include <QSystemTrayIcon>
 #include <QTimer>
-
 #include <functional>
 #include <memory>
 

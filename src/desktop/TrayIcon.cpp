@@ -1,8 +1,8 @@
 #include "desktop/TrayIcon.h"
 
 #include "base/AppError.h"
-#include "desktop/TrayBackend.h"
 #include "base/RoutineNames.h"
+#include "desktop/TrayBackend.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -25,17 +25,23 @@ TrayIcon::TrayIcon(QObject* parent, std::unique_ptr<TrayBackend> backend)
 {
     connect(m_backend.get(), &TrayBackend::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         switch (reason) {
-        case QSystemTrayIcon::Trigger: dispatchTrayMessage(LeftUp, iconId()); break;
-        case QSystemTrayIcon::DoubleClick: dispatchTrayMessage(LeftDoubleClick, iconId()); break;
-        case QSystemTrayIcon::Context: dispatchTrayMessage(RightUp, iconId()); break;
+        case QSystemTrayIcon::Trigger:
+            dispatchTrayMessage(LeftUp, iconId());
+            break;
+        case QSystemTrayIcon::DoubleClick:
+            dispatchTrayMessage(LeftDoubleClick, iconId());
+            break;
+        case QSystemTrayIcon::Context:
+            dispatchTrayMessage(RightUp, iconId());
+            break;
         case QSystemTrayIcon::MiddleClick:
-        case QSystemTrayIcon::Unknown: break;
+        case QSystemTrayIcon::Unknown:
+            break;
         }
     });
     connect(m_backend.get(), &TrayBackend::messageClicked, this,
             [this] { dispatchTrayMessage(BalloonUserClick, iconId()); });
-    connect(m_backend.get(), &TrayBackend::messageHidden, this,
-            [this] { dispatchTrayMessage(BalloonHide, iconId()); });
+    connect(m_backend.get(), &TrayBackend::messageHidden, this, [this] { dispatchTrayMessage(BalloonHide, iconId()); });
     connect(m_backend.get(), &TrayBackend::availabilityChanged, this, [this] {
         if (!m_iconAdded || m_backend->isSystemTrayAvailable())
             return;
@@ -45,7 +51,10 @@ TrayIcon::TrayIcon(QObject* parent, std::unique_ptr<TrayBackend> backend)
     });
 }
 
-TrayIcon::~TrayIcon() { setInTray(false); }
+TrayIcon::~TrayIcon()
+{
+    setInTray(false);
+}
 
 void TrayIcon::setInTray(bool inTray)
 {
@@ -79,18 +88,35 @@ void TrayIcon::setTip(const QString& tip)
     m_tip = tip;
 }
 
-bool TrayIcon::isReachable() const { return m_iconAdded && m_backend->isSystemTrayAvailable(); }
+bool TrayIcon::isReachable() const
+{
+    return m_iconAdded && m_backend->isSystemTrayAvailable();
+}
 
 void TrayIcon::dispatchTrayMessage(quint32 code, quint32 id)
 {
     switch (code) {
-    case MouseMoveCode: Q_EMIT mouseMoved(id); break;
-    case LeftDown: Q_EMIT mousePressed(1, id); break;
-    case LeftUp: Q_EMIT mouseReleased(1, id); break;
-    case LeftDoubleClick: Q_EMIT mouseDoubleClicked(1, id); break;
-    case RightDown: Q_EMIT mousePressed(2, id); break;
-    case RightUp: Q_EMIT mouseReleased(2, id); break;
-    case RightDoubleClick: Q_EMIT mouseDoubleClicked(2, id); break;
+    case MouseMoveCode:
+        Q_EMIT mouseMoved(id);
+        break;
+    case LeftDown:
+        Q_EMIT mousePressed(1, id);
+        break;
+    case LeftUp:
+        Q_EMIT mouseReleased(1, id);
+        break;
+    case LeftDoubleClick:
+        Q_EMIT mouseDoubleClicked(1, id);
+        break;
+    case RightDown:
+        Q_EMIT mousePressed(2, id);
+        break;
+    case RightUp:
+        Q_EMIT mouseReleased(2, id);
+        break;
+    case RightDoubleClick:
+        Q_EMIT mouseDoubleClicked(2, id);
+        break;
     case BalloonHide:
     case BalloonTimeout:
     case BalloonUserClick:
@@ -101,7 +127,8 @@ void TrayIcon::dispatchTrayMessage(quint32 code, quint32 id)
             Q_EMIT balloonGone();
         }
         break;
-    default: break;
+    default:
+        break;
     }
 }
 
@@ -118,8 +145,7 @@ void TrayIcon::showBalloon(const QString& text, const QString& title, qint32 tim
     if (m_balloonVisible)
         dispatchTrayMessage(BalloonHide, iconId());
     const quint64 balloon = ++m_balloonShown;
-    m_backend->showMessage(CutTrayText(title, BalloonTitleLength), CutTrayText(text, BalloonTextLength),
-                           milliseconds);
+    m_backend->showMessage(CutTrayText(title, BalloonTitleLength), CutTrayText(text, BalloonTextLength), milliseconds);
     m_balloonVisible = true;
     if (once)
         ++m_onceBalloonCount;

@@ -5,7 +5,6 @@
 #include <QIcon>
 #include <QObject>
 #include <QString>
-
 #include <memory>
 
 // The program's icon in the notification area: tip, icon, balloon notices, and the mouse actions
@@ -15,7 +14,8 @@ class TrayIcon final : public QObject
     Q_OBJECT
 public:
     // Shell callback codes, as dispatchTrayMessage understands them.
-    enum Code : quint32 {
+    enum Code : quint32
+    {
         MouseMoveCode = 0x200,
         LeftDown = 0x201,
         LeftUp = 0x202,

@@ -3,9 +3,9 @@
 #include "base/AppError.h"
 #include "base/CursorFile.h"
 #include "base/FileRoutines.h"
+#include "base/RoutineNames.h"
 #include "folders/DroppedPaths.h"
 #include "folders/FoldersValue.h"
-#include "base/RoutineNames.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -63,7 +63,10 @@ FolderListView::FolderListView(QWidget* parent)
                               "Move | line to right and out of window to reveal full names."));
 }
 
-void FolderListView::appendEntry(const QString& path) { addTopLevelItem(new QTreeWidgetItem(QStringList{path})); }
+void FolderListView::appendEntry(const QString& path)
+{
+    addTopLevelItem(new QTreeWidgetItem(QStringList { path }));
+}
 
 void FolderListView::removeSelectedEntry()
 {
@@ -82,7 +85,10 @@ void FolderListView::clearEntries()
     clear();
 }
 
-int FolderListView::entryCount() const { return topLevelItemCount(); }
+int FolderListView::entryCount() const
+{
+    return topLevelItemCount();
+}
 
 QString FolderListView::entryText(int position) const
 {
@@ -100,7 +106,10 @@ QStringList FolderListView::entries() const
     return entries;
 }
 
-QString FolderListView::encodeFolders() const { return FoldersValue(entries()); }
+QString FolderListView::encodeFolders() const
+{
+    return FoldersValue(entries());
+}
 
 void FolderListView::decodeFolders(const QString& value)
 {
@@ -204,9 +213,15 @@ void FolderListView::keyPressEvent(QKeyEvent* event)
     QTreeWidget::keyPressEvent(event);
 }
 
-void FolderListView::dragEnterEvent(QDragEnterEvent* event) { acceptFileDrag(event); }
+void FolderListView::dragEnterEvent(QDragEnterEvent* event)
+{
+    acceptFileDrag(event);
+}
 
-void FolderListView::dragMoveEvent(QDragMoveEvent* event) { acceptFileDrag(event); }
+void FolderListView::dragMoveEvent(QDragMoveEvent* event)
+{
+    acceptFileDrag(event);
+}
 
 void FolderListView::dropEvent(QDropEvent* event)
 {

@@ -3,7 +3,6 @@
 #include <QCursor>
 #include <QPersistentModelIndex>
 #include <QTreeWidget>
-
 #include <functional>
 #include <optional>
 

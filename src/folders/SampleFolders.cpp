@@ -10,7 +10,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
-
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
@@ -67,7 +66,10 @@ bool acceptedName(const QString& name)
         && name != u"..";
 }
 
-QString canonical(const QString& path) { return QFileInfo(path).canonicalFilePath(); }
+QString canonical(const QString& path)
+{
+    return QFileInfo(path).canonicalFilePath();
+}
 
 // One walk over a folder set and the levels below it. A folder reached a second time (through a
 // link back up the tree) is not taken again, so a cycle cannot make the walk run away.
@@ -76,8 +78,7 @@ class SampleWalk
 public:
     explicit SampleWalk(const AttributeReader& attributes)
         : m_attributes(attributes)
-    {
-    }
+    { }
 
     void run(QStringList& folderSet, bool recurse)
     {

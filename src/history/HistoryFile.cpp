@@ -28,6 +28,12 @@ QString HistoryFilePath(const QString& displayName)
     return folder + compact + QStringLiteral(".txt");
 }
 
-QString HistoryFile() { return g_historyFile; }
+QString HistoryFile()
+{
+    return g_historyFile;
+}
 
-void SetHistoryFile(const QString& path) { g_historyFile = path; }
+void SetHistoryFile(const QString& path)
+{
+    g_historyFile = path;
+}

@@ -1,8 +1,8 @@
 #include "history/HistoryLog.h"
 
 #include "base/AppError.h"
-#include "history/HistoryFile.h"
 #include "base/RoutineNames.h"
+#include "history/HistoryFile.h"
 
 #include <QFile>
 

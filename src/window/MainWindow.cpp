@@ -1,30 +1,30 @@
 #include "window/MainWindow.h"
 
+#include "backup/KeepLast.h"
+#include "backup/RunControl.h"
 #include "base/CheckState.h"
 #include "base/ErrorTrap.h"
 #include "base/FileRoutines.h"
 #include "base/HomePage.h"
 #include "base/Prompter.h"
+#include "base/RoutineNames.h"
 #include "base/SettingsStore.h"
 #include "base/Skin.h"
 #include "base/TextRoutines.h"
 #include "base/Twips.h"
 #include "base/WindowTimer.h"
-#include "history/HistoryButtons.h"
-#include "history/HistoryFile.h"
-#include "backup/KeepLast.h"
-#include "backup/RunControl.h"
 #include "desktop/FailureNotice.h"
 #include "desktop/HoverPointer.h"
 #include "desktop/StartWithSystem.h"
-#include "desktop/TrayWindowBehaviour.h"
 #include "desktop/TrayIcon.h"
+#include "desktop/TrayWindowBehaviour.h"
 #include "folders/DestinationOptions.h"
 #include "folders/FolderButtons.h"
 #include "folders/FolderListView.h"
+#include "history/HistoryButtons.h"
+#include "history/HistoryFile.h"
 #include "schedule/ScheduleController.h"
 #include "window/RunAdapters.h"
-#include "base/RoutineNames.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -41,12 +41,12 @@ const QString DisplayName = QStringLiteral("Tessaly");
 
 HoverPointer::Targets HoverTargets(QWidget* window, const MainWindowControls& c)
 {
-    return {.areas = {window, c.statusFrame, c.backupFolderFrame, c.optionsFrame, c.fileNameFrame},
-            .boxes = {c.prefixEdit, c.backupFolderEdit},
-            .list = c.intervalList,
-            .buttons = {c.chooseBackupFolderButton, c.viewBackupFolderButton, c.viewHistoryButton,
-                        c.copyHistoryButton, c.autoBackupButton, c.backupNowButton, c.addFolderButton,
-                        c.clearListButton, c.loadSamplesButton, c.helpButton, c.clearHistoryButton}};
+    return { .areas = { window, c.statusFrame, c.backupFolderFrame, c.optionsFrame, c.fileNameFrame },
+             .boxes = { c.prefixEdit, c.backupFolderEdit },
+             .list = c.intervalList,
+             .buttons = { c.chooseBackupFolderButton, c.viewBackupFolderButton, c.viewHistoryButton,
+                          c.copyHistoryButton, c.autoBackupButton, c.backupNowButton, c.addFolderButton,
+                          c.clearListButton, c.loadSamplesButton, c.helpButton, c.clearHistoryButton } };
 }
 
 } // namespace
@@ -56,36 +56,36 @@ MainWindow::MainWindow(QWidget* parent)
 {
     createControls();
     const MainWindowControls& c = m_controls;
-    m_destination = new DestinationOptions({.backupFolderEdit = c.backupFolderEdit,
-                                            .prefixEdit = c.prefixEdit,
-                                            .dateStampBox = c.dateStampBox,
-                                            .timeStampBox = c.timeStampBox,
-                                            .keepLastBox = c.keepLastBox,
-                                            .viewBackupFolderButton = c.viewBackupFolderButton},
+    m_destination = new DestinationOptions({ .backupFolderEdit = c.backupFolderEdit,
+                                             .prefixEdit = c.prefixEdit,
+                                             .dateStampBox = c.dateStampBox,
+                                             .timeStampBox = c.timeStampBox,
+                                             .keepLastBox = c.keepLastBox,
+                                             .viewBackupFolderButton = c.viewBackupFolderButton },
                                            this);
     m_folderButtons = new FolderButtons(*this, m_pointer,
-                                        {.folderList = c.folderList,
-                                         .addFolderButton = c.addFolderButton,
-                                         .clearListButton = c.clearListButton,
-                                         .loadSamplesButton = c.loadSamplesButton,
-                                         .backupFolderEdit = c.backupFolderEdit,
-                                         .chooseBackupFolderButton = c.chooseBackupFolderButton});
+                                        { .folderList = c.folderList,
+                                          .addFolderButton = c.addFolderButton,
+                                          .clearListButton = c.clearListButton,
+                                          .loadSamplesButton = c.loadSamplesButton,
+                                          .backupFolderEdit = c.backupFolderEdit,
+                                          .chooseBackupFolderButton = c.chooseBackupFolderButton });
     m_statusLine = std::make_unique<StatusFrameLine>(*m_controls.statusFrame);
     m_backupChoices = std::make_unique<ControlsBackupChoices>(m_controls);
     m_schedule = new ScheduleController(
-        { m_controls.intervalList, m_controls.autoBackupButton, m_controls.backupNowButton,
-          m_controls.countdownTimer, m_controls.progressBar },
+        { m_controls.intervalList, m_controls.autoBackupButton, m_controls.backupNowButton, m_controls.countdownTimer,
+          m_controls.progressBar },
         *m_statusLine, *m_backupChoices,
         { .starting = [this] { return m_loading; },
           .setBusy = [this](bool busy) { setMousePointer(busy ? MousePointer::Busy : MousePointer::Default); },
           .runEnded = [this](const RunOutcome& outcome, bool timed) { m_notice->runEnded(outcome, timed); },
           .statusLineHeld = [this] { return m_notice->holdsStatusLine(); } },
         this);
-    m_startWithSystem
-        = new StartWithSystem(c.startWithSystemBox, c.startInTrayBox, [this] { return isLoading(); }, this);
+    m_startWithSystem = new StartWithSystem(
+        c.startWithSystemBox, c.startInTrayBox, [this] { return isLoading(); }, this);
     new HoverPointer(m_pointer, HoverTargets(this, c), this);
-    m_trayBehaviour = new TrayWindowBehaviour(*this, *c.trayIcon, c.startInTrayBox, c.helpButton,
-                                              [this] { return isUnloaded(); });
+    m_trayBehaviour
+        = new TrayWindowBehaviour(*this, *c.trayIcon, c.startInTrayBox, c.helpButton, [this] { return isUnloaded(); });
     m_history = new HistoryButtons(c.viewHistoryButton, c.copyHistoryButton, c.clearHistoryButton, this);
     m_notice = new FailureNotice(*this, *c.trayIcon);
     connect(m_notice, &FailureNotice::logWanted, m_history, &HistoryButtons::viewLog);
@@ -94,9 +94,15 @@ MainWindow::MainWindow(QWidget* parent)
 
 MainWindow::~MainWindow() = default;
 
-QString MainWindow::status() const { return m_controls.statusFrame->title(); }
+QString MainWindow::status() const
+{
+    return m_controls.statusFrame->title();
+}
 
-void MainWindow::setStatus(const QString& caption) { m_controls.statusFrame->setTitle(caption); }
+void MainWindow::setStatus(const QString& caption)
+{
+    m_controls.statusFrame->setTitle(caption);
+}
 
 void MainWindow::restoreCheckBox(QCheckBox* box, const QString& stored)
 {
@@ -117,14 +123,17 @@ void MainWindow::load()
     trap.line(40, [&] { MaybeOpenHomePage(); });
     trap.line(50, [&] { m_pointer.loadHandCursor(); });
     trap.line(60, [&] {
-        m_controls.folderList->setHeaderLabels({QStringLiteral("Folder(s) To Zip And Backup")});
+        m_controls.folderList->setHeaderLabels({ QStringLiteral("Folder(s) To Zip And Backup") });
         m_controls.folderList->header()->resizeSection(0, TwipsToPixels(7000));
         const QString folders = SettingsStore::ReadSetting(SettingsKeys::Folders);
         if (!folders.isEmpty())
             m_controls.folderList->decodeFolders(folders);
         m_listRestored = true;
     });
-    trap.line(70, [&] { m_controls.backupFolderEdit->setText(SettingsStore::ReadSetting(QLatin1String(SettingsKeys::BackupFolder.name), DesktopFolder())); });
+    trap.line(70, [&] {
+        m_controls.backupFolderEdit->setText(
+            SettingsStore::ReadSetting(QLatin1String(SettingsKeys::BackupFolder.name), DesktopFolder()));
+    });
     trap.line(80, [&] { m_schedule->fillIntervalList(); });
     trap.line(81, [&] { m_schedule->selectStoredInterval(); });
     trap.line(90, [&] { m_schedule->applyStoredSwitchState(); });
@@ -137,8 +146,10 @@ void MainWindow::load()
     trap.line(110, [&] { m_startWithSystem->restoreOption(); });
     trap.line(120, [&] { m_trayBehaviour->applyStartInTray(); });
     trap.line(130, [&] { m_controls.prefixEdit->setText(SettingsStore::ReadSetting(SettingsKeys::Prefix)); });
-    trap.line(140, [&] { restoreCheckBox(m_controls.dateStampBox, SettingsStore::ReadSetting(SettingsKeys::DateStamp)); });
-    trap.line(141, [&] { restoreCheckBox(m_controls.timeStampBox, SettingsStore::ReadSetting(SettingsKeys::TimeStamp)); });
+    trap.line(140,
+              [&] { restoreCheckBox(m_controls.dateStampBox, SettingsStore::ReadSetting(SettingsKeys::DateStamp)); });
+    trap.line(141,
+              [&] { restoreCheckBox(m_controls.timeStampBox, SettingsStore::ReadSetting(SettingsKeys::TimeStamp)); });
     trap.line(142, [&] {
         m_controls.keepLastBox->setValue(
             KeepLastFromText(SettingsStore::ReadSetting(SettingsKeys::KeepLast), m_controls.keepLastBox->maximum()));

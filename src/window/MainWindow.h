@@ -4,7 +4,6 @@
 
 #include <QString>
 #include <QWidget>
-
 #include <memory>
 
 class QCheckBox;
@@ -61,7 +60,6 @@ struct MainWindowControls
     TrayIcon* trayIcon = nullptr;
 };
 
-
 // The main window. It owns every control, restores the saved state when it loads and saves the
 // folder list when it closes; the subsystems' own classes hold their behaviour.
 class MainWindow final : public QWidget
@@ -103,7 +101,7 @@ private:
     void restoreCheckBox(QCheckBox* box, const QString& stored);
 
     MainWindowControls m_controls;
-    WindowPointer m_pointer{*this};
+    WindowPointer m_pointer { *this };
     bool m_unloaded = false;
     bool m_loading = false;
     bool m_listRestored = false;

@@ -1,9 +1,8 @@
-#include "window/MainWindow.h"
-
 #include "base/Twips.h"
 #include "base/WindowTimer.h"
 #include "desktop/TrayIcon.h"
 #include "folders/FolderListView.h"
+#include "window/MainWindow.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -14,7 +13,6 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTreeWidget>
-
 #include <limits>
 
 namespace {
@@ -66,31 +64,37 @@ void MainWindow::createControls()
     m_controls.progressBar->setFormat(QStringLiteral("Progress Bar"));
 
     m_controls.folderList = place(new FolderListView(this), "folderList", 120, 1020, 7800, 2805);
-    m_controls.folderList->setHeaderLabels({QStringLiteral("Folder(s) To Zip And Backup")});
+    m_controls.folderList->setHeaderLabels({ QStringLiteral("Folder(s) To Zip And Backup") });
     m_controls.folderList->header()->resizeSection(0, TwipsToPixels(7000));
 
     m_controls.addFolderButton = button(this, "addFolderButton", "Add Folder", 120, 3910, 7800, 405);
     m_controls.clearListButton = button(this, "clearListButton", "Clear List", 120, 4420, 3840, 405);
-    m_controls.loadSamplesButton = button(this, "loadSamplesButton", "Load Sample/Example Folders", 4080, 4420, 3840, 405);
+    m_controls.loadSamplesButton
+        = button(this, "loadSamplesButton", "Load Sample/Example Folders", 4080, 4420, 3840, 405);
 
     m_controls.optionsFrame = frame(this, "optionsFrame", "Options", 120, 4905, 7800, 1035);
-    m_controls.startWithSystemBox = checkBox(m_controls.optionsFrame, "startWithSystemBox", "Load this software on Windows startup", 240, 300, 3690, 255);
-    m_controls.startInTrayBox = checkBox(m_controls.optionsFrame, "startInTrayBox", "Start in system tray", 240, 645, 2100, 255);
+    m_controls.startWithSystemBox = checkBox(m_controls.optionsFrame, "startWithSystemBox",
+                                             "Load this software on Windows startup", 240, 300, 3690, 255);
+    m_controls.startInTrayBox
+        = checkBox(m_controls.optionsFrame, "startInTrayBox", "Start in system tray", 240, 645, 2100, 255);
 
     m_controls.fileNameFrame = frame(this, "fileNameFrame", "Backup Filename (Prefix)", 120, 6020, 7800, 1425);
     m_controls.prefixEdit = textBox(m_controls.fileNameFrame, "prefixEdit", 240, 330, 7335, 345);
-    m_controls.dateStampBox = checkBox(m_controls.fileNameFrame, "dateStampBox", "Add datestamp to backup", 240, 735, 4020, 255);
-    m_controls.timeStampBox = checkBox(m_controls.fileNameFrame, "timeStampBox", "Add timestamp to backup", 240, 1020, 3690, 255);
+    m_controls.dateStampBox
+        = checkBox(m_controls.fileNameFrame, "dateStampBox", "Add datestamp to backup", 240, 735, 4020, 255);
+    m_controls.timeStampBox
+        = checkBox(m_controls.fileNameFrame, "timeStampBox", "Add timestamp to backup", 240, 1020, 3690, 255);
     // One sentence over two lines, beside the stamp options.
-    auto* keepLastLabel
-        = place(new QLabel(QStringLiteral("Keep only the last"), m_controls.fileNameFrame), "keepLastLabel", 4380, 735, 1380, 255);
+    auto* keepLastLabel = place(new QLabel(QStringLiteral("Keep only the last"), m_controls.fileNameFrame),
+                                "keepLastLabel", 4380, 735, 1380, 255);
     m_controls.keepLastBox = place(new QSpinBox(m_controls.fileNameFrame), "keepLastBox", 5820, 705, 780, 315);
     m_controls.keepLastBox->setRange(0, 999);
     // "Keep only the last 0 backups" would read as keeping none.
     m_controls.keepLastBox->setSpecialValueText(QStringLiteral("all"));
     m_controls.keepLastBox->setToolTip(QStringLiteral("0 (all) keeps every backup"));
     keepLastLabel->setBuddy(m_controls.keepLastBox);
-    place(new QLabel(QStringLiteral("backups of each folder"), m_controls.fileNameFrame), "keepLastLabel2", 4380, 1020, 3180, 255);
+    place(new QLabel(QStringLiteral("backups of each folder"), m_controls.fileNameFrame), "keepLastLabel2", 4380, 1020,
+          3180, 255);
 
     m_controls.intervalList = place(new QTreeWidget(this), "intervalList", 8040, 120, 7800, 4410);
     m_controls.intervalList->setRootIsDecorated(false);
@@ -98,15 +102,20 @@ void MainWindow::createControls()
     m_controls.intervalList->setColumnCount(1);
     m_controls.intervalList->header()->setStretchLastSection(false);
 
-    m_controls.backupFolderFrame = frame(this, "backupFolderFrame", "Save All Backups To This Folder", 8040, 4620, 7800, 1300);
+    m_controls.backupFolderFrame
+        = frame(this, "backupFolderFrame", "Save All Backups To This Folder", 8040, 4620, 7800, 1300);
     m_controls.backupFolderEdit = textBox(m_controls.backupFolderFrame, "backupFolderEdit", 240, 300, 6615, 345);
-    m_controls.chooseBackupFolderButton = button(m_controls.backupFolderFrame, "chooseBackupFolderButton", "...", 6960, 300, 600, 345);
-    m_controls.viewBackupFolderButton = button(m_controls.backupFolderFrame, "viewBackupFolderButton", "View This Folder", 240, 750, 7320, 405);
+    m_controls.chooseBackupFolderButton
+        = button(m_controls.backupFolderFrame, "chooseBackupFolderButton", "...", 6960, 300, 600, 345);
+    m_controls.viewBackupFolderButton
+        = button(m_controls.backupFolderFrame, "viewBackupFolderButton", "View This Folder", 240, 750, 7320, 405);
 
-    m_controls.autoBackupButton = button(this, "autoBackupButton", "Turn On Auto Zip And Backup", 8040, 6030, 3840, 405);
+    m_controls.autoBackupButton
+        = button(this, "autoBackupButton", "Turn On Auto Zip And Backup", 8040, 6030, 3840, 405);
     m_controls.backupNowButton = button(this, "backupNowButton", "Zip And Backup Now (Test)", 12000, 6030, 3840, 405);
     m_controls.viewHistoryButton = button(this, "viewHistoryButton", "View History Log", 8040, 6540, 3840, 405);
-    m_controls.copyHistoryButton = button(this, "copyHistoryButton", "Copy History To Clipboard", 12000, 6540, 3840, 405);
+    m_controls.copyHistoryButton
+        = button(this, "copyHistoryButton", "Copy History To Clipboard", 12000, 6540, 3840, 405);
     m_controls.helpButton = button(this, "helpButton", "Help", 8040, 7050, 3840, 405);
     m_controls.clearHistoryButton = button(this, "clearHistoryButton", "Clear History Log", 12000, 7050, 3840, 405);
 

@@ -7,7 +7,6 @@
 #include <QLocalSocket>
 #include <QStandardPaths>
 #include <QThread>
-
 #include <cstdio>
 
 namespace {

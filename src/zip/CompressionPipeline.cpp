@@ -1,7 +1,7 @@
 #include "zip/CompressionPipeline.h"
 
-#include "zip/SourceFile.h"
 #include "zip/DeflateWorker.h"
+#include "zip/SourceFile.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -2,13 +2,12 @@
 
 #include "zip/DeflateWalk.h"
 
-#include <libdeflate.h>
-#include <zlib.h>
-
 #include <array>
 #include <cmath>
+#include <libdeflate.h>
 #include <new>
 #include <stdexcept>
+#include <zlib.h>
 
 DeflateWorker::DeflateWorker(int level)
     : m_compressor(libdeflate_alloc_compressor(level))
@@ -17,7 +16,10 @@ DeflateWorker::DeflateWorker(int level)
         throw std::bad_alloc();
 }
 
-DeflateWorker::~DeflateWorker() { libdeflate_free_compressor(m_compressor); }
+DeflateWorker::~DeflateWorker()
+{
+    libdeflate_free_compressor(m_compressor);
+}
 
 void DeflateWorker::compressWhole(const std::uint8_t* data, std::size_t size, std::vector<std::uint8_t>& out)
 {
@@ -36,7 +38,8 @@ void DeflateWorker::compressPiece(const std::uint8_t* data, std::size_t size, bo
         return;
     }
     m_scratch.resize(libdeflate_deflate_compress_bound(m_compressor, size) + 8);
-    const std::size_t written = libdeflate_deflate_compress(m_compressor, data, size, m_scratch.data(), m_scratch.size());
+    const std::size_t written
+        = libdeflate_deflate_compress(m_compressor, data, size, m_scratch.data(), m_scratch.size());
     // Stored blocks are never larger than the data plus 5 bytes per 64 KiB.
     const std::size_t storedSize = size + 5 * (size / 65535 + 1);
     if (written == 0 || written + 5 >= storedSize) {
@@ -80,7 +83,7 @@ void AppendEmptyFinalBlock(std::vector<std::uint8_t>& out)
 bool LooksIncompressible(const std::uint8_t* data, std::size_t size)
 {
     // A sample of up to 64 KiB spread over the data is enough to tell random bytes from text.
-    std::array<std::uint32_t, 256> counts{};
+    std::array<std::uint32_t, 256> counts {};
     constexpr std::size_t sampleBlock = 4096;
     const std::size_t blocks = std::min<std::size_t>(16, size / sampleBlock);
     if (blocks == 0)

@@ -3,10 +3,10 @@
 #include "base/NativePath.h"
 #include "zip/ArchiveCheck.h"
 #include "zip/ArchiveTemporary.h"
+#include "zip/CompressionPipeline.h"
 #include "zip/DiskFlush.h"
 #include "zip/ZipExpand.h"
 #include "zip/ZipFormat.h"
-#include "zip/CompressionPipeline.h"
 #include "zip/ZipReuse.h"
 #include "zip/ZipWriter.h"
 
@@ -232,8 +232,7 @@ private:
         // The disk takes the rest of the archive while it is read back from memory: it must be on
         // the disk before it takes the old archive's place.
         flush.finish();
-        const ArchiveCheckResult check
-            = CheckArchive(temporary->path(), expected, threads(), cancelCheck());
+        const ArchiveCheckResult check = CheckArchive(temporary->path(), expected, threads(), cancelCheck());
         const int syncError = flush.result();
         if (check.cancelled)
             return cancelled();

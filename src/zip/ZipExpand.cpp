@@ -12,7 +12,6 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -25,7 +24,13 @@
 
 namespace {
 
-enum class Kind { Missing, File, Dir, Other };
+enum class Kind
+{
+    Missing,
+    File,
+    Dir,
+    Other
+};
 
 struct PathInfo
 {
@@ -79,7 +84,10 @@ QString lastPart(const QString& path)
     return path.mid(path.lastIndexOf(u'/') + 1);
 }
 
-bool hasWildcard(const QString& text) { return text.contains(u'*') || text.contains(u'?'); }
+bool hasWildcard(const QString& text)
+{
+    return text.contains(u'*') || text.contains(u'?');
+}
 
 bool matchHere(const QChar* p, const QChar* pEnd, const QChar* n, const QChar* nEnd)
 {

@@ -1,14 +1,14 @@
-#include "window/MainWindow.h"
-#include "window/RunAdapters.h"
-#include "base/Prompter.h"
-#include "base/SettingsStore.h"
-#include "backup/Clock.h"
-#include "history/HistoryFile.h"
 #include "backup/BackupRun.h"
+#include "backup/Clock.h"
 #include "backup/RunControl.h"
 #include "backup/TestClock.h"
+#include "base/Prompter.h"
+#include "base/SettingsStore.h"
 #include "folders/FolderListView.h"
+#include "history/HistoryFile.h"
 #include "support/WindowTest.h"
+#include "window/MainWindow.h"
+#include "window/RunAdapters.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -318,10 +318,11 @@ private Q_SLOTS:
         run(true);
         const QString archive = backups() + QStringLiteral("/Backup Pipes.zip");
         QCOMPARE(filesIn(archive), QStringList { QStringLiteral("Pipes/a.txt") });
-        QCOMPARE(logLines(),
-                 (QStringList { QStringLiteral("Pipes was not backup and zipped because ") + archive
-                                    + QStringLiteral(" was written, but these files are missing from it:"),
-                                QStringLiteral("skipped, not a regular file: ") + fifo + QStringLiteral(", ") + when() }));
+        QCOMPARE(
+            logLines(),
+            (QStringList { QStringLiteral("Pipes was not backup and zipped because ") + archive
+                               + QStringLiteral(" was written, but these files are missing from it:"),
+                           QStringLiteral("skipped, not a regular file: ") + fifo + QStringLiteral(", ") + when() }));
     }
 
     void earlyExitsLogNothing()

@@ -1,11 +1,11 @@
-#include "window/MainWindow.h"
-#include "base/SettingsStore.h"
-#include "history/HistoryFile.h"
 #include "backup/RunControl.h"
+#include "base/SettingsStore.h"
 #include "folders/FolderListView.h"
+#include "history/HistoryFile.h"
 #include "schedule/ScheduleController.h"
 #include "support/TempSettings.h"
 #include "support/TestPrompter.h"
+#include "window/MainWindow.h"
 
 #include <QDir>
 #include <QElapsedTimer>

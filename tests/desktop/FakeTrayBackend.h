@@ -21,8 +21,7 @@ public:
 
     explicit FakeTrayBackend(Options options)
         : m_options(options)
-    {
-    }
+    { }
 
     bool isSystemTrayAvailable() const override { return m_options.available; }
     bool supportsMessages() const override { return m_options.messages; }

@@ -1,9 +1,8 @@
 #include "FakeTrayBackend.h"
-
-#include "window/MainWindow.h"
 #include "base/SettingsStore.h"
 #include "desktop/AutostartStore.h"
 #include "support/WindowTest.h"
+#include "window/MainWindow.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -12,7 +11,6 @@
 #include <QFileInfo>
 #include <QTemporaryFile>
 #include <QTest>
-
 #include <memory>
 
 using SettingsStore::ReadSetting;
@@ -48,8 +46,11 @@ QString unescapeString(const QString& value)
             continue;
         }
         const QChar next = value[++i];
-        out += next == u's' ? QChar(u' ') : next == u'n' ? QChar(u'\n') : next == u't' ? QChar(u'\t')
-             : next == u'r' ? QChar(u'\r') : next;
+        out += next == u's' ? QChar(u' ')
+            : next == u'n'  ? QChar(u'\n')
+            : next == u't'  ? QChar(u'\t')
+            : next == u'r'  ? QChar(u'\r')
+                            : next;
     }
     return out;
 }
@@ -102,9 +103,8 @@ class TestStartWithSystem : public WindowTest
     QString autostartFile() const
     {
         return m_settings.configHome() + QStringLiteral("/autostart/")
-             + QFileInfo(QCoreApplication::applicationFilePath()).fileName() + QStringLiteral(".desktop");
+            + QFileInfo(QCoreApplication::applicationFilePath()).fileName() + QStringLiteral(".desktop");
     }
-
 
 private Q_SLOTS:
     void init()
@@ -114,10 +114,7 @@ private Q_SLOTS:
         QFile::remove(m_settings.configHome() + QStringLiteral("/autostart"));
     }
 
-    void cleanup()
-    {
-        endTest();
-    }
+    void cleanup() { endTest(); }
 
     void checkingRegistersTheRunningProgram()
     {
@@ -187,7 +184,7 @@ private Q_SLOTS:
         form->controls().startWithSystemBox->click();
         form->controls().startWithSystemBox->click();
         QCOMPARE(execArguments(readEntry(autostartFile()).value(QStringLiteral("Exec"))),
-                 QStringList{QCoreApplication::applicationFilePath()});
+                 QStringList { QCoreApplication::applicationFilePath() });
     }
 
     void failuresToWriteAreSilent()
@@ -229,7 +226,7 @@ private Q_SLOTS:
         file.write(text.toUtf8());
         file.close();
         const auto entry = readEntry(file.fileName());
-        QCOMPARE(execArguments(entry.value(QStringLiteral("Exec"))), QStringList{path});
+        QCOMPARE(execArguments(entry.value(QStringLiteral("Exec"))), QStringList { path });
         QCOMPARE(unescapeString(entry.value(QStringLiteral("TryExec"))), path);
         QCOMPARE(entry.value(QStringLiteral("Icon")), QStringLiteral("/icons/t.png"));
     }

@@ -1,5 +1,4 @@
 #include "FakeTrayBackend.h"
-
 #include "base/AppError.h"
 #include "desktop/TrayIcon.h"
 
@@ -7,7 +6,6 @@
 #include <QPixmap>
 #include <QSignalSpy>
 #include <QTest>
-
 #include <memory>
 
 namespace {
@@ -51,7 +49,7 @@ private Q_SLOTS:
         QVERIFY(m_fake->calls.isEmpty());
         m_tray->setInTray(true);
         m_tray->setInTray(true);
-        QCOMPARE(m_fake->calls, QStringList{QStringLiteral("add")});
+        QCOMPARE(m_fake->calls, QStringList { QStringLiteral("add") });
         QCOMPARE(m_fake->tipShown, QString());
         QVERIFY(m_tray->isReachable());
 
@@ -76,12 +74,12 @@ private Q_SLOTS:
         m_fake->journal = &journal;
         m_tray->setInTray(true);
         m_tray.reset();
-        QCOMPARE(journal, (QStringList{QStringLiteral("add"), QStringLiteral("remove")}));
+        QCOMPARE(journal, (QStringList { QStringLiteral("add"), QStringLiteral("remove") }));
     }
 
     void textsAreCutToTheirFields()
     {
-        make({.clickBalloons = true});
+        make({ .clickBalloons = true });
         const QString tip(200, u't');
         m_tray->setTip(tip);
         m_tray->setInTray(true);
@@ -117,10 +115,10 @@ private Q_SLOTS:
         Q_EMIT m_fake->activated(QSystemTrayIcon::MiddleClick);
         Q_EMIT m_fake->activated(QSystemTrayIcon::Unknown);
         QCOMPARE(ups.size(), 2);
-        QCOMPARE(ups.at(0), (QVariantList{qint16(1), quint32(0)}));
-        QCOMPARE(ups.at(1), (QVariantList{qint16(2), quint32(0)}));
+        QCOMPARE(ups.at(0), (QVariantList { qint16(1), quint32(0) }));
+        QCOMPARE(ups.at(1), (QVariantList { qint16(2), quint32(0) }));
         QCOMPARE(doubles.size(), 1);
-        QCOMPARE(doubles.at(0), (QVariantList{qint16(1), quint32(0)}));
+        QCOMPARE(doubles.at(0), (QVariantList { qint16(1), quint32(0) }));
         QVERIFY(moves.isEmpty() && downs.isEmpty());
 
         // The shell's codes, one by one.
@@ -130,18 +128,18 @@ private Q_SLOTS:
             m_tray->dispatchTrayMessage(code, 7);
         m_tray->dispatchTrayMessage(0x402, 7);
         QCOMPARE(moves.size(), 1);
-        QCOMPARE(moves.at(0), QVariantList{quint32(7)});
+        QCOMPARE(moves.at(0), QVariantList { quint32(7) });
         QCOMPARE(downs.size(), 2);
         QCOMPARE(downs.at(0).at(0).value<qint16>(), qint16(1));
         QCOMPARE(downs.at(1).at(0).value<qint16>(), qint16(2));
         QCOMPARE(ups.size(), 2);
         QCOMPARE(doubles.size(), 2);
-        QCOMPARE(doubles.at(1), (QVariantList{qint16(2), quint32(7)}));
+        QCOMPARE(doubles.at(1), (QVariantList { qint16(2), quint32(7) }));
     }
 
     void onceBalloonShowsOnce()
     {
-        make({.clickBalloons = true});
+        make({ .clickBalloons = true });
         m_tray->setInTray(true);
         m_tray->showBalloon(QStringLiteral("first"), QStringLiteral("T"), 5, true);
         QCOMPARE(m_tray->onceBalloonCount(), 1);
@@ -178,8 +176,8 @@ private Q_SLOTS:
         clock.start();
         m_tray->showBalloon(QStringLiteral("text"), QStringLiteral("title"), 1, false);
         QVERIFY2(clock.elapsed() >= 1000, qPrintable(QString::number(clock.elapsed())));
-        QCOMPARE(m_fake->calls, (QStringList{QStringLiteral("add"), QStringLiteral("showMessage"),
-                                             QStringLiteral("hideMessage")}));
+        QCOMPARE(m_fake->calls,
+                 (QStringList { QStringLiteral("add"), QStringLiteral("showMessage"), QStringLiteral("hideMessage") }));
         QVERIFY(!m_tray->isBalloonVisible());
     }
 
@@ -200,7 +198,7 @@ private Q_SLOTS:
 
     void timeoutTooLongToCountOverflows()
     {
-        make({.clickBalloons = true});
+        make({ .clickBalloons = true });
         m_tray->setInTray(true);
         try {
             m_tray->showBalloon(QStringLiteral("text"), QStringLiteral("title"), 2147484, true);
@@ -217,14 +215,14 @@ private Q_SLOTS:
 
     void noBalloonWithoutSomewhereToShowIt()
     {
-        make({.available = false});
+        make({ .available = false });
         m_tray->setInTray(true);
         m_tray->showBalloon(QStringLiteral("text"), QStringLiteral("title"), 600, true);
         QVERIFY(!m_tray->isReachable());
         QCOMPARE(m_fake->count("showMessage"), 0);
         QCOMPARE(m_tray->onceBalloonCount(), 0);
 
-        make({.messages = false});
+        make({ .messages = false });
         m_tray->setInTray(true);
         m_tray->showBalloon(QStringLiteral("text"), QStringLiteral("title"), 600, true);
         QCOMPARE(m_fake->count("showMessage"), 0);

@@ -1,14 +1,13 @@
 #include "FakeTrayBackend.h"
-
-#include "window/MainWindow.h"
-#include "base/MousePointer.h"
 #include "base/HomePage.h"
+#include "base/MousePointer.h"
 #include "base/Prompter.h"
 #include "base/SettingsStore.h"
-#include "desktop/TrayWindowBehaviour.h"
 #include "desktop/TrayIcon.h"
+#include "desktop/TrayWindowBehaviour.h"
 #include "folders/FolderListView.h"
 #include "support/WindowTest.h"
+#include "window/MainWindow.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -18,7 +17,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
-
 #include <memory>
 
 using SettingsStore::ReadSetting;
@@ -27,17 +25,35 @@ using Pointer = MousePointer;
 
 namespace {
 
-FakeTrayBackend& fakeOf(const MainWindow& form) { return static_cast<FakeTrayBackend&>(form.controls().trayIcon->backend()); }
+FakeTrayBackend& fakeOf(const MainWindow& form)
+{
+    return static_cast<FakeTrayBackend&>(form.controls().trayIcon->backend());
+}
 
-TrayWindowBehaviour& behaviourOf(MainWindow& form) { return *form.findChild<TrayWindowBehaviour*>(); }
+TrayWindowBehaviour& behaviourOf(MainWindow& form)
+{
+    return *form.findChild<TrayWindowBehaviour*>();
+}
 
-void appendFolder(MainWindow& form) { form.controls().folderList->appendEntry(QStringLiteral("/srv/data")); }
+void appendFolder(MainWindow& form)
+{
+    form.controls().folderList->appendEntry(QStringLiteral("/srv/data"));
+}
 
-bool hiddenInTray(const MainWindow& form) { return form.isHidden(); }
+bool hiddenInTray(const MainWindow& form)
+{
+    return form.isHidden();
+}
 
-bool shownNormal(const MainWindow& form) { return form.isVisible() && !(form.windowState() & Qt::WindowMinimized); }
+bool shownNormal(const MainWindow& form)
+{
+    return form.isVisible() && !(form.windowState() & Qt::WindowMinimized);
+}
 
-bool ordinaryMinimised(const MainWindow& form) { return form.isVisible() && (form.windowState() & Qt::WindowMinimized); }
+bool ordinaryMinimised(const MainWindow& form)
+{
+    return form.isVisible() && (form.windowState() & Qt::WindowMinimized);
+}
 
 } // namespace
 
@@ -60,20 +76,14 @@ class TestTrayWindow : public WindowTest
     void leftClickOnIcon(MainWindow& form) { Q_EMIT fakeOf(form).activated(QSystemTrayIcon::Trigger); }
 
 private Q_SLOTS:
-    void init()
-    {
-        beginTest();
-    }
+    void init() { beginTest(); }
 
-    void cleanup()
-    {
-        endTest();
-    }
+    void cleanup() { endTest(); }
 
     void startInTrayStartsHiddenWithTheBalloon()
     {
         WriteSetting(SettingsKeys::StartInTray, QStringLiteral("On"));
-        auto form = start({.clickBalloons = true});
+        auto form = start({ .clickBalloons = true });
         FakeTrayBackend& tray = fakeOf(*form);
         QVERIFY(form->controls().startInTrayBox->isChecked());
         QTRY_VERIFY_WITH_TIMEOUT(hiddenInTray(*form), 30000);
@@ -93,7 +103,7 @@ private Q_SLOTS:
 
     void firstMinimiseHidesLaterOnesDoNot()
     {
-        auto form = start({.clickBalloons = true});
+        auto form = start({ .clickBalloons = true });
         FakeTrayBackend& tray = fakeOf(*form);
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
         // A left click on the icon over a shown window changes nothing.
@@ -122,7 +132,7 @@ private Q_SLOTS:
 
     void rightAndDoubleClicksDoNotRestore()
     {
-        auto form = start({.clickBalloons = true});
+        auto form = start({ .clickBalloons = true });
         FakeTrayBackend& tray = fakeOf(*form);
         userMinimises(*form);
         QVERIFY(hiddenInTray(*form));
@@ -189,7 +199,7 @@ private Q_SLOTS:
         QVERIFY(ordinaryMinimised(*form));
 
         WriteSetting(SettingsKeys::StartInTray, QStringLiteral("On"));
-        auto hidden = start({.clickBalloons = true});
+        auto hidden = start({ .clickBalloons = true });
         QTRY_VERIFY_WITH_TIMEOUT(hiddenInTray(*hidden) && behaviourOf(*hidden).minimizedToTrayOnce(), 30000);
         fakeOf(*hidden).setAvailable(false);
         QVERIFY(shownNormal(*hidden));
@@ -198,7 +208,7 @@ private Q_SLOTS:
     void withoutNotificationAreaTheWindowIsNeverHidden()
     {
         WriteSetting(SettingsKeys::StartInTray, QStringLiteral("On"));
-        auto started = start({.available = false, .clickBalloons = true});
+        auto started = start({ .available = false, .clickBalloons = true });
         QCoreApplication::processEvents();
         QTest::qWait(50);
         QVERIFY(ordinaryMinimised(*started));
@@ -206,7 +216,7 @@ private Q_SLOTS:
         started.reset();
 
         WriteSetting(SettingsKeys::StartInTray, QStringLiteral("Off"));
-        auto form = start({.available = false, .clickBalloons = true});
+        auto form = start({ .available = false, .clickBalloons = true });
         FakeTrayBackend& tray = fakeOf(*form);
         userMinimises(*form);
         QVERIFY(ordinaryMinimised(*form));
@@ -222,7 +232,7 @@ private Q_SLOTS:
 
     void startInTrayOptionIsStoredAtOnce()
     {
-        auto form = start({.clickBalloons = true});
+        auto form = start({ .clickBalloons = true });
         QVERIFY(!form->controls().startInTrayBox->isHidden());
         form->controls().startInTrayBox->click();
         QCOMPARE(ReadSetting(SettingsKeys::StartInTray), QStringLiteral("On"));
@@ -232,12 +242,12 @@ private Q_SLOTS:
 
     void helpNamesTheContactPage()
     {
-        auto form = start({.clickBalloons = true});
+        auto form = start({ .clickBalloons = true });
         QTest::mouseClick(form->controls().helpButton, Qt::LeftButton);
         QCOMPARE(m_prompter->shown().size(), 1);
         const TestPrompter::Shown& box = m_prompter->shown().first();
-        QCOMPARE(box.text, QStringLiteral("Questions? Please contact Team Quarnell at ")
-                               + QLatin1String(ContactPageAddress));
+        QCOMPARE(box.text,
+                 QStringLiteral("Questions? Please contact Team Quarnell at ") + QLatin1String(ContactPageAddress));
         QCOMPARE(box.title, ApplicationTitle());
         QVERIFY(!box.title.isEmpty());
         QCOMPARE(box.buttons, Prompter::Buttons::Ok);
@@ -246,12 +256,10 @@ private Q_SLOTS:
 
     void pointerFollowsTheHoverTable()
     {
-        auto form = start({.clickBalloons = true});
+        auto form = start({ .clickBalloons = true });
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
         QWindow* window = form->windowHandle();
-        auto moveOver = [&](QWidget* widget, QPoint at) {
-            QTest::mouseMove(window, widget->mapTo(form.get(), at));
-        };
+        auto moveOver = [&](QWidget* widget, QPoint at) { QTest::mouseMove(window, widget->mapTo(form.get(), at)); };
         auto centre = [](QWidget* widget) { return widget->rect().center(); };
         // A point of a frame that none of its controls covers.
         auto frameEdge = [](QGroupBox* frame) { return QPoint(3, frame->height() - 3); };
@@ -263,27 +271,31 @@ private Q_SLOTS:
             Pointer pointer;
         };
         const QList<Row> table = {
-            {form.get(), QPoint(2, 2), Pointer::Default},
-            {form->controls().statusFrame, frameEdge(form->controls().statusFrame), Pointer::Default},
-            {form->controls().backupFolderFrame, frameEdge(form->controls().backupFolderFrame), Pointer::Default},
-            {form->controls().optionsFrame, frameEdge(form->controls().optionsFrame), Pointer::Default},
-            {form->controls().fileNameFrame, frameEdge(form->controls().fileNameFrame), Pointer::Default},
-            {form->controls().prefixEdit, centre(form->controls().prefixEdit), Pointer::Default},
-            {form->controls().backupFolderEdit, centre(form->controls().backupFolderEdit), Pointer::Default},
-            {form->controls().intervalList, centre(form->controls().intervalList), Pointer::Default},
-            {form->controls().intervalList->header(), centre(form->controls().intervalList->header()), Pointer::Default},
-            {form->controls().intervalList->viewport(), QPoint(5, form->controls().intervalList->viewport()->height() - 5), Pointer::Default},
-            {form->controls().chooseBackupFolderButton, centre(form->controls().chooseBackupFolderButton), Pointer::Custom},
-            {form->controls().viewBackupFolderButton, centre(form->controls().viewBackupFolderButton), Pointer::Custom},
-            {form->controls().viewHistoryButton, centre(form->controls().viewHistoryButton), Pointer::Custom},
-            {form->controls().copyHistoryButton, centre(form->controls().copyHistoryButton), Pointer::Custom},
-            {form->controls().autoBackupButton, centre(form->controls().autoBackupButton), Pointer::Custom},
-            {form->controls().backupNowButton, centre(form->controls().backupNowButton), Pointer::Custom},
-            {form->controls().addFolderButton, centre(form->controls().addFolderButton), Pointer::Custom},
-            {form->controls().clearListButton, centre(form->controls().clearListButton), Pointer::Custom},
-            {form->controls().loadSamplesButton, centre(form->controls().loadSamplesButton), Pointer::Custom},
-            {form->controls().helpButton, centre(form->controls().helpButton), Pointer::Custom},
-            {form->controls().clearHistoryButton, centre(form->controls().clearHistoryButton), Pointer::Custom},
+            { form.get(), QPoint(2, 2), Pointer::Default },
+            { form->controls().statusFrame, frameEdge(form->controls().statusFrame), Pointer::Default },
+            { form->controls().backupFolderFrame, frameEdge(form->controls().backupFolderFrame), Pointer::Default },
+            { form->controls().optionsFrame, frameEdge(form->controls().optionsFrame), Pointer::Default },
+            { form->controls().fileNameFrame, frameEdge(form->controls().fileNameFrame), Pointer::Default },
+            { form->controls().prefixEdit, centre(form->controls().prefixEdit), Pointer::Default },
+            { form->controls().backupFolderEdit, centre(form->controls().backupFolderEdit), Pointer::Default },
+            { form->controls().intervalList, centre(form->controls().intervalList), Pointer::Default },
+            { form->controls().intervalList->header(), centre(form->controls().intervalList->header()),
+              Pointer::Default },
+            { form->controls().intervalList->viewport(),
+              QPoint(5, form->controls().intervalList->viewport()->height() - 5), Pointer::Default },
+            { form->controls().chooseBackupFolderButton, centre(form->controls().chooseBackupFolderButton),
+              Pointer::Custom },
+            { form->controls().viewBackupFolderButton, centre(form->controls().viewBackupFolderButton),
+              Pointer::Custom },
+            { form->controls().viewHistoryButton, centre(form->controls().viewHistoryButton), Pointer::Custom },
+            { form->controls().copyHistoryButton, centre(form->controls().copyHistoryButton), Pointer::Custom },
+            { form->controls().autoBackupButton, centre(form->controls().autoBackupButton), Pointer::Custom },
+            { form->controls().backupNowButton, centre(form->controls().backupNowButton), Pointer::Custom },
+            { form->controls().addFolderButton, centre(form->controls().addFolderButton), Pointer::Custom },
+            { form->controls().clearListButton, centre(form->controls().clearListButton), Pointer::Custom },
+            { form->controls().loadSamplesButton, centre(form->controls().loadSamplesButton), Pointer::Custom },
+            { form->controls().helpButton, centre(form->controls().helpButton), Pointer::Custom },
+            { form->controls().clearHistoryButton, centre(form->controls().clearHistoryButton), Pointer::Custom },
         };
         for (const Row& row : table) {
             const QString name = row.widget->objectName();
@@ -305,10 +317,12 @@ private Q_SLOTS:
         }
 
         // Controls without a rule leave the pointer as it was, also where they lie inside a frame.
-        for (QWidget* widget : {static_cast<QWidget*>(form->controls().startWithSystemBox), static_cast<QWidget*>(form->controls().startInTrayBox),
-                                static_cast<QWidget*>(form->controls().dateStampBox), static_cast<QWidget*>(form->controls().timeStampBox),
-                                static_cast<QWidget*>(form->controls().progressBar)}) {
-            for (const Pointer pointer : {Pointer::Custom, Pointer::Default}) {
+        for (QWidget* widget : { static_cast<QWidget*>(form->controls().startWithSystemBox),
+                                 static_cast<QWidget*>(form->controls().startInTrayBox),
+                                 static_cast<QWidget*>(form->controls().dateStampBox),
+                                 static_cast<QWidget*>(form->controls().timeStampBox),
+                                 static_cast<QWidget*>(form->controls().progressBar) }) {
+            for (const Pointer pointer : { Pointer::Custom, Pointer::Default }) {
                 form->setMousePointer(pointer);
                 moveOver(widget, centre(widget));
                 QVERIFY2(form->mousePointer() == pointer, qPrintable(widget->objectName()));

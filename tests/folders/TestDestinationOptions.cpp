@@ -1,7 +1,7 @@
-#include "window/MainWindow.h"
 #include "base/Launcher.h"
 #include "base/SettingsStore.h"
 #include "support/WindowTest.h"
+#include "window/MainWindow.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -9,7 +9,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
-
 #include <memory>
 #include <stdexcept>
 
@@ -26,7 +25,10 @@ public:
     void openWebPage(const QString&) override { }
 };
 
-QString stored(const SettingsKeys::Key& key) { return ReadSetting(QLatin1String(key.name), QStringLiteral("absent")); }
+QString stored(const SettingsKeys::Key& key)
+{
+    return ReadSetting(QLatin1String(key.name), QStringLiteral("absent"));
+}
 
 } // namespace
 
@@ -58,7 +60,8 @@ private Q_SLOTS:
         m_form->controls().prefixEdit->setText(QStringLiteral("Nightly"));
 
         // By mouse: the click places the cursor, then the whole text is selected.
-        QTest::mouseClick(m_form->controls().backupFolderEdit, Qt::LeftButton, Qt::NoModifier, QPoint(5, m_form->controls().backupFolderEdit->height() / 2));
+        QTest::mouseClick(m_form->controls().backupFolderEdit, Qt::LeftButton, Qt::NoModifier,
+                          QPoint(5, m_form->controls().backupFolderEdit->height() / 2));
         QTRY_COMPARE(m_form->controls().backupFolderEdit->selectedText(), QStringLiteral("/srv/Backups"));
         QTest::keyClicks(m_form->controls().backupFolderEdit, QStringLiteral("/data"));
         QCOMPARE(m_form->controls().backupFolderEdit->text(), QStringLiteral("/data"));
@@ -73,7 +76,8 @@ private Q_SLOTS:
         // A click into a box that already has the focus only moves the cursor (waiting first, so
         // the click is not taken as the second half of a double-click).
         QTest::qWait(QApplication::doubleClickInterval() + 100);
-        QTest::mouseClick(m_form->controls().prefixEdit, Qt::LeftButton, Qt::NoModifier, QPoint(3, m_form->controls().prefixEdit->height() / 2));
+        QTest::mouseClick(m_form->controls().prefixEdit, Qt::LeftButton, Qt::NoModifier,
+                          QPoint(3, m_form->controls().prefixEdit->height() / 2));
         QCoreApplication::processEvents();
         QCOMPARE(m_form->controls().prefixEdit->selectedText(), QString());
     }
@@ -102,24 +106,28 @@ private Q_SLOTS:
     void stampOptionsAreStoredOnTheClick()
     {
         QVERIFY(m_form->controls().dateStampBox->isChecked());
-        QTest::mouseClick(m_form->controls().dateStampBox, Qt::LeftButton, Qt::NoModifier, QPoint(6, m_form->controls().dateStampBox->height() / 2));
+        QTest::mouseClick(m_form->controls().dateStampBox, Qt::LeftButton, Qt::NoModifier,
+                          QPoint(6, m_form->controls().dateStampBox->height() / 2));
         QCOMPARE(stored(SettingsKeys::DateStamp), QStringLiteral("0"));
-        QTest::mouseClick(m_form->controls().timeStampBox, Qt::LeftButton, Qt::NoModifier, QPoint(6, m_form->controls().timeStampBox->height() / 2));
+        QTest::mouseClick(m_form->controls().timeStampBox, Qt::LeftButton, Qt::NoModifier,
+                          QPoint(6, m_form->controls().timeStampBox->height() / 2));
         QCOMPARE(stored(SettingsKeys::TimeStamp), QStringLiteral("0"));
-        QTest::mouseClick(m_form->controls().dateStampBox, Qt::LeftButton, Qt::NoModifier, QPoint(6, m_form->controls().dateStampBox->height() / 2));
+        QTest::mouseClick(m_form->controls().dateStampBox, Qt::LeftButton, Qt::NoModifier,
+                          QPoint(6, m_form->controls().dateStampBox->height() / 2));
         QCOMPARE(stored(SettingsKeys::DateStamp), QStringLiteral("1"));
     }
 
     void viewThisFolderOpensTheTextAsItStands()
     {
-        for (const QString& path : {QStringLiteral("/srv/My Backups/"), QStringLiteral("/no/such/folder"),
-                                    QString(), QStringLiteral(" /spaced ")}) {
+        for (const QString& path : { QStringLiteral("/srv/My Backups/"), QStringLiteral("/no/such/folder"), QString(),
+                                     QStringLiteral(" /spaced ") }) {
             m_form->controls().backupFolderEdit->setText(path);
             QTest::mouseClick(m_form->controls().viewBackupFolderButton, Qt::LeftButton);
         }
         // An empty box opens the home folder; relative text is read from there.
-        QCOMPARE(m_launcher->paths, (QStringList{QStringLiteral("/srv/My Backups/"), QStringLiteral("/no/such/folder"),
-                                                 QDir::homePath(), QDir::homePath() + QStringLiteral("/ /spaced ")}));
+        QCOMPARE(m_launcher->paths,
+                 (QStringList { QStringLiteral("/srv/My Backups/"), QStringLiteral("/no/such/folder"), QDir::homePath(),
+                                QDir::homePath() + QStringLiteral("/ /spaced ") }));
         QVERIFY(m_prompter->shown().isEmpty());
     }
 

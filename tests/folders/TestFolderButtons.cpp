@@ -1,12 +1,12 @@
-#include "window/MainWindow.h"
+#include "StubFolderDialog.h"
 #include "base/MousePointer.h"
 #include "base/Prompter.h"
 #include "base/SettingsStore.h"
 #include "folders/FolderButtons.h"
 #include "folders/FolderListView.h"
 #include "folders/FolderPicker.h"
-#include "StubFolderDialog.h"
 #include "support/WindowTest.h"
+#include "window/MainWindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -16,7 +16,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-
 #include <memory>
 
 using SettingsStore::ReadSetting;
@@ -38,8 +37,8 @@ class TestFolderButtons : public WindowTest
     QStringList shippedSamples() const
     {
         QStringList expected;
-        for (const char* relative : {"Letters", "Notes", "Recipes", "Letters/Drafts", "Notes/Garden",
-                                     "Letters/Drafts/Old"})
+        for (const char* relative :
+             { "Letters", "Notes", "Recipes", "Letters/Drafts", "Notes/Garden", "Letters/Drafts/Old" })
             expected.append(samples() + QLatin1String(relative) + u'/');
         return expected;
     }
@@ -88,8 +87,9 @@ private Q_SLOTS:
         for (int i = 0; i < 4; ++i)
             QTest::mouseClick(m_form->controls().addFolderButton, Qt::LeftButton);
         // The fourth pick is cancelled and adds nothing.
-        QCOMPARE(m_form->controls().folderList->entries(), (QStringList{QStringLiteral("/srv/Team Docs"),
-                                                             QStringLiteral("/srv/Team Docs"), QStringLiteral("/")}));
+        QCOMPARE(
+            m_form->controls().folderList->entries(),
+            (QStringList { QStringLiteral("/srv/Team Docs"), QStringLiteral("/srv/Team Docs"), QStringLiteral("/") }));
         QCOMPARE(m_dialog->requests.size(), 4);
         for (const StubFolderDialog::Request& request : std::as_const(m_dialog->requests)) {
             QCOMPARE(request.owner, m_form.get());
@@ -190,15 +190,16 @@ private Q_SLOTS:
         QVERIFY(busyDuringWalk);
         QCOMPARE(countDuringWalk, 1);
 
-        QCOMPARE(m_form->controls().folderList->entries(), QStringList{QStringLiteral("/mine")} + shippedSamples());
+        QCOMPARE(m_form->controls().folderList->entries(), QStringList { QStringLiteral("/mine") } + shippedSamples());
         for (const QString& entry : m_form->controls().folderList->entries())
             QVERIFY2(!entry.contains(QStringLiteral("//")), qPrintable(entry));
         QCOMPARE(m_form->mousePointer(), MousePointer::Default);
         QCOMPARE(m_prompter->shown().size(), 1);
         const TestPrompter::Shown question = m_prompter->shown().first();
-        QCOMPARE(question.text, QStringLiteral("Would you like this software to open the folder where these sample "
-                                               "files are stored (so that you can view them before working with "
-                                               "them)?"));
+        QCOMPARE(question.text,
+                 QStringLiteral("Would you like this software to open the folder where these sample "
+                                "files are stored (so that you can view them before working with "
+                                "them)?"));
         QCOMPARE(question.title, ApplicationTitle());
         QCOMPARE(question.buttons, Prompter::Buttons::YesNo);
         QCOMPARE(question.icon, Prompter::Icon::None);
@@ -208,8 +209,8 @@ private Q_SLOTS:
         m_prompter->setNextAnswer(Prompter::Answer::Yes);
         QTest::mouseClick(m_form->controls().loadSamplesButton, Qt::LeftButton);
         QCOMPARE(m_form->controls().folderList->entries(),
-                 QStringList{QStringLiteral("/mine")} + shippedSamples() + shippedSamples());
-        QCOMPARE(m_launcher->paths, QStringList{samples()});
+                 QStringList { QStringLiteral("/mine") } + shippedSamples() + shippedSamples());
+        QCOMPARE(m_launcher->paths, QStringList { samples() });
     }
 
     void missingOrEmptySamplesStillAsk()
@@ -220,7 +221,7 @@ private Q_SLOTS:
         QTest::mouseClick(m_form->controls().loadSamplesButton, Qt::LeftButton);
         QCOMPARE(m_form->controls().folderList->entryCount(), 0);
         QCOMPARE(m_prompter->shown().size(), 1);
-        QCOMPARE(m_launcher->paths, QStringList{samples()});
+        QCOMPARE(m_launcher->paths, QStringList { samples() });
 
         QVERIFY(QDir().mkpath(samples()));
         m_prompter->setNextAnswer(Prompter::Answer::No);

@@ -1,7 +1,7 @@
-#include "window/MainWindow.h"
 #include "history/HistoryFile.h"
 #include "history/HistoryLog.h"
 #include "support/WindowTest.h"
+#include "window/MainWindow.h"
 
 #include <QApplication>
 #include <QClipboard>

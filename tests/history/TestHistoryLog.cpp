@@ -79,7 +79,8 @@ private Q_SLOTS:
                  QStringLiteral("Documents was not backup and zipped because , T"));
         // The engine's LF line ends become CR LF, and the date stays on the reason's last line.
         AddToHistory(FailureEntry(QStringLiteral("D"), QStringLiteral("line one\nline two\n"), QStringLiteral("T")));
-        QCOMPARE(contents(HistoryFile()), QByteArray("D was not backup and zipped because line one\r\nline two, T\r\n"));
+        QCOMPARE(contents(HistoryFile()),
+                 QByteArray("D was not backup and zipped because line one\r\nline two, T\r\n"));
     }
 
     void unwritableLogRaises()

@@ -1,21 +1,21 @@
-#include "window/MainWindow.h"
+#include "backup/Clock.h"
+#include "backup/RunControl.h"
+#include "backup/TestClock.h"
 #include "base/Prompter.h"
 #include "base/SettingsStore.h"
 #include "base/WindowTimer.h"
-#include "backup/Clock.h"
-#include "history/HistoryFile.h"
-#include "backup/RunControl.h"
-#include "backup/TestClock.h"
 #include "desktop/FakeTrayBackend.h"
 #include "desktop/TrayIcon.h"
 #include "folders/FolderListView.h"
+#include "history/HistoryFile.h"
 #include "schedule/ScheduleController.h"
 #include "support/WindowTest.h"
+#include "window/MainWindow.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QFocusEvent>
 #include <QFile>
+#include <QFocusEvent>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -354,7 +354,8 @@ private Q_SLOTS:
         const QString frozen = m_form->status();
         QTimer* clock = m_form->controls().countdownTimer->findChild<QTimer*>();
         // Switches off as the timer falls due, just after the window's tick was queued.
-        connect(clock, &QTimer::timeout, this, [this] { QTest::mouseClick(m_form->controls().autoBackupButton, Qt::LeftButton); });
+        connect(clock, &QTimer::timeout, this,
+                [this] { QTest::mouseClick(m_form->controls().autoBackupButton, Qt::LeftButton); });
         QVERIFY(QSignalSpy(clock, &QTimer::timeout).wait(20000));
         QCoreApplication::processEvents();
         QCOMPARE(m_form->controls().countdownTimer->interval(), 0);

@@ -1,12 +1,11 @@
 #pragma once
 
-#include "window/MainWindow.h"
 #include "support/TempSettings.h"
 #include "support/TestLauncher.h"
 #include "support/TestPrompter.h"
+#include "window/MainWindow.h"
 
 #include <QObject>
-
 #include <memory>
 
 // What every test of the real window needs: a settings store of its own and recorders for message

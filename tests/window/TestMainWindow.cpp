@@ -1,12 +1,12 @@
 #include "base/FileRoutines.h"
-#include "window/MainWindow.h"
 #include "base/SettingsStore.h"
 #include "base/Twips.h"
 #include "base/WindowTimer.h"
-#include "history/HistoryFile.h"
 #include "desktop/TrayIcon.h"
 #include "folders/FolderListView.h"
+#include "history/HistoryFile.h"
 #include "support/WindowTest.h"
+#include "window/MainWindow.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -18,7 +18,6 @@
 #include <QRandomGenerator>
 #include <QTest>
 #include <QTreeWidget>
-
 #include <memory>
 
 using SettingsStore::ReadSetting;
@@ -28,17 +27,10 @@ class TestMainWindow : public WindowTest
 {
     Q_OBJECT
 
-
 private Q_SLOTS:
-    void init()
-    {
-        beginTest();
-    }
+    void init() { beginTest(); }
 
-    void cleanup()
-    {
-        endTest();
-    }
+    void cleanup() { endTest(); }
 
     void everyControlInItsPlace()
     {
@@ -50,18 +42,30 @@ private Q_SLOTS:
             int l, t, w, h;
         };
         const Expected table[] = {
-            {"statusFrame", "mainWindow", 120, 60, 7800, 850},         {"progressBar", "statusFrame", 240, 300, 7320, 405},
-            {"folderList", "mainWindow", 120, 1020, 7800, 2805},   {"addFolderButton", "mainWindow", 120, 3910, 7800, 405},
-            {"clearListButton", "mainWindow", 120, 4420, 3840, 405},  {"loadSamplesButton", "mainWindow", 4080, 4420, 3840, 405},
-            {"optionsFrame", "mainWindow", 120, 4905, 7800, 1035},      {"startWithSystemBox", "optionsFrame", 240, 300, 3690, 255},
-            {"startInTrayBox", "optionsFrame", 240, 645, 2100, 255},       {"fileNameFrame", "mainWindow", 120, 6020, 7800, 1425},
-            {"prefixEdit", "fileNameFrame", 240, 330, 7335, 345},        {"dateStampBox", "fileNameFrame", 240, 735, 4020, 255},
-            {"timeStampBox", "fileNameFrame", 240, 1020, 3690, 255},      {"intervalList", "mainWindow", 8040, 120, 7800, 4410},
-            {"backupFolderFrame", "mainWindow", 8040, 4620, 7800, 1300},     {"backupFolderEdit", "backupFolderFrame", 240, 300, 6615, 345},
-            {"chooseBackupFolderButton", "backupFolderFrame", 6960, 300, 600, 345},  {"viewBackupFolderButton", "backupFolderFrame", 240, 750, 7320, 405},
-            {"autoBackupButton", "mainWindow", 8040, 6030, 3840, 405}, {"backupNowButton", "mainWindow", 12000, 6030, 3840, 405},
-            {"viewHistoryButton", "mainWindow", 8040, 6540, 3840, 405}, {"copyHistoryButton", "mainWindow", 12000, 6540, 3840, 405},
-            {"helpButton", "mainWindow", 8040, 7050, 3840, 405}, {"clearHistoryButton", "mainWindow", 12000, 7050, 3840, 405},
+            { "statusFrame", "mainWindow", 120, 60, 7800, 850 },
+            { "progressBar", "statusFrame", 240, 300, 7320, 405 },
+            { "folderList", "mainWindow", 120, 1020, 7800, 2805 },
+            { "addFolderButton", "mainWindow", 120, 3910, 7800, 405 },
+            { "clearListButton", "mainWindow", 120, 4420, 3840, 405 },
+            { "loadSamplesButton", "mainWindow", 4080, 4420, 3840, 405 },
+            { "optionsFrame", "mainWindow", 120, 4905, 7800, 1035 },
+            { "startWithSystemBox", "optionsFrame", 240, 300, 3690, 255 },
+            { "startInTrayBox", "optionsFrame", 240, 645, 2100, 255 },
+            { "fileNameFrame", "mainWindow", 120, 6020, 7800, 1425 },
+            { "prefixEdit", "fileNameFrame", 240, 330, 7335, 345 },
+            { "dateStampBox", "fileNameFrame", 240, 735, 4020, 255 },
+            { "timeStampBox", "fileNameFrame", 240, 1020, 3690, 255 },
+            { "intervalList", "mainWindow", 8040, 120, 7800, 4410 },
+            { "backupFolderFrame", "mainWindow", 8040, 4620, 7800, 1300 },
+            { "backupFolderEdit", "backupFolderFrame", 240, 300, 6615, 345 },
+            { "chooseBackupFolderButton", "backupFolderFrame", 6960, 300, 600, 345 },
+            { "viewBackupFolderButton", "backupFolderFrame", 240, 750, 7320, 405 },
+            { "autoBackupButton", "mainWindow", 8040, 6030, 3840, 405 },
+            { "backupNowButton", "mainWindow", 12000, 6030, 3840, 405 },
+            { "viewHistoryButton", "mainWindow", 8040, 6540, 3840, 405 },
+            { "copyHistoryButton", "mainWindow", 12000, 6540, 3840, 405 },
+            { "helpButton", "mainWindow", 8040, 7050, 3840, 405 },
+            { "clearHistoryButton", "mainWindow", 12000, 7050, 3840, 405 },
         };
         for (const Expected& e : table) {
             auto* control = form.findChild<QWidget*>(QLatin1String(e.name));
@@ -82,8 +86,8 @@ private Q_SLOTS:
         QCOMPARE(form.controls().startWithSystemBox->text(), QStringLiteral("Load this software on Windows startup"));
         QCOMPARE(form.controls().prefixEdit->text(), QStringLiteral("Text1"));
         QCOMPARE(form.controls().backupFolderEdit->text(), QStringLiteral("Text1"));
-        QVERIFY(!form.controls().dateStampBox->isChecked() && !form.controls().timeStampBox->isChecked() && !form.controls().startWithSystemBox->isChecked()
-                && !form.controls().startInTrayBox->isChecked());
+        QVERIFY(!form.controls().dateStampBox->isChecked() && !form.controls().timeStampBox->isChecked()
+                && !form.controls().startWithSystemBox->isChecked() && !form.controls().startInTrayBox->isChecked());
         QCOMPARE(form.controls().folderList->toolTip(),
                  QStringLiteral("Drag and drop files here. Double-click item to remove it. Move | line to right "
                                 "and out of window to reveal full names."));
@@ -101,7 +105,8 @@ private Q_SLOTS:
         QCOMPARE(form->controls().backupFolderEdit->text(), DesktopFolder());
         QCOMPARE(form->controls().intervalList->topLevelItemCount(), 15);
         QCOMPARE(form->controls().intervalList->currentItem()->text(0), QStringLiteral("Backup every 15 minutes"));
-        QCOMPARE(form->controls().intervalList->headerItem()->text(0), QStringLiteral("How often would you like to backup?"));
+        QCOMPARE(form->controls().intervalList->headerItem()->text(0),
+                 QStringLiteral("How often would you like to backup?"));
         QCOMPARE(form->controls().autoBackupButton->text(), QStringLiteral("Turn Off Auto Zip And Backup"));
         QCOMPARE(form->controls().countdownTimer->interval(), 1000);
         QVERIFY(form->controls().trayIcon->isInTray());
@@ -117,8 +122,9 @@ private Q_SLOTS:
         // Restores write back what differs from the design values, and nothing else.
         QStringList keys = m_settings.storedKeys();
         keys.sort();
-        QCOMPARE(keys, (QStringList{QStringLiteral("Check1"), QStringLiteral("Check2"), QStringLiteral("Path"),
-                                    QStringLiteral("Text1")}));
+        QCOMPARE(keys,
+                 (QStringList { QStringLiteral("Check1"), QStringLiteral("Check2"), QStringLiteral("Path"),
+                                QStringLiteral("Text1") }));
         QCOMPARE(ReadSetting(SettingsKeys::BackupFolder), DesktopFolder());
         QCOMPARE(ReadSetting(SettingsKeys::DateStamp), QStringLiteral("1"));
 
@@ -140,7 +146,8 @@ private Q_SLOTS:
         WriteSetting(SettingsKeys::TimeStamp, QStringLiteral("1"));
         auto form = load();
         QVERIFY(m_prompter->shown().isEmpty());
-        QCOMPARE(form->controls().folderList->entries(), (QStringList{QStringLiteral("/home/ann/Docs"), QStringLiteral("  /srv/a b/  ")}));
+        QCOMPARE(form->controls().folderList->entries(),
+                 (QStringList { QStringLiteral("/home/ann/Docs"), QStringLiteral("  /srv/a b/  ") }));
         QCOMPARE(form->controls().backupFolderEdit->text(), QStringLiteral("/media/backup"));
         QCOMPARE(form->controls().intervalList->currentItem()->text(0), QStringLiteral("Backup every 24 hours"));
         QCOMPARE(form->controls().autoBackupButton->text(), QStringLiteral("Turn On Auto Zip And Backup"));
@@ -172,10 +179,11 @@ private Q_SLOTS:
         QCOMPARE(form->controls().timeStampBox->checkState(), Qt::PartiallyChecked);
         QStringList clicked;
         for (int i = 0; i < 3; ++i) {
-            QTest::mouseClick(form->controls().timeStampBox, Qt::LeftButton, Qt::NoModifier, QPoint(6, form->controls().timeStampBox->height() / 2));
+            QTest::mouseClick(form->controls().timeStampBox, Qt::LeftButton, Qt::NoModifier,
+                              QPoint(6, form->controls().timeStampBox->height() / 2));
             clicked << ReadSetting(SettingsKeys::TimeStamp);
         }
-        QCOMPARE(clicked, (QStringList{QStringLiteral("1"), QStringLiteral("0"), QStringLiteral("1")}));
+        QCOMPARE(clicked, (QStringList { QStringLiteral("1"), QStringLiteral("0"), QStringLiteral("1") }));
     }
 
     void unknownSwitchTextKeepsTheInitialState()
@@ -216,12 +224,24 @@ private Q_SLOTS:
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("description");
         QTest::addColumn<int>("line");
-        QTest::newRow("Check1 x") << "Check1" << "x" << "Type mismatch" << 140;
-        QTest::newRow("Check2 3") << "Check2" << "3" << "Invalid property value" << 141;
-        QTest::newRow("Check1 huge") << "Check1" << "99999" << "Overflow" << 140;
-        QTest::newRow("OftenIndex abc") << "OftenIndex" << "abc" << "Type mismatch" << 81;
-        QTest::newRow("OftenIndex 16") << "OftenIndex" << "16" << "Index out of bounds" << 81;
-        QTest::newRow("OftenIndex 0") << "OftenIndex" << "0" << "Index out of bounds" << 81;
+        QTest::newRow("Check1 x") << "Check1"
+                                  << "x"
+                                  << "Type mismatch" << 140;
+        QTest::newRow("Check2 3") << "Check2"
+                                  << "3"
+                                  << "Invalid property value" << 141;
+        QTest::newRow("Check1 huge") << "Check1"
+                                     << "99999"
+                                     << "Overflow" << 140;
+        QTest::newRow("OftenIndex abc") << "OftenIndex"
+                                        << "abc"
+                                        << "Type mismatch" << 81;
+        QTest::newRow("OftenIndex 16") << "OftenIndex"
+                                       << "16"
+                                       << "Index out of bounds" << 81;
+        QTest::newRow("OftenIndex 0") << "OftenIndex"
+                                      << "0"
+                                      << "Index out of bounds" << 81;
     }
 
     void badNumbersShowTheBoxAndStartUpCarriesOn()
@@ -278,7 +298,8 @@ private Q_SLOTS:
         auto form = load();
         QDir(folder).removeRecursively();
         QCOMPARE(form->styleSheet(), QStringLiteral("QPushButton { color: rgb(1, 2, 3); }"));
-        QCOMPARE(form->controls().statusFrame->palette().color(QPalette::Window), form->palette().color(QPalette::Button));
+        QCOMPARE(form->controls().statusFrame->palette().color(QPalette::Window),
+                 form->palette().color(QPalette::Button));
 
         auto plain = load();
         QVERIFY(plain->styleSheet().isEmpty());

@@ -1,7 +1,6 @@
 // The zip file set (ZipFileSet) and its binding (ZipLibrary): the name list and its errors, the
 // options handed on, the printed message rules (ZipMessage), and the wait in a local event loop.
 #include "ZipTestTools.h"
-
 #include "base/AppError.h"
 #include "base/ErrorTrap.h"
 #include "support/TestPrompter.h"
@@ -13,8 +12,8 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 
 using namespace ZipTestTools;
@@ -46,10 +45,10 @@ private Q_SLOTS:
     {
         ZipFileSet zip;
         QCOMPARE(zip.zipFileCount(), 0);
-        QCOMPARE(zip.fileList(), QStringList{QStringLiteral("querty")});
+        QCOMPARE(zip.fileList(), QStringList { QStringLiteral("querty") });
         QCOMPARE(zip.rootDirectory(), QStringLiteral("\\"));
-        QVERIFY(!zip.recurseFolders() && !zip.ignorePath() && !zip.updatingZip() && !zip.encrypted() &&
-                !zip.includeSystemFiles());
+        QVERIFY(!zip.recurseFolders() && !zip.ignorePath() && !zip.updatingZip() && !zip.encrypted()
+                && !zip.includeSystemFiles());
         QVERIFY(zip.zipFileName().isEmpty());
 
         // The placeholder's own name is taken.
@@ -71,8 +70,9 @@ private Q_SLOTS:
         QCOMPARE(error.source(), QStringLiteral("CGZip::RemoveFile"));
         QCOMPARE(error.description(), QStringLiteral("File is not in Zip List"));
         zip.removeFile(QStringLiteral("/home/ann/Docs/sub/*.*"));
-        QCOMPARE(zip.fileList(), (QStringList{QStringLiteral("querty"), QStringLiteral("/home/ann/Docs/*.*"),
-                                             QStringLiteral("/home/ann/Docs/Sub/*.*")}));
+        QCOMPARE(zip.fileList(),
+                 (QStringList { QStringLiteral("querty"), QStringLiteral("/home/ann/Docs/*.*"),
+                                QStringLiteral("/home/ann/Docs/Sub/*.*") }));
     }
 
     void errorsReachTheApplicationErrorBox()
@@ -96,7 +96,8 @@ private Q_SLOTS:
         writeFile(path(QStringLiteral("Case/Photos/a.txt")), "upper");
         writeFile(path(QStringLiteral("Case/photos/a.txt")), "lower");
         const QString archive = path(QStringLiteral("case.zip"));
-        QCOMPARE(makeZip(archive, {path(QStringLiteral("Case/Photos/*.*")), path(QStringLiteral("Case/photos/*.*"))}), 0);
+        QCOMPARE(makeZip(archive, { path(QStringLiteral("Case/Photos/*.*")), path(QStringLiteral("Case/photos/*.*")) }),
+                 0);
         const auto entries = readWithPython(archive, nullptr);
         QCOMPARE(entries.size(), 2);
         QCOMPARE(entries.value(path(QStringLiteral("Case/Photos/a.txt")).mid(1)).size, 5);
@@ -115,7 +116,7 @@ private Q_SLOTS:
         QCOMPARE(zip.fileList().first(), path(QStringLiteral("Slot/a.txt")));
         QCOMPARE(zip.makeZipFile(), 0);
         QCOMPARE(readWithPython(path(QStringLiteral("slot.zip")), nullptr).keys(),
-                 QStringList{path(QStringLiteral("Slot/b.txt")).mid(1)});
+                 QStringList { path(QStringLiteral("Slot/b.txt")).mid(1) });
     }
 
     void storedOnlyOptionsChangeNothing()
@@ -131,7 +132,7 @@ private Q_SLOTS:
         zip.addFile(path(QStringLiteral("Opts/*.*")));
         QCOMPARE(zip.makeZipFile(), 0);
         const auto entries = readWithPython(path(QStringLiteral("opts.zip")), nullptr);
-        QCOMPARE(entries.keys(), QStringList{path(QStringLiteral("Opts/plain.txt")).mid(1)});
+        QCOMPARE(entries.keys(), QStringList { path(QStringLiteral("Opts/plain.txt")).mid(1) });
         QCOMPARE(entries.first().flags & 1, 0); // not encrypted
     }
 
@@ -167,7 +168,8 @@ private Q_SLOTS:
         QVERIFY(makeZip(path(QStringLiteral("msg.zip")), patterns, &report) != 0);
         QVERIFY(report.toLocal8Bit().size() > 3 * 4097);
         for (int i = 0; i < 300; ++i)
-            QVERIFY2(report.contains(QStringLiteral("name not matched: %1\n").arg(patterns.at(i))), qPrintable(patterns.at(i)));
+            QVERIFY2(report.contains(QStringLiteral("name not matched: %1\n").arg(patterns.at(i))),
+                     qPrintable(patterns.at(i)));
         QVERIFY(report.endsWith(QStringLiteral("was left as it was\n")));
     }
 
@@ -199,12 +201,13 @@ private Q_SLOTS:
         // Quitting the application ends every local event loop, the binding's too: the archive
         // is abandoned and the call returns only once the engine let go of its files.
         for (int i = 0; i < 4; ++i)
-            writeFile(path(QStringLiteral("Quit/part%1.txt").arg(i)), textLike(32 * 1024 * 1024, static_cast<quint32>(i)));
+            writeFile(path(QStringLiteral("Quit/part%1.txt").arg(i)),
+                      textLike(32 * 1024 * 1024, static_cast<quint32>(i)));
         const QString archive = path(QStringLiteral("quit.zip"));
         writeFile(archive, "the previous archive");
         QTimer::singleShot(100, QCoreApplication::instance(), [] { QCoreApplication::exit(0); });
         QString message;
-        const int result = makeZip(archive, {path(QStringLiteral("Quit/*.*"))}, &message);
+        const int result = makeZip(archive, { path(QStringLiteral("Quit/*.*")) }, &message);
         QCOMPARE(result, ZipCode::Cancelled);
         QCOMPARE(readFile(archive), QByteArray("the previous archive"));
         QVERIFY(temporariesOf(archive).isEmpty());

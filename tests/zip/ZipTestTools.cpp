@@ -45,7 +45,7 @@ QMap<QString, ReadEntry> readWithPython(const QString& archive, QString* error)
 {
     QMap<QString, ReadEntry> entries;
     QProcess process;
-    process.start(QStringLiteral("python3"), {checker(), archive});
+    process.start(QStringLiteral("python3"), { checker(), archive });
     process.waitForFinished(10 * 60 * 1000);
     if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
         if (error)
@@ -73,12 +73,12 @@ QMap<QString, ReadEntry> readWithPython(const QString& archive, QString* error)
 
 bool unzipAccepts(const QString& archive, QString* output)
 {
-    return runTool(QStringLiteral("unzip"), {QStringLiteral("-tq"), archive}, output);
+    return runTool(QStringLiteral("unzip"), { QStringLiteral("-tq"), archive }, output);
 }
 
 bool sevenZipAccepts(const QString& archive, QString* output)
 {
-    return runTool(QStringLiteral("7zz"), {QStringLiteral("t"), archive}, output);
+    return runTool(QStringLiteral("7zz"), { QStringLiteral("t"), archive }, output);
 }
 
 QByteArray sha1OfFile(const QString& path)
@@ -107,10 +107,10 @@ QByteArray readFile(const QString& path)
 
 QByteArray textLike(qint64 size, quint32 seed)
 {
-    static const char* const words[] = {"the",    "backup", "folder", "archive", "of",    "and",   "a",
-                                        "zip",    "file",   "ann",    "report",  "2021",  "total", "line",
-                                        "value",  "to",     "in",     "is",      "error", "ok",    "data",
-                                        "record", "name",   "size",   "time",    "user",  "copy",  "saved"};
+    static const char* const words[]
+        = { "the",    "backup", "folder", "archive", "of",    "and",  "a",    "zip",  "file",  "ann",
+            "report", "2021",   "total",  "line",    "value", "to",   "in",   "is",   "error", "ok",
+            "data",   "record", "name",   "size",    "time",  "user", "copy", "saved" };
     QRandomGenerator random(seed);
     QByteArray out;
     out.reserve(size + 16);
@@ -179,7 +179,7 @@ void dropFileCapabilities()
 #ifdef Q_OS_LINUX
     if (!runningAsRoot())
         return;
-    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_header_struct header { _LINUX_CAPABILITY_VERSION_3, 0 };
     __user_cap_data_struct data[2] = {};
     if (::syscall(SYS_capget, &header, data) != 0)
         return;

@@ -4,7 +4,6 @@
 #include <QMap>
 #include <QString>
 #include <QStringList>
-
 #include <functional>
 
 // What Python's zipfile reader found for one entry after reading it to its end.
