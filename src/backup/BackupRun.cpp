@@ -76,7 +76,7 @@ FolderOutcome backupFolder(ErrorTrap& trap, const BackupChoices& choices, int po
     trap.line(150, [&] {
         zip.setZipFileName(archivePath);
         zip.setUpdatingZip(false);
-        zip.setCancelCheck([] { return RunControl::cancelRequested(); });
+        zip.setCancelCheck([] { return RunControl::CancelRequested(); });
         zip.setEventPump(YieldToEvents);
         // Files unchanged since the folder's last backup are copied from it, not compressed again.
         zip.setReuseFrom(LatestArchiveBefore(series, archivePath, separator));
@@ -84,7 +84,7 @@ FolderOutcome backupFolder(ErrorTrap& trap, const BackupChoices& choices, int po
     trap.line(160, [&] { zip.addFile(folderPath + separator + QStringLiteral("*.*")); });
     QStringList subFolders;
     // A close during the walk ends it at once; the archive step then reports the cancel.
-    const auto cancelled = [] { return RunControl::cancelRequested(); };
+    const auto cancelled = [] { return RunControl::CancelRequested(); };
     trap.line(170, [&] { CollectSubFolders(folderPath + separator, subFolders, true, cancelled); });
     for (const QString& subFolder : std::as_const(subFolders)) {
         if (cancelled())
@@ -121,7 +121,7 @@ FolderOutcome backupFolder(ErrorTrap& trap, const BackupChoices& choices, int po
                 reason = archivePath + QStringLiteral(" was written, but these files are missing from it:\n") + reason;
         });
         // A closing window does not wait for a box nobody asked for.
-        if (!silent && !RunControl::cancelRequested())
+        if (!silent && !RunControl::CancelRequested())
             trap.line(220, [&] {
                 Prompter::instance().show(reason, ApplicationTitle(), Prompter::Buttons::Ok, Prompter::Icon::None);
             });
@@ -163,12 +163,12 @@ RunOutcome RunBackup(const BackupChoices& choices, StatusLine& status, bool sile
 
     const int count = trap.value(30, [&] { return choices.folderCount(); }).value_or(0);
     for (int position = 1; position <= count; ++position) {
-        if (RunControl::cancelRequested())
+        if (RunControl::CancelRequested())
             return outcome;
         if (backupFolder(trap, choices, position, silent, outcome) == FolderOutcome::ListEnded)
             break;
     }
-    if (RunControl::cancelRequested())
+    if (RunControl::CancelRequested())
         return outcome;
     if (!silent)
         trap.line(40, [&] {

@@ -9,7 +9,7 @@ bool g_running = false;
 std::atomic<bool> g_cancel { false };
 } // namespace
 
-bool tryBegin()
+bool TryBegin()
 {
     if (g_running)
         return false;
@@ -18,22 +18,22 @@ bool tryBegin()
     return true;
 }
 
-void end()
+void End()
 {
     g_running = false;
 }
 
-bool isRunning()
+bool IsRunning()
 {
     return g_running;
 }
 
-void requestCancel()
+void RequestCancel()
 {
     g_cancel.store(true);
 }
 
-bool cancelRequested()
+bool CancelRequested()
 {
     return g_cancel.load();
 }

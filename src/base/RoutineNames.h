@@ -36,7 +36,7 @@ inline const QString ChooseBackupFolder = QStringLiteral("Form1.PushButton1_Clic
 inline const QString ViewBackupFolder = QStringLiteral("Form1.PushButton2_Click");
 
 inline const QString ShowHelp = QStringLiteral("Form1.PushButton11_Click");
-inline const QString showBalloon = QStringLiteral("cSysTray.ShowBalloon");
+inline const QString ShowBalloon = QStringLiteral("cSysTray.ShowBalloon");
 
 inline const QString ZipAddFile = QStringLiteral("CGZip::AddFile");
 inline const QString ZipRemoveFile = QStringLiteral("CGZip::RemoveFile");

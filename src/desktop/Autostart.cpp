@@ -7,25 +7,25 @@
 
 namespace Autostart {
 
-QString programFileName()
+QString ProgramFileName()
 {
     // The running program itself, never some other program that happens to lie beside it.
     const QString path = QCoreApplication::applicationFilePath();
     return path.isEmpty() ? QString() : QFileInfo(path).fileName();
 }
 
-void enable()
+void Enable()
 {
-    const QString name = programFileName();
+    const QString name = ProgramFileName();
     if (!name.isEmpty())
-        AutostartStore::writeEntry(name);
+        AutostartStore::WriteEntry(name);
 }
 
-void disable()
+void Disable()
 {
-    const QString name = programFileName();
+    const QString name = ProgramFileName();
     if (!name.isEmpty())
-        AutostartStore::deleteEntry(name);
+        AutostartStore::DeleteEntry(name);
 }
 
 } // namespace Autostart

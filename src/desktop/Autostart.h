@@ -6,8 +6,8 @@
 namespace Autostart {
 
 // The running program's file name, with its extension; empty when it cannot be found.
-QString programFileName();
-void enable();
-void disable();
+QString ProgramFileName();
+void Enable();
+void Disable();
 
 } // namespace Autostart

@@ -28,7 +28,7 @@ namespace {
 const QString RunKey = QStringLiteral("SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN\\");
 }
 
-void setRegistryValue(const QString& subKey, const QString& valueName, const QString& value, int valueType)
+void SetRegistryValue(const QString& subKey, const QString& valueName, const QString& value, int valueType)
 {
     QSettings key(QStringLiteral("HKEY_LOCAL_MACHINE\\") + subKey, QSettings::NativeFormat);
     if (valueType == 1)
@@ -38,23 +38,23 @@ void setRegistryValue(const QString& subKey, const QString& valueName, const QSt
     key.sync();
 }
 
-void deleteRegistryValue(const QString& subKey, const QString& valueName)
+void DeleteRegistryValue(const QString& subKey, const QString& valueName)
 {
     QSettings key(QStringLiteral("HKEY_LOCAL_MACHINE\\") + subKey, QSettings::NativeFormat);
     key.remove(valueName);
     key.sync();
 }
 
-void writeEntry(const QString& fileName)
+void WriteEntry(const QString& fileName)
 {
     // Quoted, so a folder name with a blank cannot start another program ("C:\Program.exe").
     const QString path = QDir::toNativeSeparators(ProgramPath(fileName));
-    setRegistryValue(RunKey, fileName, u'"' + path + u'"', 1);
+    SetRegistryValue(RunKey, fileName, u'"' + path + u'"', 1);
 }
 
-void deleteEntry(const QString& fileName)
+void DeleteEntry(const QString& fileName)
 {
-    deleteRegistryValue(RunKey, fileName);
+    DeleteRegistryValue(RunKey, fileName);
 }
 
 #else
@@ -104,17 +104,17 @@ QString QuotedExecArgument(const QString& argument)
 
 } // namespace
 
-QString folder()
+QString Folder()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/autostart");
 }
 
-QString entryFile(const QString& fileName)
+QString EntryFile(const QString& fileName)
 {
-    return folder() + u'/' + fileName + QStringLiteral(".desktop");
+    return Folder() + u'/' + fileName + QStringLiteral(".desktop");
 }
 
-QByteArray entryText(const QString& programPath, const QString& iconPath)
+QByteArray EntryText(const QString& programPath, const QString& iconPath)
 {
     QString entry = QStringLiteral("[Desktop Entry]\n"
                                    "Type=Application\n"
@@ -134,22 +134,22 @@ QByteArray entryText(const QString& programPath, const QString& iconPath)
     return entry.toUtf8();
 }
 
-void writeEntry(const QString& fileName)
+void WriteEntry(const QString& fileName)
 {
     const QString program = ProgramPath(fileName);
     const QString icon = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("tessaly.png"));
-    if (!QDir().mkpath(folder()))
+    if (!QDir().mkpath(Folder()))
         return;
-    QSaveFile file(entryFile(fileName));
+    QSaveFile file(EntryFile(fileName));
     if (!file.open(QIODevice::WriteOnly))
         return;
-    file.write(entryText(program, QFile::exists(icon) ? icon : QStringLiteral("tessaly")));
+    file.write(EntryText(program, QFile::exists(icon) ? icon : QStringLiteral("tessaly")));
     file.commit();
 }
 
-void deleteEntry(const QString& fileName)
+void DeleteEntry(const QString& fileName)
 {
-    QFile::remove(entryFile(fileName));
+    QFile::remove(EntryFile(fileName));
 }
 
 #endif

@@ -28,12 +28,12 @@ void StartWithSystem::storeStartWithSystem()
     if (m_startWithSystemBox->isChecked()) {
         m_startInTrayBox->setVisible(true);
         SettingsStore::WriteSetting(SettingsKeys::StartWithSystem, QStringLiteral("On"));
-        Autostart::enable();
+        Autostart::Enable();
     } else {
         // Its own click stores "Minimized" = "Off" when it was checked.
         m_startInTrayBox->setChecked(false);
         m_startInTrayBox->setVisible(false);
         SettingsStore::WriteSetting(SettingsKeys::StartWithSystem, QStringLiteral("Off"));
-        Autostart::disable();
+        Autostart::Disable();
     }
 }

@@ -137,7 +137,7 @@ void TrayIcon::showBalloon(const QString& text, const QString& title, qint32 tim
     if (once && m_onceBalloonCount >= 1)
         return;
     if (timeout > LongestTimeout)
-        throw AppError::overflow(Routine::showBalloon);
+        throw AppError::overflow(Routine::ShowBalloon);
     // Waiting for a balloon nobody can see would only freeze the caller.
     if (!isReachable() || !m_backend->supportsMessages())
         return;

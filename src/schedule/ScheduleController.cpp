@@ -153,7 +153,7 @@ void ScheduleController::toggleAutoBackup()
 void ScheduleController::backUpNow()
 {
     // A click during any run, timed or manual, does nothing.
-    if (RunControl::isRunning())
+    if (RunControl::IsRunning())
         return;
     ErrorTrap trap(Routine::BackUpNow);
     std::optional<RunControl::Guard> run;

@@ -193,8 +193,8 @@ void MainWindow::closeEvent(QCloseEvent* event)
     if (!m_unloaded) {
         m_unloaded = true;
         // A run in progress abandons the archive it is writing; the previous one stays.
-        if (RunControl::isRunning())
-            RunControl::requestCancel();
+        if (RunControl::IsRunning())
+            RunControl::RequestCancel();
         unload();
     }
     event->accept();

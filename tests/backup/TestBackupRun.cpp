@@ -79,16 +79,6 @@ class TestBackupRun : public WindowTest
 
     QStringList backupFiles() const { return QDir(backups()).entryList(QDir::Files | QDir::Hidden, QDir::Name); }
 
-    QStringList logLines() const
-    {
-        QFile file(HistoryFile());
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        QStringList lines = QString::fromLocal8Bit(file.readAll()).split(QStringLiteral("\r\n"));
-        lines.removeLast();
-        return lines;
-    }
-
     void options(const QString& prefix, bool date, bool time)
     {
         m_form->controls().prefixEdit->setText(prefix);
@@ -438,7 +428,7 @@ private Q_SLOTS:
             RunControl::Guard guard;
             QVERIFY(guard.owns());
             runWhile(false, [&] {
-                RunControl::requestCancel();
+                RunControl::RequestCancel();
                 return false;
             });
         }

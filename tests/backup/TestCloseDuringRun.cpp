@@ -59,7 +59,7 @@ private Q_SLOTS:
         QTimer closer;
         closer.setInterval(0);
         connect(&closer, &QTimer::timeout, this, [&] {
-            if (RunControl::isRunning() && !sinceClose.isValid()) {
+            if (RunControl::IsRunning() && !sinceClose.isValid()) {
                 closedDuringRun = true;
                 sinceClose.start();
                 form.close();
@@ -70,7 +70,7 @@ private Q_SLOTS:
         closer.stop();
 
         QVERIFY(closedDuringRun);
-        QVERIFY(!RunControl::isRunning());
+        QVERIFY(!RunControl::IsRunning());
         // No further folder, no boxes, and the result pause does not hold the program open.
         QVERIFY2(sinceClose.elapsed() < 30000, qPrintable(QString::number(sinceClose.elapsed())));
         QVERIFY(prompter.shown().isEmpty());

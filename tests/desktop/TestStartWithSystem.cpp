@@ -217,7 +217,7 @@ private Q_SLOTS:
     void anyProgramPathSurvivesTheEntry()
     {
         QFETCH(QString, path);
-        const QString text = QString::fromUtf8(AutostartStore::entryText(path, QStringLiteral("/icons/t.png")));
+        const QString text = QString::fromUtf8(AutostartStore::EntryText(path, QStringLiteral("/icons/t.png")));
         // One key per line: a line break in the path must not start a new key.
         for (const QString& line : text.split(u'\n', Qt::SkipEmptyParts))
             QVERIFY2(line.startsWith(u'[') || line.contains(u'='), qPrintable(line));

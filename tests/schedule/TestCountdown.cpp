@@ -45,7 +45,7 @@ private Q_SLOTS:
         QCOMPARE(prompter.shown().size(), 1);
         QVERIFY2(prompter.texts().first().contains(QStringLiteral(".Form1.Timer1_Timer at line 110")),
                  qPrintable(prompter.texts().first()));
-        QVERIFY(!RunControl::isRunning());
+        QVERIFY(!RunControl::IsRunning());
         QCOMPARE(status.text(), QStringLiteral("Next Zip and backup will occur in 00:00:00"));
         QCOMPARE(runsEnded, 1);
         QCOMPARE(countdown.elapsedSeconds(), 0);

@@ -122,16 +122,6 @@ class TestSchedule : public WindowTest
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
     }
 
-    QStringList logLines() const
-    {
-        QFile file(HistoryFile());
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        QStringList lines = QString::fromLocal8Bit(file.readAll()).split(QStringLiteral("\r\n"));
-        lines.removeLast();
-        return lines;
-    }
-
     // Calls `step` on every pass of the event loop while `body` runs, for as long as it returns true.
     void whileRunning(const std::function<bool()>& step, const std::function<void()>& body)
     {
@@ -166,7 +156,7 @@ private Q_SLOTS:
         m_form.reset();
         m_clock.reset();
         endTest();
-        QVERIFY(!RunControl::isRunning());
+        QVERIFY(!RunControl::IsRunning());
     }
 
     void fiveSecondTimeline()
@@ -422,7 +412,7 @@ private Q_SLOTS:
         QStringList during;
         whileRunning(
             [&] {
-                if (!RunControl::isRunning())
+                if (!RunControl::IsRunning())
                     return true;
                 tick();
                 during.append(m_form->status());
@@ -506,7 +496,7 @@ private Q_SLOTS:
         qint64 pausedFor = 0;
         whileRunning(
             [&] {
-                if (RunControl::isRunning()) {
+                if (RunControl::IsRunning()) {
                     busyInRun = busyInRun || m_form->isBusy();
                     if (statusInRun.isEmpty())
                         statusInRun = m_form->status();
@@ -545,7 +535,7 @@ private Q_SLOTS:
         QString statusAfterClick;
         whileRunning(
             [&] {
-                if (!RunControl::isRunning())
+                if (!RunControl::IsRunning())
                     return true;
                 if (clicks == 0) {
                     QTest::mouseClick(m_form->controls().backupNowButton, Qt::LeftButton);
@@ -572,7 +562,7 @@ private Q_SLOTS:
         clicks = 0;
         whileRunning(
             [&] {
-                if (!RunControl::isRunning())
+                if (!RunControl::IsRunning())
                     return true;
                 QTest::mouseClick(m_form->controls().backupNowButton, Qt::LeftButton);
                 ++clicks;

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "history/HistoryFile.h"
 #include "support/TempSettings.h"
 #include "support/TestLauncher.h"
 #include "support/TestPrompter.h"
 #include "window/MainWindow.h"
 
+#include <QFile>
 #include <QObject>
+#include <QStringList>
 #include <memory>
 
 // What every test of the real window needs: a settings store of its own and recorders for message
@@ -32,6 +35,17 @@ protected:
         auto form = std::make_unique<MainWindow>();
         form->load();
         return form;
+    }
+
+    // The history log's lines, without the line ends.
+    static QStringList logLines()
+    {
+        QFile file(HistoryFile());
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        QStringList lines = QString::fromLocal8Bit(file.readAll()).split(QStringLiteral("\r\n"));
+        lines.removeLast();
+        return lines;
     }
 
     TempSettings m_settings;
