@@ -70,13 +70,12 @@ MainWindow::MainWindow(QWidget* parent)
                                           .loadSamplesButton = c.loadSamplesButton,
                                           .backupFolderEdit = c.backupFolderEdit,
                                           .chooseBackupFolderButton = c.chooseBackupFolderButton });
-    m_statusLine = std::make_unique<StatusFrameLine>(*m_controls.statusFrame);
-    m_backupChoices = std::make_unique<ControlsBackupChoices>(m_controls);
+    m_statusLine = std::make_unique<StatusFrameLine>(*c.statusFrame);
+    m_backupChoices = std::make_unique<ControlsBackupChoices>(c);
     m_schedule = new ScheduleController(
-        { m_controls.intervalList, m_controls.autoBackupButton, m_controls.backupNowButton, m_controls.countdownTimer,
-          m_controls.progressBar },
-        *m_statusLine, *m_backupChoices,
-        { .starting = [this] { return m_loading; },
+        { c.intervalList, c.autoBackupButton, c.backupNowButton, c.countdownTimer, c.progressBar }, *m_statusLine,
+        *m_backupChoices,
+        { .starting = [this] { return isLoading(); },
           .setBusy = [this](bool busy) { setMousePointer(busy ? MousePointer::Busy : MousePointer::Default); },
           .runEnded = [this](const RunOutcome& outcome, bool timed) { m_notice->runEnded(outcome, timed); },
           .statusLineHeld = [this] { return m_notice->holdsStatusLine(); } },
