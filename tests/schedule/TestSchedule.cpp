@@ -61,7 +61,6 @@ class TestSchedule : public WindowTest
     std::unique_ptr<TestClock> m_clock;
     std::unique_ptr<MainWindow> m_form;
     std::optional<QSignalBlocker> m_quietTimer;
-    ScheduleController* m_schedule = nullptr;
     const QDateTime m_moment { QDate(2021, 8, 31), QTime(14, 5) };
 
     QString backups() const { return m_files.path() + QStringLiteral("/Backups"); }
@@ -86,9 +85,8 @@ class TestSchedule : public WindowTest
         m_form = std::make_unique<MainWindow>();
         m_form->load();
         m_quietTimer.emplace(m_form->controls().countdownTimer);
-        m_schedule = m_form->findChild<ScheduleController*>();
-        QVERIFY(m_schedule);
-        m_schedule->setResultPauseSeconds(0.2);
+        QVERIFY(m_form->findChild<ScheduleController*>());
+        schedule().setResultPauseSeconds(0.2);
     }
 
     // A window listing a folder that exists and one that does not, its notification area faked.
@@ -105,9 +103,11 @@ class TestSchedule : public WindowTest
     FakeTrayBackend& tray() const { return static_cast<FakeTrayBackend&>(m_form->controls().trayIcon->backend()); }
     QImage trayIcon() const { return tray().iconShown.pixmap(22).toImage(); }
     // The countdown's seconds up to its run.
-    void timedRun() { ticks(m_schedule->selectedIntervalSeconds() - countdown().elapsedSeconds()); }
+    void timedRun() { ticks(schedule().selectedIntervalSeconds() - countdown().elapsedSeconds()); }
 
-    Countdown& countdown() const { return m_schedule->countdown(); }
+    // The current window's: a test may build another window halfway.
+    ScheduleController& schedule() const { return *m_form->findChild<ScheduleController*>(); }
+    Countdown& countdown() const { return schedule().countdown(); }
     void tick() { countdown().tick(); }
     void ticks(int count)
     {
@@ -260,7 +260,7 @@ private Q_SLOTS:
         QCOMPARE(m_launcher->paths, QStringList { HistoryFile() });
 
         // A manual run has its own boxes; the window's showing takes the mark away.
-        m_schedule->backUpNow();
+        schedule().backUpNow();
         QCOMPARE(tray().count("showMessage"), 1);
         QVERIFY(trayIcon() != ordinary);
         m_form->show();
@@ -486,7 +486,7 @@ private Q_SLOTS:
     {
         WriteSetting(SettingsKeys::AutoBackup, QStringLiteral("Off"));
         start();
-        m_schedule->setResultPauseSeconds(5);
+        schedule().setResultPauseSeconds(5);
         m_form->controls().folderList->appendEntry(makeFolder(QStringLiteral("Docs")));
         QCOMPARE(m_form->status(), QStringLiteral("Auto Zip And Backup is Turned Off."));
         bool busyInRun = false;
