@@ -17,7 +17,9 @@ namespace {
 struct Random
 {
     std::uint64_t state;
-    explicit Random(std::uint64_t seed) : state(seed * 0x9E3779B97F4A7C15ull + 1) {}
+    explicit Random(std::uint64_t seed)
+        : state(seed * 0x9E3779B97F4A7C15ull + 1)
+    { }
     std::uint64_t next()
     {
         state ^= state << 13;
@@ -35,8 +37,9 @@ public:
     Words()
     {
         Random r(7);
-        static const char* syllables[] = {"ka", "to", "ri", "en", "an", "ma", "lo", "se", "ti", "re", "de", "in",
-                                          "er", "on", "al", "us", "ba", "ne", "li", "co", "sta", "pre", "ver", "tion"};
+        static const char* syllables[]
+            = { "ka", "to", "ri", "en", "an", "ma", "lo", "se", "ti",  "re",  "de",  "in",
+                "er", "on", "al", "us", "ba", "ne", "li", "co", "sta", "pre", "ver", "tion" };
         for (int i = 0; i < 6000; ++i) {
             std::string w;
             const int n = 1 + static_cast<int>(r.below(4));
@@ -81,7 +84,7 @@ void prose(Random& r, std::string& out, std::size_t size)
 
 void logLines(Random& r, std::string& out, std::size_t size)
 {
-    static const char* levels[] = {"INFO", "INFO", "INFO", "DEBUG", "WARN", "ERROR"};
+    static const char* levels[] = { "INFO", "INFO", "INFO", "DEBUG", "WARN", "ERROR" };
     std::uint64_t t = 1600000000000ull;
     char buf[160];
     while (out.size() < size) {
@@ -108,16 +111,19 @@ void csv(Random& r, std::string& out, std::size_t size)
     unsigned id = 1000;
     while (out.size() < size) {
         std::snprintf(buf, sizeof buf, "%u,2021-%02u-%02u,%s %s,%u.%02u,EUR,%s,%s\n", id++, 1 + r.below(12),
-                      1 + r.below(28), words().pick(r).c_str(), words().pick(r).c_str(), r.below(100000),
-                      r.below(100), r.below(3) ? "paid" : "open", words().pick(r).c_str());
+                      1 + r.below(28), words().pick(r).c_str(), words().pick(r).c_str(), r.below(100000), r.below(100),
+                      r.below(3) ? "paid" : "open", words().pick(r).c_str());
         out += buf;
     }
 }
 
 void source(Random& r, std::string& out, std::size_t size)
 {
-    static const char* keywords[] = {"if (", "for (int i = 0; i < ", "return ", "const auto ", "while (",
-                                     "std::vector<int> ", "QString ", "} else {", "switch (", "case "};
+    static const char* keywords[] = { "if (",     "for (int i = 0; i < ",
+                                      "return ",  "const auto ",
+                                      "while (",  "std::vector<int> ",
+                                      "QString ", "} else {",
+                                      "switch (", "case " };
     int depth = 1;
     out += "#include <vector>\n\nnamespace project {\n\n";
     while (out.size() < size) {
@@ -172,7 +178,7 @@ void mixed(const fs::path& root)
 {
     Random r(1);
     std::uint64_t seed = 100;
-    static const char* odd[] = {"notes; draft, v2", "Überweisung März", "a b  c", "naïve café", "x,y;z", "spaces  "};
+    static const char* odd[] = { "notes; draft, v2", "Überweisung März", "a b  c", "naïve café", "x,y;z", "spaces  " };
     for (int d = 0; d < 130; ++d) {
         fs::path folder = root / ("project" + std::to_string(d / 10)) / ("module " + std::to_string(d));
         if (d % 17 == 0)

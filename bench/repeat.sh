@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Repeat backups, side by side on the same tree states: our engine (through CGZipFiles, as a backup
+# Repeat backups, side by side on the same tree states: our engine (through ZipFileSet, as a backup
 # run calls it, into the same archive name as the run before), Info-ZIP's file sync
 # `zip -FS -r -q -6` and 7-Zip's update `7zz u -tzip -mx5`, each updating its own archive.
 #   bash bench/repeat.sh <build-dir>

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Archive speed, side by side on the same trees: our engine (through CGZipFiles, as a backup run
+# Archive speed, side by side on the same trees: our engine (through ZipFileSet, as a backup run
 # calls it), Info-ZIP `zip -r -q -6`, and 7-Zip's ZIP writer at -mx1 and -mx5.
 #   bash bench/zip.sh <build-dir>
 # Environment: BENCH_RUNS (default 3; the median is shown), BENCH_TREES (default "mixed small big"),

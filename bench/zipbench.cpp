@@ -1,11 +1,11 @@
 // Archives one folder the way a backup run does (the folder's own pattern, then one pattern per
-// sub-folder) through CGZipFiles::MakeZipFile, while a 10 ms timer on the same thread measures the
+// sub-folder) through ZipFileSet::makeZipFile, while a 10 ms timer on the same thread measures the
 // longest time the event loop was kept from running.
 //   zipbench <archive.zip> <folder>
 // Prints: result=<code> seconds=<wall> longest_gap_ms=<gap>, then the archive's message, if any.
 #include "backup/FolderWalk.h"
-#include "zip/CGZipFiles.h"
-#include "zip/ZipCancel.h"
+#include "base/EventYield.h"
+#include "zip/ZipFileSet.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -39,27 +39,27 @@ int main(int argc, char** argv)
     int result = -1;
     QElapsedTimer wall;
     QTimer::singleShot(0, &app, [&] {
-        ResetZipCancel();
         wall.start();
-        CGZipFiles zip;
+        ZipFileSet zip;
         zip.setZipFileName(archive);
         zip.setUpdatingZip(false);
-        zip.AddFile(folder + QStringLiteral("/*.*"));
+        zip.setEventPump(YieldToEvents);
+        zip.addFile(folder + QStringLiteral("/*.*"));
         QStringList subFolders;
         CollectSubFolders(folder + u'/', subFolders, true);
         for (const QString& sub : subFolders)
-            zip.AddFile(sub + QStringLiteral("*.*"));
+            zip.addFile(sub + QStringLiteral("*.*"));
         // The loop is watched while the archive is made, which is when the window used to freeze.
         sinceTick.start();
         ticker.start();
-        result = zip.MakeZipFile();
+        result = zip.makeZipFile();
         const double seconds = static_cast<double>(wall.nsecsElapsed()) / 1e9;
         ticker.stop();
         // The gap since the last tick counts too.
         longestGap = std::max(longestGap, sinceTick.elapsed());
         QTextStream(stdout) << "result=" << result << " seconds=" << QString::number(seconds, 'f', 3)
                             << " longest_gap_ms=" << longestGap << "\n"
-                            << zip.GetLastMessage();
+                            << zip.lastMessage();
         app.exit(0);
     });
     app.exec();

@@ -1,12 +1,11 @@
-#include "app/DesktopLauncher.h"
-#include "app/Form1.h"
-#include "app/MessageBoxPrompter.h"
-#include "app/SingleInstance.h"
-#include "app/TerminationSignals.h"
+#include "base/DesktopLauncher.h"
+#include "base/MessageBoxPrompter.h"
+#include "base/TerminationSignals.h"
+#include "window/MainWindow.h"
+#include "window/SingleInstance.h"
 
 #include <QApplication>
 #include <QSessionManager>
-
 #include <cstdio>
 #include <cstdlib>
 
@@ -43,16 +42,16 @@ int main(int argc, char* argv[])
     DesktopLauncher launcher;
     Launcher::install(&launcher);
 
-    Form1 form;
+    MainWindow form;
     prompter.setOwner(&form);
     TerminationSignals signals;
     QObject::connect(&signals, &TerminationSignals::closeRequested, &form, &QWidget::close);
     // The end of the desktop session is a close request like any other.
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &form, [&form](QSessionManager&) { form.close(); });
 
-    QObject::connect(&instance, &SingleInstance::showRequested, &form, &Form1::bringForward);
+    QObject::connect(&instance, &SingleInstance::showRequested, &form, &MainWindow::bringForward);
 
-    form.Form_Load();
+    form.load();
     // A close request while a start-up box was open (SIGTERM, the end of the session) has already
     // run the shutdown steps: the program ends here rather than start its event loop.
     int code = 0;

@@ -1,9 +1,9 @@
 #include "backup/FolderWalk.h"
 
-#include "app/EventYield.h"
-#include "app/FolderListing.h"
-#include "app/FolderTree.h"
 #include "backup/PathHelpers.h"
+#include "base/EventYield.h"
+#include "base/FolderListing.h"
+#include "base/FolderTree.h"
 
 #include <optional>
 #include <utility>
@@ -17,7 +17,6 @@ public:
         : m_result(result)
         , m_recurse(recurse)
         , m_cancelled(cancelled)
-        , m_tree(false)
     { }
 
     void run(const QString& startPath)

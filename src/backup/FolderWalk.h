@@ -2,7 +2,6 @@
 
 #include <QString>
 #include <QStringList>
-
 #include <functional>
 
 // Appends every sub-folder of the start folder to the result, each as a path ending in the

@@ -1,33 +1,41 @@
 #include "backup/RunControl.h"
 
-#include "zip/ZipCancel.h"
+#include <atomic>
 
 namespace RunControl {
 namespace {
 bool g_running = false;
-bool g_cancel = false;
+// Read by the archive engine's threads through the zip job's cancel check.
+std::atomic<bool> g_cancel { false };
 } // namespace
 
-bool tryBegin()
+bool TryBegin()
 {
     if (g_running)
         return false;
     g_running = true;
-    g_cancel = false;
-    ResetZipCancel();
+    g_cancel.store(false);
     return true;
 }
 
-void end() { g_running = false; }
-
-bool isRunning() { return g_running; }
-
-void requestCancel()
+void End()
 {
-    g_cancel = true;
-    RequestZipCancel();
+    g_running = false;
 }
 
-bool cancelRequested() { return g_cancel; }
+bool IsRunning()
+{
+    return g_running;
+}
+
+void RequestCancel()
+{
+    g_cancel.store(true);
+}
+
+bool CancelRequested()
+{
+    return g_cancel.load();
+}
 
 } // namespace RunControl

@@ -4,27 +4,26 @@
 namespace RunControl {
 
 // Marks a run as started; false (and nothing changes) when one is already in progress.
-bool tryBegin();
-void end();
-bool isRunning();
+bool TryBegin();
+void End();
+bool IsRunning();
 
 // Asks the run in progress to stop: the archive being written is abandoned (its previous
-// version stays) and no further folder is started.
-void requestCancel();
-bool cancelRequested();
+// version stays) and no further folder is started. Safe to ask from any thread.
+void RequestCancel();
+bool CancelRequested();
 
 // Begins a run for the lifetime of the guard, when none is in progress.
 class Guard
 {
 public:
     Guard()
-        : m_owns(tryBegin())
-    {
-    }
+        : m_owns(TryBegin())
+    { }
     ~Guard()
     {
         if (m_owns)
-            end();
+            End();
     }
     Guard(const Guard&) = delete;
     Guard& operator=(const Guard&) = delete;

@@ -1,12 +1,11 @@
 #include "desktop/FailureNotice.h"
 
-#include "app/Form1.h"
 #include "backup/Clock.h"
-#include "backup/HistoryButtons.h"
+#include "desktop/TrayIcon.h"
 #include "desktop/WarningIcon.h"
-#include "desktop/cSysTray.h"
 
 #include <QEvent>
+#include <QWidget>
 
 namespace {
 
@@ -22,17 +21,17 @@ QString firstSentence(const RunOutcome& outcome)
 
 } // namespace
 
-FailureNotice::FailureNotice(Form1& form, HistoryButtons& history)
-    : QObject(&form)
-    , m_form(form)
-    , m_history(history)
+FailureNotice::FailureNotice(QWidget& window, TrayIcon& tray)
+    : QObject(&window)
+    , m_window(window)
+    , m_tray(tray)
 {
-    connect(m_form.cSysTray1, &cSysTray::balloonClicked, this, [this] {
+    connect(&m_tray, &TrayIcon::balloonClicked, this, [this] {
         if (m_balloonOnShow)
-            m_history.PushButton3_Click();
+            Q_EMIT logWanted();
     });
-    connect(m_form.cSysTray1, &cSysTray::balloonGone, this, [this] { m_balloonOnShow = false; });
-    m_form.installEventFilter(this);
+    connect(&m_tray, &TrayIcon::balloonGone, this, [this] { m_balloonOnShow = false; });
+    m_window.installEventFilter(this);
 }
 
 QString FailureNotice::balloonText(const RunOutcome& outcome)
@@ -58,28 +57,26 @@ void FailureNotice::runEnded(const RunOutcome& outcome, bool timed)
     }
     if (!timed || outcome.failed == 0)
         return;
-    cSysTray& tray = *m_form.cSysTray1;
-    if (!tray.IconReachable()) {
-        m_form.setStatus(statusText(outcome));
+    if (!m_tray.isReachable()) {
+        Q_EMIT statusLineWanted(statusText(outcome));
         m_holdsStatusLine = true;
         return;
     }
     markIcon();
     // Shown once per failed run and left to the desktop's timing: the run's caller is not held up.
-    tray.ShowBalloon(balloonText(outcome), QStringLiteral("Tessaly"), 0, false);
-    m_balloonOnShow = tray.BalloonVisible();
+    m_tray.showBalloon(balloonText(outcome), QStringLiteral("Tessaly"), 0, false);
+    m_balloonOnShow = m_tray.isBalloonVisible();
 }
 
 void FailureNotice::markIcon()
 {
-    cSysTray& tray = *m_form.cSysTray1;
     if (!m_marked) {
-        m_ordinaryIcon = tray.TrayIcon();
-        m_ordinaryTip = tray.TrayTip();
-        tray.setTrayIcon(WarningIcon(m_ordinaryIcon));
+        m_ordinaryIcon = m_tray.icon();
+        m_ordinaryTip = m_tray.tip();
+        m_tray.setIcon(WarningIcon(m_ordinaryIcon));
         m_marked = true;
     }
-    tray.setTrayTip(m_ordinaryTip + QStringLiteral(": the last backup failed at ") + CurrentDateTimeText());
+    m_tray.setTip(m_ordinaryTip + QStringLiteral(": the last backup failed at ") + CurrentDateTimeText());
 }
 
 void FailureNotice::unmarkIcon()
@@ -87,8 +84,8 @@ void FailureNotice::unmarkIcon()
     if (!m_marked)
         return;
     m_marked = false;
-    m_form.cSysTray1->setTrayIcon(m_ordinaryIcon);
-    m_form.cSysTray1->setTrayTip(m_ordinaryTip);
+    m_tray.setIcon(m_ordinaryIcon);
+    m_tray.setTip(m_ordinaryTip);
 }
 
 bool FailureNotice::eventFilter(QObject* watched, QEvent* event)
@@ -97,7 +94,7 @@ bool FailureNotice::eventFilter(QObject* watched, QEvent* event)
     case QEvent::Show:
     case QEvent::WindowActivate:
     case QEvent::WindowStateChange:
-        if (watched == &m_form && m_form.isVisible() && !(m_form.windowState() & Qt::WindowMinimized))
+        if (watched == &m_window && m_window.isVisible() && !(m_window.windowState() & Qt::WindowMinimized))
             unmarkIcon();
         break;
     default:

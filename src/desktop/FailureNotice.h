@@ -6,8 +6,8 @@
 #include <QObject>
 #include <QString>
 
-class Form1;
-class HistoryButtons;
+class QWidget;
+class TrayIcon;
 
 // Tells the user about a timed run that left folders not backed up, which would otherwise go only
 // to the history log: a balloon on the tray icon (a click opens the log), and a warning mark on the
@@ -19,7 +19,7 @@ class FailureNotice final : public QObject
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(FailureNotice)
 public:
-    FailureNotice(Form1& form, HistoryButtons& history);
+    FailureNotice(QWidget& window, TrayIcon& tray);
 
     void runEnded(const RunOutcome& outcome, bool timed);
     // The countdown leaves the status line alone while it carries the notice.
@@ -30,6 +30,12 @@ public:
     // The same on one line, without the click.
     static QString statusText(const RunOutcome& outcome);
 
+Q_SIGNALS:
+    // The balloon of a failed run was clicked: the user wants the history log.
+    void logWanted();
+    // Without a notification area the notice goes to the window's status line.
+    void statusLineWanted(const QString& caption);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -37,8 +43,8 @@ private:
     void markIcon();
     void unmarkIcon();
 
-    Form1& m_form;
-    HistoryButtons& m_history;
+    QWidget& m_window;
+    TrayIcon& m_tray;
     bool m_marked = false;
     QIcon m_ordinaryIcon;
     QString m_ordinaryTip;

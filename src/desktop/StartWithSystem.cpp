@@ -1,37 +1,39 @@
 #include "desktop/StartWithSystem.h"
 
-#include "app/Form1.h"
-#include "app/SettingsStore.h"
-#include "desktop/mStartUp.h"
+#include "base/SettingsStore.h"
+#include "desktop/Autostart.h"
 
 #include <QCheckBox>
 
-StartWithSystem::StartWithSystem(Form1& form)
-    : QObject(&form)
-    , m_form(form)
+StartWithSystem::StartWithSystem(QCheckBox* startWithSystemBox, QCheckBox* startInTrayBox,
+                                 std::function<bool()> isStartingUp, QObject* parent)
+    : QObject(parent)
+    , m_startWithSystemBox(startWithSystemBox)
+    , m_startInTrayBox(startInTrayBox)
+    , m_isStartingUp(std::move(isStartingUp))
 {
-    connect(m_form.Check4, &QCheckBox::stateChanged, this, &StartWithSystem::Check4_Click);
+    connect(m_startWithSystemBox, &QCheckBox::stateChanged, this, &StartWithSystem::storeStartWithSystem);
 }
 
 void StartWithSystem::restoreOption()
 {
-    m_form.Check4->setChecked(SettingsStore::ReadSetting(SettingsKeys::WindowsStartup) == QLatin1String("On"));
+    m_startWithSystemBox->setChecked(SettingsStore::ReadSetting(SettingsKeys::StartWithSystem) == QLatin1String("On"));
 }
 
-void StartWithSystem::Check4_Click()
+void StartWithSystem::storeStartWithSystem()
 {
     // Restoring the box at start-up must not touch the registration.
-    if (m_form.IsLoading)
+    if (m_isStartingUp())
         return;
-    if (m_form.Check4->isChecked()) {
-        m_form.Check8->setVisible(true);
-        SettingsStore::WriteSetting(SettingsKeys::WindowsStartup, QStringLiteral("On"));
-        mStartUp::EnableStartWithWindows();
+    if (m_startWithSystemBox->isChecked()) {
+        m_startInTrayBox->setVisible(true);
+        SettingsStore::WriteSetting(SettingsKeys::StartWithSystem, QStringLiteral("On"));
+        Autostart::Enable();
     } else {
         // Its own click stores "Minimized" = "Off" when it was checked.
-        m_form.Check8->setChecked(false);
-        m_form.Check8->setVisible(false);
-        SettingsStore::WriteSetting(SettingsKeys::WindowsStartup, QStringLiteral("Off"));
-        mStartUp::DisableStartWithWindows();
+        m_startInTrayBox->setChecked(false);
+        m_startInTrayBox->setVisible(false);
+        SettingsStore::WriteSetting(SettingsKeys::StartWithSystem, QStringLiteral("Off"));
+        Autostart::Disable();
     }
 }

@@ -21,7 +21,10 @@ std::unique_ptr<TrayBackend> TrayBackend::create()
     return std::make_unique<QtTrayBackend>();
 }
 
-void TrayBackend::setFactory(Factory newFactory) { factory() = std::move(newFactory); }
+void TrayBackend::setFactory(Factory newFactory)
+{
+    factory() = std::move(newFactory);
+}
 
 QtTrayBackend::QtTrayBackend()
 {
@@ -43,9 +46,15 @@ void QtTrayBackend::checkAvailability()
     Q_EMIT availabilityChanged();
 }
 
-bool QtTrayBackend::isSystemTrayAvailable() const { return QSystemTrayIcon::isSystemTrayAvailable(); }
+bool QtTrayBackend::isSystemTrayAvailable() const
+{
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
 
-bool QtTrayBackend::supportsMessages() const { return QSystemTrayIcon::supportsMessages(); }
+bool QtTrayBackend::supportsMessages() const
+{
+    return QSystemTrayIcon::supportsMessages();
+}
 
 void QtTrayBackend::addIcon(const QIcon& icon, const QString& tip)
 {
@@ -63,9 +72,15 @@ void QtTrayBackend::removeIcon()
     m_icon.hide();
 }
 
-void QtTrayBackend::setIcon(const QIcon& icon) { m_icon.setIcon(icon); }
+void QtTrayBackend::setIcon(const QIcon& icon)
+{
+    m_icon.setIcon(icon);
+}
 
-void QtTrayBackend::setToolTip(const QString& tip) { m_icon.setToolTip(tip); }
+void QtTrayBackend::setToolTip(const QString& tip)
+{
+    m_icon.setToolTip(tip);
+}
 
 void QtTrayBackend::showMessage(const QString& title, const QString& text, int milliseconds)
 {
@@ -78,8 +93,7 @@ void QtTrayBackend::showMessage(const QString& title, const QString& text, int m
     });
 }
 
-void QtTrayBackend::showWhenPlaced(quint64 balloon, const QString& title, const QString& text, int shown,
-                                   int attempt)
+void QtTrayBackend::showWhenPlaced(quint64 balloon, const QString& title, const QString& text, int shown, int attempt)
 {
     if (balloon != m_balloon)
         return;

@@ -5,11 +5,10 @@
 #include <QString>
 #include <QSystemTrayIcon>
 #include <QTimer>
-
 #include <functional>
 #include <memory>
 
-// What cSysTray needs from the desktop's notification area: calls go out, activations and balloon
+// What TrayIcon needs from the desktop's notification area: calls go out, activations and balloon
 // notices come back as signals. The real one sits on QSystemTrayIcon; tests drive a fake.
 class TrayBackend : public QObject
 {
@@ -30,7 +29,7 @@ public:
     // Takes a shown balloon down.
     virtual void hideMessage() = 0;
 
-    // The backend new cSysTray controls get; tests put a fake in its place.
+    // The backend new TrayIcon controls get; tests put a fake in its place.
     using Factory = std::function<std::unique_ptr<TrayBackend>()>;
     static std::unique_ptr<TrayBackend> create();
     // An empty factory puts the desktop's own back.

@@ -1,31 +1,37 @@
 #include "desktop/TrayWindowBehaviour.h"
 
-#include "app/ErrorTrap.h"
-#include "app/Form1.h"
-#include "app/HomePage.h"
-#include "app/Prompter.h"
-#include "app/SettingsStore.h"
-#include "desktop/HoverPointer.h"
-#include "desktop/cSysTray.h"
+#include "base/ErrorTrap.h"
+#include "base/HomePage.h"
+#include "base/Prompter.h"
+#include "base/RoutineNames.h"
+#include "base/SettingsStore.h"
+#include "desktop/TrayIcon.h"
 
 #include <QCheckBox>
 #include <QEvent>
 #include <QPushButton>
 #include <QTimer>
+#include <QWidget>
 
-TrayWindowBehaviour::TrayWindowBehaviour(Form1& form)
-    : QObject(&form)
-    , m_form(form)
+TrayWindowBehaviour::TrayWindowBehaviour(QWidget& window, TrayIcon& tray, QCheckBox* startInTrayBox,
+                                         QPushButton* helpButton, std::function<bool()> isClosed)
+    : QObject(&window)
+    , m_window(window)
+    , m_tray(tray)
+    , m_startInTrayBox(startInTrayBox)
+    , m_isClosed(std::move(isClosed))
 {
-    new HoverPointer(form, this);
-    connect(m_form.Check8, &QCheckBox::stateChanged, this, &TrayWindowBehaviour::Check8_Click);
-    connect(m_form.cSysTray1, &cSysTray::MouseUp, this, &TrayWindowBehaviour::cSysTray1_MouseUp);
-    connect(m_form.cSysTray1, &cSysTray::iconLost, this, &TrayWindowBehaviour::trayLost);
-    connect(m_form.PushButton11, &QPushButton::clicked, this, &TrayWindowBehaviour::PushButton11_Click);
-    m_form.installEventFilter(this);
+    connect(m_startInTrayBox, &QCheckBox::stateChanged, this, &TrayWindowBehaviour::storeStartInTray);
+    connect(&m_tray, &TrayIcon::mouseReleased, this, &TrayWindowBehaviour::onTrayMouseReleased);
+    connect(&m_tray, &TrayIcon::iconLost, this, &TrayWindowBehaviour::trayLost);
+    connect(helpButton, &QPushButton::clicked, this, &TrayWindowBehaviour::showHelp);
+    m_window.installEventFilter(this);
 }
 
-QString TrayWindowBehaviour::balloonTitle() { return QStringLiteral("Tessaly"); }
+QString TrayWindowBehaviour::balloonTitle()
+{
+    return QStringLiteral("Tessaly");
+}
 
 QString TrayWindowBehaviour::balloonText()
 {
@@ -40,41 +46,41 @@ QString TrayWindowBehaviour::helpText()
 
 void TrayWindowBehaviour::applyStartInTray()
 {
-    m_form.Check8->setChecked(SettingsStore::ReadSetting(SettingsKeys::Minimized) == QLatin1String("On"));
-    if (!m_form.Check8->isChecked())
+    m_startInTrayBox->setChecked(SettingsStore::ReadSetting(SettingsKeys::StartInTray) == QLatin1String("On"));
+    if (!m_startInTrayBox->isChecked())
         return;
     // With a notification area the window goes straight there when it is first shown; it is never
     // minimised, so it comes back normal with nothing of a minimised state left over. Without one
     // it starts as an ordinary minimised window.
-    if (m_form.cSysTray1->IconReachable())
+    if (m_tray.isReachable())
         m_toTrayWhenShown = true;
     else
-        m_form.setWindowState(m_form.windowState() | Qt::WindowMinimized);
+        m_window.setWindowState(m_window.windowState() | Qt::WindowMinimized);
 }
 
 void TrayWindowBehaviour::windowStateChanged()
 {
-    if (!(m_form.windowState() & Qt::WindowMinimized) || m_minimizedToTrayOnce || !m_form.isVisible())
+    if (!(m_window.windowState() & Qt::WindowMinimized) || m_minimizedToTrayOnce || !m_window.isVisible())
         return;
     // Hidden with no icon to click, the window would be lost to the user: it stays an ordinary
     // minimised window.
-    if (!m_form.cSysTray1->IconReachable())
+    if (!m_tray.isReachable())
         return;
     // On X11 the minimised state stays with the hidden window; the restore rule leaves it.
-    m_form.hide();
+    m_window.hide();
     toTray();
 }
 
 bool TrayWindowBehaviour::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == &m_form && event->type() == QEvent::Show && m_toTrayWhenShown) {
+    if (watched == &m_window && event->type() == QEvent::Show && m_toTrayWhenShown) {
         m_toTrayWhenShown = false;
         // The show event comes before the window reaches the screen: here it never does.
-        m_form.setAttribute(Qt::WA_DontShowOnScreen, true);
+        m_window.setAttribute(Qt::WA_DontShowOnScreen, true);
         // Hiding inside the show itself would be undone by it.
         QTimer::singleShot(0, this, [this] {
-            m_form.hide();
-            m_form.setAttribute(Qt::WA_DontShowOnScreen, false);
+            m_window.hide();
+            m_window.setAttribute(Qt::WA_DontShowOnScreen, false);
             toTray();
         });
     }
@@ -84,14 +90,14 @@ bool TrayWindowBehaviour::eventFilter(QObject* watched, QEvent* event)
 void TrayWindowBehaviour::toTray()
 {
     m_minimizedToTrayOnce = true;
-    m_form.cSysTray1->ShowBalloon(balloonText(), balloonTitle(), 5, true);
+    m_tray.showBalloon(balloonText(), balloonTitle(), 5, true);
 }
 
-void TrayWindowBehaviour::cSysTray1_MouseUp(qint16 button, quint32)
+void TrayWindowBehaviour::onTrayMouseReleased(qint16 button, quint32)
 {
     if (button != 1)
         return;
-    if (m_form.isVisible() && !(m_form.windowState() & Qt::WindowMinimized))
+    if (m_window.isVisible() && !(m_window.windowState() & Qt::WindowMinimized))
         return;
     showNormalWindow();
 }
@@ -99,26 +105,26 @@ void TrayWindowBehaviour::cSysTray1_MouseUp(qint16 button, quint32)
 void TrayWindowBehaviour::showNormalWindow()
 {
     m_toTrayWhenShown = false;
-    m_form.setWindowState(m_form.windowState() & ~Qt::WindowMinimized);
-    m_form.setVisible(true);
+    m_window.setWindowState(m_window.windowState() & ~Qt::WindowMinimized);
+    m_window.setVisible(true);
 }
 
 void TrayWindowBehaviour::trayLost()
 {
     // Hidden with no icon left to click, the window would be lost to the user.
-    if (m_minimizedToTrayOnce && m_form.isHidden() && !m_form.isUnloaded())
+    if (m_minimizedToTrayOnce && m_window.isHidden() && !m_isClosed())
         showNormalWindow();
 }
 
-void TrayWindowBehaviour::Check8_Click()
+void TrayWindowBehaviour::storeStartInTray()
 {
-    SettingsStore::WriteSetting(SettingsKeys::Minimized,
-                                m_form.Check8->isChecked() ? QStringLiteral("On") : QStringLiteral("Off"));
+    SettingsStore::WriteSetting(SettingsKeys::StartInTray,
+                                m_startInTrayBox->isChecked() ? QStringLiteral("On") : QStringLiteral("Off"));
 }
 
-void TrayWindowBehaviour::PushButton11_Click()
+void TrayWindowBehaviour::showHelp()
 {
-    ErrorTrap trap(QStringLiteral("Form1.PushButton11_Click"));
+    ErrorTrap trap(Routine::ShowHelp);
     trap.line(10, [&] {
         Prompter::instance().show(helpText(), ApplicationTitle(), Prompter::Buttons::Ok, Prompter::Icon::None);
     });

@@ -2,17 +2,24 @@
 
 #include <QObject>
 #include <QString>
+#include <functional>
 
-class Form1;
+class QCheckBox;
+class QPushButton;
+class QWidget;
+class TrayIcon;
 
 // The main window's behaviour around its tray icon: the first minimise hides it into the tray with
 // a balloon, a left click on the icon brings it back, "Start in system tray" starts it that way.
-// Also the window's "Help" button and its hover pointer.
+// Also the window's "Help" button.
 class TrayWindowBehaviour final : public QObject
 {
     Q_OBJECT
+    Q_DISABLE_COPY_MOVE(TrayWindowBehaviour)
 public:
-    explicit TrayWindowBehaviour(Form1& form);
+    // isClosed tells whether the window was closed, which ends the program.
+    TrayWindowBehaviour(QWidget& window, TrayIcon& tray, QCheckBox* startInTrayBox, QPushButton* helpButton,
+                        std::function<bool()> isClosed);
 
     // Checks "Start in system tray" from the store; when checked, the window goes to the tray as it
     // is first shown (minimised where there is no tray).
@@ -23,7 +30,7 @@ public:
     void showNormalWindow();
 
     // Set by the first minimise into the tray; never cleared while the program runs.
-    bool MinimizedToTrayOnce() const { return m_minimizedToTrayOnce; }
+    bool minimizedToTrayOnce() const { return m_minimizedToTrayOnce; }
 
     static QString balloonTitle();
     static QString balloonText();
@@ -34,12 +41,15 @@ protected:
 
 private:
     void toTray();
-    void cSysTray1_MouseUp(qint16 button, quint32 id);
+    void onTrayMouseReleased(qint16 button, quint32 id);
     void trayLost();
-    void Check8_Click();
-    void PushButton11_Click();
+    void storeStartInTray();
+    void showHelp();
 
-    Form1& m_form;
+    QWidget& m_window;
+    TrayIcon& m_tray;
+    QCheckBox* m_startInTrayBox;
+    std::function<bool()> m_isClosed;
     bool m_minimizedToTrayOnce = false;
     // "Start in system tray": the window goes to the tray as it is first shown.
     bool m_toTrayWhenShown = false;

@@ -1,10 +1,10 @@
 #include "folders/DestinationOptions.h"
 
-#include "app/CheckState.h"
-#include "app/ErrorTrap.h"
-#include "app/Form1.h"
-#include "app/Launcher.h"
-#include "app/SettingsStore.h"
+#include "base/CheckState.h"
+#include "base/ErrorTrap.h"
+#include "base/Launcher.h"
+#include "base/RoutineNames.h"
+#include "base/SettingsStore.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -28,21 +28,21 @@ void storeStateOnChange(QCheckBox* box, const SettingsKeys::Key& key, QObject* c
 
 } // namespace
 
-DestinationOptions::DestinationOptions(Form1& form)
-    : QObject(&form)
-    , m_form(form)
+DestinationOptions::DestinationOptions(const Controls& controls, QObject* parent)
+    : QObject(parent)
+    , m_backupFolderEdit(controls.backupFolderEdit)
 {
-    connect(m_form.Text5, &QLineEdit::textChanged, this,
-            [](const QString& text) { SettingsStore::WriteSetting(SettingsKeys::Path, text); });
-    connect(m_form.Text1, &QLineEdit::textChanged, this,
-            [](const QString& text) { SettingsStore::WriteSetting(SettingsKeys::Text1, text); });
-    storeStateOnChange(m_form.Check1, SettingsKeys::Check1, this);
-    storeStateOnChange(m_form.Check2, SettingsKeys::Check2, this);
-    connect(m_form.KeepLastBox, &QSpinBox::valueChanged, this,
+    connect(controls.backupFolderEdit, &QLineEdit::textChanged, this,
+            [](const QString& text) { SettingsStore::WriteSetting(SettingsKeys::BackupFolder, text); });
+    connect(controls.prefixEdit, &QLineEdit::textChanged, this,
+            [](const QString& text) { SettingsStore::WriteSetting(SettingsKeys::Prefix, text); });
+    storeStateOnChange(controls.dateStampBox, SettingsKeys::DateStamp, this);
+    storeStateOnChange(controls.timeStampBox, SettingsKeys::TimeStamp, this);
+    connect(controls.keepLastBox, &QSpinBox::valueChanged, this,
             [](int keep) { SettingsStore::WriteSetting(SettingsKeys::KeepLast, QString::number(keep)); });
-    m_form.Text5->installEventFilter(this);
-    m_form.Text1->installEventFilter(this);
-    connect(m_form.PushButton2, &QPushButton::clicked, this, &DestinationOptions::PushButton2_Click);
+    controls.backupFolderEdit->installEventFilter(this);
+    controls.prefixEdit->installEventFilter(this);
+    connect(controls.viewBackupFolderButton, &QPushButton::clicked, this, &DestinationOptions::viewBackupFolder);
 }
 
 bool DestinationOptions::eventFilter(QObject* watched, QEvent* event)
@@ -62,11 +62,11 @@ bool DestinationOptions::eventFilter(QObject* watched, QEvent* event)
 // "View This Folder": the backup folder as the box holds it, unchecked; the desktop reports a
 // folder that does not exist. An empty box opens the file browser's own starting place, the home
 // folder, and relative text is read from there, never from the program's working folder.
-void DestinationOptions::PushButton2_Click()
+void DestinationOptions::viewBackupFolder()
 {
-    ErrorTrap trap(QStringLiteral("Form1.PushButton2_Click"));
+    ErrorTrap trap(Routine::ViewBackupFolder);
     trap.line(10, [&] {
-        const QString text = m_form.Text5->text();
+        const QString text = m_backupFolderEdit->text();
         Launcher::instance().openPath(text.isEmpty() ? QDir::homePath() : QDir::home().absoluteFilePath(text));
     });
 }

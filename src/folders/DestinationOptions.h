@@ -2,7 +2,10 @@
 
 #include <QObject>
 
-class Form1;
+class QCheckBox;
+class QLineEdit;
+class QPushButton;
+class QSpinBox;
 
 // The backup folder, the archive name prefix, the two stamp options and the number of backups kept:
 // every change of these controls is written to the settings store at once, typed, pasted, chosen or
@@ -13,13 +16,23 @@ class DestinationOptions final : public QObject
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(DestinationOptions)
 public:
-    explicit DestinationOptions(Form1& form);
+    struct Controls
+    {
+        QLineEdit* backupFolderEdit = nullptr;
+        QLineEdit* prefixEdit = nullptr;
+        QCheckBox* dateStampBox = nullptr;
+        QCheckBox* timeStampBox = nullptr;
+        QSpinBox* keepLastBox = nullptr;
+        QPushButton* viewBackupFolderButton = nullptr;
+    };
 
-    void PushButton2_Click();
+    DestinationOptions(const Controls& controls, QObject* parent);
+
+    void viewBackupFolder();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    Form1& m_form;
+    QLineEdit* m_backupFolderEdit;
 };

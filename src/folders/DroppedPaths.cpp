@@ -1,6 +1,6 @@
 #include "folders/DroppedPaths.h"
 
-#include "app/NativePath.h"
+#include "base/NativePath.h"
 
 #include <QDir>
 #include <QUrl>

@@ -2,7 +2,11 @@
 
 #include <QObject>
 
-class Form1;
+class FolderListView;
+class QLineEdit;
+class QPushButton;
+class QWidget;
+class WindowPointer;
 
 // The buttons around the folder list: "Add Folder", "Clear List", "Load Sample/Example Folders"
 // and the "..." picker of the backup folder. Also tells the list when the window is busy.
@@ -11,15 +15,29 @@ class FolderButtons final : public QObject
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(FolderButtons)
 public:
-    explicit FolderButtons(Form1& form);
+    struct Controls
+    {
+        FolderListView* folderList = nullptr;
+        QPushButton* addFolderButton = nullptr;
+        QPushButton* clearListButton = nullptr;
+        QPushButton* loadSamplesButton = nullptr;
+        QLineEdit* backupFolderEdit = nullptr;
+        QPushButton* chooseBackupFolderButton = nullptr;
+    };
 
-    void PushButton7_Click();
-    void PushButton1_Click();
-    void PushButton8_Click();
-    void PushButton9_Click();
+    // The folder pickers open over the window; the pointer is the window's.
+    FolderButtons(QWidget& window, WindowPointer& pointer, const Controls& controls);
+
+    void addFolder();
+    void chooseBackupFolder();
+    void clearList();
+    void loadSamples();
 
 private:
-    Form1& m_form;
+    QWidget& m_window;
+    WindowPointer& m_pointer;
+    FolderListView* m_folderList;
+    QLineEdit* m_backupFolderEdit;
 };
 
 // The question the sample loader asks after it has filled the list.

@@ -1,8 +1,9 @@
 #include "folders/FolderListView.h"
 
-#include "app/AppError.h"
-#include "app/CursorFile.h"
-#include "app/FileRoutines.h"
+#include "base/AppError.h"
+#include "base/CursorFile.h"
+#include "base/FileRoutines.h"
+#include "base/RoutineNames.h"
 #include "folders/DroppedPaths.h"
 #include "folders/FoldersValue.h"
 
@@ -62,11 +63,14 @@ FolderListView::FolderListView(QWidget* parent)
                               "Move | line to right and out of window to reveal full names."));
 }
 
-void FolderListView::AppendEntry(const QString& path) { addTopLevelItem(new QTreeWidgetItem(QStringList{path})); }
-
-void FolderListView::RemoveSelectedEntry()
+void FolderListView::appendEntry(const QString& path)
 {
-    if (windowBusy() || EntryCount() == 0)
+    addTopLevelItem(new QTreeWidgetItem(QStringList { path }));
+}
+
+void FolderListView::removeSelectedEntry()
+{
+    if (windowBusy() || entryCount() == 0)
         return;
     const QList<QTreeWidgetItem*> selected = selectedItems();
     if (selected.isEmpty())
@@ -74,37 +78,43 @@ void FolderListView::RemoveSelectedEntry()
     delete takeTopLevelItem(indexOfTopLevelItem(selected.first()));
 }
 
-void FolderListView::ClearEntries()
+void FolderListView::clearEntries()
 {
     if (windowBusy())
         return;
     clear();
 }
 
-int FolderListView::EntryCount() const { return topLevelItemCount(); }
+int FolderListView::entryCount() const
+{
+    return topLevelItemCount();
+}
 
-QString FolderListView::EntryText(int position) const
+QString FolderListView::entryText(int position) const
 {
     const QTreeWidgetItem* row = topLevelItem(position - 1);
     if (!row)
-        throw AppError::indexOutOfBounds(QStringLiteral("ListView1.ListItems"));
+        throw AppError::indexOutOfBounds(Routine::FolderListItems);
     return row->text(0);
 }
 
-QStringList FolderListView::Entries() const
+QStringList FolderListView::entries() const
 {
     QStringList entries;
-    for (int i = 1; i <= EntryCount(); ++i)
-        entries.append(EntryText(i));
+    for (int i = 1; i <= entryCount(); ++i)
+        entries.append(entryText(i));
     return entries;
 }
 
-QString FolderListView::EncodeFolders() const { return ::EncodeFolders(Entries()); }
-
-void FolderListView::DecodeFolders(const QString& value)
+QString FolderListView::encodeFolders() const
 {
-    for (const QString& entry : ::DecodeFolders(value))
-        AppendEntry(entry);
+    return FoldersValue(entries());
+}
+
+void FolderListView::decodeFolders(const QString& value)
+{
+    for (const QString& entry : FoldersFromValue(value))
+        appendEntry(entry);
 }
 
 const QCursor& FolderListView::dragPointer()
@@ -190,22 +200,28 @@ void FolderListView::mouseDoubleClickEvent(QMouseEvent* event)
     // part in the removal.
     m_armed = true;
     event->accept();
-    RemoveSelectedEntry();
+    removeSelectedEntry();
 }
 
 void FolderListView::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Delete) {
-        RemoveSelectedEntry();
+        removeSelectedEntry();
         event->accept();
         return;
     }
     QTreeWidget::keyPressEvent(event);
 }
 
-void FolderListView::dragEnterEvent(QDragEnterEvent* event) { acceptFileDrag(event); }
+void FolderListView::dragEnterEvent(QDragEnterEvent* event)
+{
+    acceptFileDrag(event);
+}
 
-void FolderListView::dragMoveEvent(QDragMoveEvent* event) { acceptFileDrag(event); }
+void FolderListView::dragMoveEvent(QDragMoveEvent* event)
+{
+    acceptFileDrag(event);
+}
 
 void FolderListView::dropEvent(QDropEvent* event)
 {
@@ -219,5 +235,5 @@ void FolderListView::dropEvent(QDropEvent* event)
         return;
     }
     for (const QString& path : *paths)
-        AppendEntry(path);
+        appendEntry(path);
 }

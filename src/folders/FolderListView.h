@@ -3,11 +3,10 @@
 #include <QCursor>
 #include <QPersistentModelIndex>
 #include <QTreeWidget>
-
 #include <functional>
 #include <optional>
 
-// The user's ordered list of folders to back up (ListView1): one column, entries exactly as
+// The user's ordered list of folders to back up: one column, entries exactly as
 // received, duplicates allowed. Takes drops of files and folders from a file manager, removes the
 // selected row on double-click or Delete, and lets the user reorder rows by dragging them.
 class FolderListView : public QTreeWidget
@@ -16,17 +15,17 @@ class FolderListView : public QTreeWidget
 public:
     explicit FolderListView(QWidget* parent = nullptr);
 
-    void AppendEntry(const QString& path);
+    void appendEntry(const QString& path);
     // Removes the selected row; nothing while the window is busy, the list is empty or no row is selected.
-    void RemoveSelectedEntry();
+    void removeSelectedEntry();
     // Removes every row unless the window is busy.
-    void ClearEntries();
-    int EntryCount() const;
+    void clearEntries();
+    int entryCount() const;
     // The entry at a 1-based position; raises "Index out of bounds" past the end.
-    QString EntryText(int position) const;
-    QStringList Entries() const;
-    QString EncodeFolders() const;
-    void DecodeFolders(const QString& value);
+    QString entryText(int position) const;
+    QStringList entries() const;
+    QString encodeFolders() const;
+    void decodeFolders(const QString& value);
 
     // The window tells the list whether it is busy (removal is blocked then) and applies its hover
     // pointer rule when the mouse moves over the list. Without them the list is never busy.

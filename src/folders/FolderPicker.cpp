@@ -12,8 +12,8 @@ public:
     {
         // Only folders of the file system can be chosen; an initial folder that does not exist
         // leaves the dialog at its own starting point.
-        const QString chosen = QFileDialog::getExistingDirectory(owner, prompt, initialFolder,
-                                                                 QFileDialog::ShowDirsOnly);
+        const QString chosen
+            = QFileDialog::getExistingDirectory(owner, prompt, initialFolder, QFileDialog::ShowDirsOnly);
         return QDir::toNativeSeparators(chosen);
     }
 };
@@ -23,9 +23,15 @@ FolderDialog* g_dialog = &g_desktopDialog;
 
 } // namespace
 
-FolderDialog& FolderDialog::instance() { return *g_dialog; }
+FolderDialog& FolderDialog::instance()
+{
+    return *g_dialog;
+}
 
-void FolderDialog::install(FolderDialog* dialog) { g_dialog = dialog ? dialog : &g_desktopDialog; }
+void FolderDialog::install(FolderDialog* dialog)
+{
+    g_dialog = dialog ? dialog : &g_desktopDialog;
+}
 
 QString PickFolder(QWidget* owner, const QString& prompt, const QString& initialFolder)
 {

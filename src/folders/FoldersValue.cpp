@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-QString EncodeFolders(const QStringList& entries)
+QString FoldersValue(const QStringList& entries)
 {
     QString value;
     for (const QString& entry : entries)
@@ -10,7 +10,7 @@ QString EncodeFolders(const QStringList& entries)
     return value;
 }
 
-QStringList DecodeFolders(const QString& value)
+QStringList FoldersFromValue(const QString& value)
 {
     QStringList entries;
     for (const QString& piece : value.split(u';')) {

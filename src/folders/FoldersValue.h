@@ -4,7 +4,7 @@
 #include <QStringList>
 
 // The stored form of the folder list: every entry followed by ";", nothing escaped.
-QString EncodeFolders(const QStringList& entries);
+QString FoldersValue(const QStringList& entries);
 // The entries of a stored value, in order; empty and all-space pieces are skipped,
 // and the spaces around a path are kept.
-QStringList DecodeFolders(const QString& value);
+QStringList FoldersFromValue(const QString& value);

@@ -1,15 +1,15 @@
 #include "folders/SampleFolders.h"
 
-#include "app/AppError.h"
-#include "app/ErrorTrap.h"
-#include "app/EventYield.h"
-#include "app/FileRoutines.h"
+#include "base/AppError.h"
+#include "base/ErrorTrap.h"
+#include "base/EventYield.h"
+#include "base/FileRoutines.h"
+#include "base/RoutineNames.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
-
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
@@ -22,8 +22,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const QString Module = QStringLiteral("Pellamy2021/08/31");
-const QString Routine = QStringLiteral("AddFolder.GetSubDirectories2016");
 constexpr qsizetype MaxPathLength = 260;
 constexpr std::uint32_t PermissionDenied = 70;
 constexpr std::uint32_t PathNotFound = 76;
@@ -51,10 +49,10 @@ QString fromFsName(const fs::path& name)
 AppError listingError(const std::error_code& error)
 {
     if (error == std::errc::permission_denied || error == std::errc::operation_not_permitted)
-        return AppError(PermissionDenied, Routine, QStringLiteral("Permission denied"));
+        return AppError(PermissionDenied, Routine::SubFolders, QStringLiteral("Permission denied"));
     if (error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory)
-        return AppError(PathNotFound, Routine, QStringLiteral("Path not found"));
-    return AppError(5, Routine, QString::fromLocal8Bit(error.message()));
+        return AppError(PathNotFound, Routine::SubFolders, QStringLiteral("Path not found"));
+    return AppError(5, Routine::SubFolders, QString::fromLocal8Bit(error.message()));
 }
 
 bool cannotBeListed(const AppError& error)
@@ -68,7 +66,10 @@ bool acceptedName(const QString& name)
         && name != u"..";
 }
 
-QString canonical(const QString& path) { return QFileInfo(path).canonicalFilePath(); }
+QString canonical(const QString& path)
+{
+    return QFileInfo(path).canonicalFilePath();
+}
 
 // One walk over a folder set and the levels below it. A folder reached a second time (through a
 // link back up the tree) is not taken again, so a cycle cannot make the walk run away.
@@ -77,8 +78,7 @@ class SampleWalk
 public:
     explicit SampleWalk(const AttributeReader& attributes)
         : m_attributes(attributes)
-    {
-    }
+    { }
 
     void run(QStringList& folderSet, bool recurse)
     {
@@ -90,7 +90,7 @@ public:
 private:
     void level(QStringList& folderSet, bool recurse)
     {
-        ErrorTrap trap(Routine, Module);
+        ErrorTrap trap(Routine::SubFolders, Routine::SampleModule);
         QStringList found;
         // The set loses entries while it is walked; walk the entries it had at the start.
         const QStringList paths = folderSet;
@@ -164,13 +164,13 @@ quint32 FolderAttributes(const QString& path)
 #ifdef Q_OS_WIN
     const DWORD bits = GetFileAttributesW(reinterpret_cast<const wchar_t*>(QDir::toNativeSeparators(path).utf16()));
     if (bits == INVALID_FILE_ATTRIBUTES)
-        throw AppError(PathNotFound, Routine, QStringLiteral("Path not found"));
+        throw AppError(PathNotFound, Routine::SubFolders, QStringLiteral("Path not found"));
     return bits;
 #else
     // Without its final separator, so that a link is seen as the link and not as its target.
     const QFileInfo info(QDir::cleanPath(path));
     if (!info.exists() && !info.isSymLink())
-        throw AppError(PathNotFound, Routine, QStringLiteral("Path not found"));
+        throw AppError(PathNotFound, Routine::SubFolders, QStringLiteral("Path not found"));
     quint32 attributes = 0;
     if (info.isDir())
         attributes |= FolderAttribute::Directory;

@@ -3,7 +3,6 @@
 #include <QChar>
 #include <QString>
 #include <QStringList>
-
 #include <functional>
 
 // The sample folders beside the program and the walk that lists them (module AddFolder).

@@ -1,18 +1,16 @@
 #include "schedule/ScheduleController.h"
 
-#include "app/AppError.h"
-#include "app/ErrorTrap.h"
-#include "app/EventYield.h"
-#include "app/Form1.h"
-#include "app/SettingsStore.h"
-#include "app/TextRoutines.h"
-#include "app/Twips.h"
-#include "app/WindowTimer.h"
-#include "backup/Clock.h"
-#include "backup/IntervalSave.h"
+#include "backup/BackupRun.h"
 #include "backup/RunControl.h"
-#include "desktop/FailureNotice.h"
-#include "folders/FolderListView.h"
+#include "base/AppError.h"
+#include "base/ErrorTrap.h"
+#include "base/EventYield.h"
+#include "base/RoutineNames.h"
+#include "base/SettingsStore.h"
+#include "base/StatusLine.h"
+#include "base/TextRoutines.h"
+#include "base/Twips.h"
+#include "base/WindowTimer.h"
 #include "schedule/IntervalTable.h"
 
 #include <QHeaderView>
@@ -27,33 +25,46 @@ const QString TurnOn = QStringLiteral("Turn On Auto Zip And Backup");
 const QString TurnOff = QStringLiteral("Turn Off Auto Zip And Backup");
 } // namespace
 
-ScheduleController::ScheduleController(Form1& form)
-    : QObject(&form)
-    , m_form(form)
+ScheduleController::ScheduleController(const ScheduleControls& controls, StatusLine& status,
+                                       const BackupChoices& choices, Hooks hooks, QObject* parent)
+    : QObject(parent)
+    , m_controls(controls)
+    , m_status(status)
+    , m_choices(choices)
+    , m_hooks(std::move(hooks))
+    , m_countdown(status,
+                  { .starting = m_hooks.starting,
+                    .stopped = [this] { return m_controls.countdownTimer->interval() == 0; },
+                    .chosenSeconds = [this] { return selectedIntervalSeconds(); },
+                    .setProgressMaximum = [this](int seconds) { m_controls.progressBar->setMaximum(seconds); },
+                    .setProgressValue = [this](int seconds) { m_controls.progressBar->setValue(seconds); },
+                    .statusLineHeld = m_hooks.statusLineHeld,
+                    .runBackup = [this] { return RunBackup(m_choices, m_status, true); },
+                    .runEnded = [this](const RunOutcome& outcome) { m_hooks.runEnded(outcome, true); } })
 {
     // A click, or selecting a row with the keyboard, is a choice. The current row alone is not: the
     // list sets one by itself when it gets the focus. A mouse click reports both signals; handling
     // it twice stores the same position and resets the same count.
-    connect(m_form.ListView2, &QTreeWidget::itemClicked, this, [this] {
-        if (!m_form.IsLoading && selectedInterval())
-            ListView2_Click();
+    connect(m_controls.intervalList, &QTreeWidget::itemClicked, this, [this] {
+        if (!m_hooks.starting() && selectedInterval())
+            chooseInterval();
     });
-    connect(m_form.ListView2, &QTreeWidget::itemSelectionChanged, this, [this] {
+    connect(m_controls.intervalList, &QTreeWidget::itemSelectionChanged, this, [this] {
         if (selectedInterval()) {
-            if (!m_form.IsLoading)
-                ListView2_Click();
+            if (!m_hooks.starting())
+                chooseInterval();
         } else {
             keepChosenRow();
         }
     });
-    connect(m_form.Timer1, &WindowTimer::Timer, this, &ScheduleController::Timer1_Timer);
-    connect(m_form.PushButton5, &QPushButton::clicked, this, &ScheduleController::PushButton5_Click);
-    connect(m_form.PushButton6, &QPushButton::clicked, this, &ScheduleController::PushButton6_Click);
+    connect(m_controls.countdownTimer, &WindowTimer::ticked, this, [this] { m_countdown.tick(); });
+    connect(m_controls.autoBackupButton, &QPushButton::clicked, this, &ScheduleController::toggleAutoBackup);
+    connect(m_controls.backupNowButton, &QPushButton::clicked, this, &ScheduleController::backUpNow);
 }
 
 void ScheduleController::fillIntervalList()
 {
-    QTreeWidget* list = m_form.ListView2;
+    QTreeWidget* list = m_controls.intervalList;
     list->setHeaderLabels({ QStringLiteral("How often would you like to backup?") });
     list->header()->resizeSection(0, TwipsToPixels(7000));
     for (const Interval& interval : IntervalTable)
@@ -62,25 +73,24 @@ void ScheduleController::fillIntervalList()
 
 void ScheduleController::selectStoredInterval()
 {
-    const int position
-        = ToInteger16(SettingsStore::ReadSetting(SettingsKeys::OftenIndex), QStringLiteral("Form1.Form_Load"));
-    QTreeWidgetItem* row = m_form.ListView2->topLevelItem(position - 1);
+    const int position = ToInteger16(SettingsStore::ReadSetting(SettingsKeys::Interval), Routine::WindowLoad);
+    QTreeWidgetItem* row = m_controls.intervalList->topLevelItem(position - 1);
     if (!row)
-        throw AppError::indexOutOfBounds(QStringLiteral("ListView2.ListItems"));
-    m_form.ListView2->setCurrentItem(row);
+        throw AppError::indexOutOfBounds(Routine::IntervalListItems);
+    m_controls.intervalList->setCurrentItem(row);
     m_chosenRow = position - 1;
 }
 
 void ScheduleController::applyStoredSwitchState()
 {
-    const QString state = SettingsStore::ReadSetting(SettingsKeys::StartStopState);
+    const QString state = SettingsStore::ReadSetting(SettingsKeys::AutoBackup);
     if (state == QLatin1String("Off")) {
-        m_form.PushButton5->setText(TurnOn);
-        m_form.setStatus(QStringLiteral("Auto Zip And Backup is Turned Off."));
-        m_form.Timer1->setInterval(0);
+        m_controls.autoBackupButton->setText(TurnOn);
+        m_status.setText(QStringLiteral("Auto Zip And Backup is Turned Off."));
+        m_controls.countdownTimer->setInterval(0);
     } else if (state == QLatin1String("On")) {
-        m_form.PushButton5->setText(TurnOff);
-        m_form.Timer1->setInterval(1000);
+        m_controls.autoBackupButton->setText(TurnOff);
+        m_controls.countdownTimer->setInterval(1000);
     }
 }
 
@@ -88,20 +98,20 @@ void ScheduleController::keepChosenRow()
 {
     // A click below the rows, or Ctrl on the chosen row, would leave the countdown without an
     // interval: the last choice stays selected.
-    QTreeWidgetItem* chosen = m_form.ListView2->topLevelItem(m_chosenRow);
+    QTreeWidgetItem* chosen = m_controls.intervalList->topLevelItem(m_chosenRow);
     if (!chosen)
         return;
-    const QSignalBlocker quiet(m_form.ListView2);
+    const QSignalBlocker quiet(m_controls.intervalList);
     chosen->setSelected(true);
 }
 
 QTreeWidgetItem* ScheduleController::selectedInterval() const
 {
-    const QList<QTreeWidgetItem*> selected = m_form.ListView2->selectedItems();
+    const QList<QTreeWidgetItem*> selected = m_controls.intervalList->selectedItems();
     return selected.isEmpty() ? nullptr : selected.first();
 }
 
-int ScheduleController::SelectedIntervalSeconds() const
+int ScheduleController::selectedIntervalSeconds() const
 {
     const QTreeWidgetItem* selected = selectedInterval();
     if (!selected)
@@ -109,115 +119,58 @@ int ScheduleController::SelectedIntervalSeconds() const
     return IntervalSecondsForLabel(selected->text(0));
 }
 
-void ScheduleController::ListView2_Click()
+void ScheduleController::chooseInterval()
 {
-    ErrorTrap trap(QStringLiteral("Form1.ListView2_Click"));
+    ErrorTrap trap(Routine::ChooseInterval);
     trap.line(10, [&] {
         QTreeWidgetItem* selected = selectedInterval();
         if (!selected)
-            throw AppError::invalidProcedureCall(QStringLiteral("ListView2.SelectedItem"));
-        m_chosenRow = m_form.ListView2->indexOfTopLevelItem(selected);
-        SettingsStore::WriteSetting(SettingsKeys::OftenIndex, QString::number(m_chosenRow + 1));
+            throw AppError::invalidProcedureCall(Routine::IntervalListSelection);
+        m_chosenRow = m_controls.intervalList->indexOfTopLevelItem(selected);
+        SettingsStore::WriteSetting(SettingsKeys::Interval, QString::number(m_chosenRow + 1));
     });
-    trap.line(20, [&] { m_form.IntervalSeconds = SelectedIntervalSeconds(); });
-    trap.line(30, [&] { m_form.ElapsedSeconds = 0; });
+    trap.line(20, [&] { m_countdown.setIntervalSeconds(selectedIntervalSeconds()); });
+    trap.line(30, [&] { m_countdown.restart(); });
 }
 
-void ScheduleController::Timer1_Timer()
+void ScheduleController::toggleAutoBackup()
 {
-    // Ticks that a box's event loop lets through during start-up count for nothing: a run must not
-    // start before the naming options and the history log are restored.
-    if (m_form.IsLoading)
-        return;
-    ErrorTrap trap(QStringLiteral("Form1.Timer1_Timer"));
-    bool off = false;
+    ErrorTrap trap(Routine::ToggleAutoBackup);
     trap.line(10, [&] {
-        if (m_form.Timer1->Interval() == 0) {
-            m_form.setStatus(QStringLiteral("Auto Zip And Backup is Off."));
-            off = true;
-        }
-    });
-    if (off)
-        return;
-    trap.line(20, [&] { m_form.IntervalSeconds = SelectedIntervalSeconds(); });
-    trap.line(30, [&] { m_form.ElapsedSeconds = m_form.ElapsedSeconds + 1; });
-    // An interval that matches no row counts 0; a bar of 0 to 0 would show a busy animation.
-    trap.line(40, [&] {
-        if (m_form.IntervalSeconds > 0)
-            m_form.ProgressBar1->setMaximum(m_form.IntervalSeconds);
-    });
-    trap.line(50, [&] {
-        if (m_form.ElapsedSeconds <= m_form.IntervalSeconds)
-            m_form.ProgressBar1->setValue(m_form.ElapsedSeconds);
-    });
-    trap.line(60, [&] {
-        if (!m_form.notice().holdsStatusLine())
-            m_form.setStatus(QStringLiteral("Next Zip and backup will occur in ")
-                             + FormatDuration(static_cast<long long>(m_form.IntervalSeconds) - m_form.ElapsedSeconds));
-    });
-    trap.line(70, [&] { YieldToEvents(); });
-    if (m_form.ElapsedSeconds != m_form.IntervalSeconds)
-        return;
-
-    // Two runs never build archives at once: one that falls due during another is skipped.
-    std::optional<RunControl::Guard> run;
-    run.emplace();
-    if (!run->owns()) {
-        m_form.ElapsedSeconds = 0;
-        return;
-    }
-    trap.line(80, [&] { m_form.SavedStatus = m_form.status(); });
-    trap.line(90, [&] { m_form.setStatus(QStringLiteral("Zip and backup is running in background...")); });
-    trap.line(100, [&] { YieldToEvents(); });
-    RunOutcome outcome;
-    trap.line(110, [&] { outcome = SaveAll(m_form, *m_form.ListView1, *m_form.Frame1, true); });
-    run.reset();
-    trap.line(120,
-              [&] { m_form.setStatus(QStringLiteral("Auto Zip And Backup Complete at ") + CurrentDateTimeText()); });
-    trap.line(130, [&] { YieldToEvents(); });
-    trap.line(140, [&] { m_form.setStatus(m_form.SavedStatus); });
-    trap.line(145, [&] { m_form.notice().runEnded(outcome, true); });
-    trap.line(150, [&] { m_form.ElapsedSeconds = 0; });
-}
-
-void ScheduleController::PushButton5_Click()
-{
-    ErrorTrap trap(QStringLiteral("Form1.PushButton5_Click"));
-    trap.line(10, [&] {
-        const QString caption = m_form.PushButton5->text();
+        const QString caption = m_controls.autoBackupButton->text();
         if (caption == TurnOn) {
-            m_form.PushButton5->setText(TurnOff);
-            m_form.Timer1->setInterval(1000);
-            SettingsStore::WriteSetting(SettingsKeys::StartStopState, QStringLiteral("On"));
+            m_controls.autoBackupButton->setText(TurnOff);
+            m_controls.countdownTimer->setInterval(1000);
+            SettingsStore::WriteSetting(SettingsKeys::AutoBackup, QStringLiteral("On"));
         } else if (caption == TurnOff) {
-            m_form.PushButton5->setText(TurnOn);
-            m_form.Timer1->setInterval(0);
-            SettingsStore::WriteSetting(SettingsKeys::StartStopState, QStringLiteral("Off"));
+            m_controls.autoBackupButton->setText(TurnOn);
+            m_controls.countdownTimer->setInterval(0);
+            SettingsStore::WriteSetting(SettingsKeys::AutoBackup, QStringLiteral("Off"));
         }
     });
 }
 
-void ScheduleController::PushButton6_Click()
+void ScheduleController::backUpNow()
 {
     // A click during any run, timed or manual, does nothing.
-    if (RunControl::isRunning())
+    if (RunControl::IsRunning())
         return;
-    ErrorTrap trap(QStringLiteral("Form1.PushButton6_Click"));
+    ErrorTrap trap(Routine::BackUpNow);
     std::optional<RunControl::Guard> run;
     run.emplace();
     QString kept;
-    trap.line(10, [&] { kept = m_form.status(); });
-    trap.line(20, [&] { m_form.setStatus(QStringLiteral("Zipping and backing up files...")); });
-    trap.line(30, [&] { m_form.setMousePointer(Form1::MousePointer::Busy); });
+    trap.line(10, [&] { kept = m_status.text(); });
+    trap.line(20, [&] { m_status.setText(QStringLiteral("Zipping and backing up files...")); });
+    trap.line(30, [&] { m_hooks.setBusy(true); });
     RunOutcome outcome;
-    trap.line(40, [&] { outcome = SaveAll(m_form, *m_form.ListView1, *m_form.Frame1, false); });
+    trap.line(40, [&] { outcome = RunBackup(m_choices, m_status, false); });
     run.reset();
-    trap.line(50, [&] { m_form.setMousePointer(Form1::MousePointer::Default); });
+    trap.line(50, [&] { m_hooks.setBusy(false); });
     trap.line(60, [&] {
-        m_form.ProgressBar1->setValue(0);
-        m_form.ProgressBar1->setFormat(QStringLiteral("Progress Bar"));
+        m_controls.progressBar->setValue(0);
+        m_controls.progressBar->setFormat(QStringLiteral("Progress Bar"));
     });
     trap.line(70, [&] { PauseSeconds(m_resultPause); });
-    trap.line(80, [&] { m_form.setStatus(kept); });
-    trap.line(90, [&] { m_form.notice().runEnded(outcome, false); });
+    trap.line(80, [&] { m_status.setText(kept); });
+    trap.line(90, [&] { m_hooks.runEnded(outcome, false); });
 }

@@ -1,19 +1,51 @@
 #pragma once
 
+#include "backup/RunOutcome.h"
+#include "schedule/Countdown.h"
+
 #include <QObject>
+#include <functional>
 
-class Form1;
+class BackupChoices;
+class QProgressBar;
+class QPushButton;
+class QTreeWidget;
 class QTreeWidgetItem;
+class StatusLine;
+class WindowTimer;
 
-// The interval list, the one-second countdown, the auto-backup switch and the manual run of the
-// main window. Runs never overlap: a manual click during any run does nothing, and a timed run
-// that falls due during another run is skipped and the count starts again from 0.
+// The controls the schedule drives.
+struct ScheduleControls
+{
+    QTreeWidget* intervalList = nullptr;
+    QPushButton* autoBackupButton = nullptr;
+    QPushButton* backupNowButton = nullptr;
+    WindowTimer* countdownTimer = nullptr;
+    QProgressBar* progressBar = nullptr;
+};
+
+// The interval list, the one-second countdown, the auto-backup switch and the manual run. Runs
+// never overlap: a manual click during any run does nothing, and a timed run that falls due during
+// another run is skipped and the count starts again from 0.
 class ScheduleController final : public QObject
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(ScheduleController)
 public:
-    explicit ScheduleController(Form1& form);
+    // What the schedule asks of the window around it.
+    struct Hooks
+    {
+        // Start-up has not ended: neither ticks nor list selections count yet.
+        std::function<bool()> starting;
+        std::function<void(bool busy)> setBusy;
+        // Tells the user about a run that ended; `timed` for the countdown's runs.
+        std::function<void(const RunOutcome& outcome, bool timed)> runEnded;
+        // Another message holds the status line; the countdown does not replace it.
+        std::function<bool()> statusLineHeld;
+    };
+
+    ScheduleController(const ScheduleControls& controls, StatusLine& status, const BackupChoices& choices, Hooks hooks,
+                       QObject* parent);
 
     // Gives the interval list its column and the fifteen labels.
     void fillIntervalList();
@@ -24,16 +56,17 @@ public:
 
     // Seconds of the selected interval, matched by its exact label; 0 when nothing matches or
     // nothing is selected.
-    int SelectedIntervalSeconds() const;
+    int selectedIntervalSeconds() const;
 
     // A choice in the interval list: stores it and counts the new interval from now.
-    void ListView2_Click();
-    // One countdown second; starts a silent run when the count reaches the interval.
-    void Timer1_Timer();
+    void chooseInterval();
     // The auto-backup switch.
-    void PushButton5_Click();
+    void toggleAutoBackup();
     // "Zip And Backup Now (Test)": a run with boxes, then the result stays up for a pause.
-    void PushButton6_Click();
+    void backUpNow();
+
+    // The count towards the next timed run; the one-second timer ticks it.
+    Countdown& countdown() { return m_countdown; }
 
     // How long the manual run's result stays in the status line; tests shorten it.
     double resultPauseSeconds() const { return m_resultPause; }
@@ -44,7 +77,11 @@ private:
     QTreeWidgetItem* selectedInterval() const;
     void keepChosenRow();
 
-    Form1& m_form;
+    ScheduleControls m_controls;
+    StatusLine& m_status;
+    const BackupChoices& m_choices;
+    Hooks m_hooks;
+    Countdown m_countdown;
     double m_resultPause = 5;
     // The row restored at start-up or last chosen by the user (0-based), or -1.
     int m_chosenRow = -1;

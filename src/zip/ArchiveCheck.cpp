@@ -1,6 +1,6 @@
 #include "zip/ArchiveCheck.h"
 
-#include "app/NativePath.h"
+#include "base/NativePath.h"
 #include "zip/ArchiveFile.h"
 #include "zip/ZipDirectory.h"
 

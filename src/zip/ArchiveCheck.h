@@ -1,6 +1,6 @@
 #pragma once
 
-#include "zip/ZipDeflate.h"
+#include "zip/DeflateWorker.h"
 #include "zip/ZipReuse.h"
 
 #include <QByteArray>

@@ -1,6 +1,6 @@
 #include "zip/ArchiveTemporary.h"
 
-#include "app/NativePath.h"
+#include "base/NativePath.h"
 #include "zip/ReplaceFile.h"
 
 #include <QRandomGenerator>
@@ -17,15 +17,15 @@ namespace {
 
 constexpr QLatin1StringView Prefix(".tessaly-tmp-");
 constexpr qsizetype RandomLength = 12;
-// What earlier versions named theirs: the archive's name with this suffix, and libzip's
-// six-character suffix after it.
-constexpr QLatin1StringView LegacySuffix(".tessaly-tmp");
+// Temporaries named after their archive: its name with this suffix and six random characters
+// after it. Backup folders may still hold such files; they are ours, so they are swept too.
+constexpr QLatin1StringView ArchiveNamedSuffix(".tessaly-tmp");
 
 bool isNameCharacter(QChar c)
 {
     return (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9');
 }
-bool isLegacyCharacter(QChar c)
+bool isArchiveNamedCharacter(QChar c)
 {
     return isNameCharacter(c) || (c >= u'A' && c <= u'Z');
 }
@@ -57,13 +57,14 @@ bool IsArchiveTemporaryName(const QString& fileName)
         const QStringView rest = QStringView(fileName).mid(Prefix.size());
         return rest.size() == RandomLength && std::all_of(rest.begin(), rest.end(), isNameCharacter);
     }
-    if (fileName.size() > LegacySuffix.size() && fileName.endsWith(LegacySuffix))
+    if (fileName.size() > ArchiveNamedSuffix.size() && fileName.endsWith(ArchiveNamedSuffix))
         return true;
-    const qsizetype legacy = fileName.size() - LegacySuffix.size() - 7;
-    if (legacy <= 0 || QStringView(fileName).mid(legacy, LegacySuffix.size() + 1) != QString(LegacySuffix + u'.'))
+    const qsizetype suffixAt = fileName.size() - ArchiveNamedSuffix.size() - 7;
+    if (suffixAt <= 0
+        || QStringView(fileName).mid(suffixAt, ArchiveNamedSuffix.size() + 1) != QString(ArchiveNamedSuffix + u'.'))
         return false;
     const QStringView random = QStringView(fileName).right(6);
-    return std::all_of(random.begin(), random.end(), isLegacyCharacter);
+    return std::all_of(random.begin(), random.end(), isArchiveNamedCharacter);
 }
 
 void SweepStaleTemporaries(const QString& folder)

@@ -4,7 +4,7 @@
 #include <memory>
 
 // True when the file name is one of the temporaries the engine writes new archives into (also
-// those of earlier versions, named after their archive). Such files are never archived.
+// those named after their archive). Such files are never archived.
 bool IsArchiveTemporaryName(const QString& fileName);
 
 // Removes every temporary of ours in the folder that no live writer holds: a writer keeps an

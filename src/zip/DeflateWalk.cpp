@@ -11,8 +11,7 @@ public:
     BitReader(const std::uint8_t* data, std::size_t size)
         : m_data(data)
         , m_size(size)
-    {
-    }
+    { }
 
     // Peeks n (<= 32) bits; bits past the end read as zero (checked by overrun()).
     std::uint32_t peek(unsigned n)
@@ -71,7 +70,7 @@ class Huffman
 public:
     bool build(const std::uint8_t* lengths, unsigned count)
     {
-        std::array<unsigned, 16> perLength{};
+        std::array<unsigned, 16> perLength {};
         m_bits = 0;
         for (unsigned i = 0; i < count; ++i) {
             ++perLength[lengths[i]];
@@ -81,7 +80,7 @@ public:
         perLength[0] = 0;
         if (m_bits == 0) {
             m_bits = 1; // no codes at all (a distance code may be empty)
-            m_table.assign(2, Entry{0xffff, 0});
+            m_table.assign(2, Entry { 0xffff, 0 });
             return true;
         }
         // Over-subscribed codes are malformed; incomplete ones are allowed (a single code).
@@ -92,13 +91,13 @@ public:
             if (left < 0)
                 return false;
         }
-        std::array<unsigned, 16> next{};
+        std::array<unsigned, 16> next {};
         unsigned code = 0;
         for (unsigned len = 1; len <= 15; ++len) {
             code = (code + perLength[len - 1]) << 1;
             next[len] = code;
         }
-        m_table.assign(std::size_t(1) << m_bits, Entry{0xffff, 0});
+        m_table.assign(std::size_t(1) << m_bits, Entry { 0xffff, 0 });
         for (unsigned symbol = 0; symbol < count; ++symbol) {
             const unsigned len = lengths[symbol];
             if (len == 0)
@@ -108,7 +107,7 @@ public:
             for (unsigned b = 0; b < len; ++b)
                 reversed |= ((c >> b) & 1u) << (len - 1 - b);
             for (std::size_t fill = reversed; fill < m_table.size(); fill += std::size_t(1) << len)
-                m_table[fill] = Entry{static_cast<std::uint16_t>(symbol), static_cast<std::uint8_t>(len)};
+                m_table[fill] = Entry { static_cast<std::uint16_t>(symbol), static_cast<std::uint8_t>(len) };
         }
         return true;
     }
@@ -133,10 +132,10 @@ private:
     unsigned m_bits = 0;
 };
 
-constexpr std::array<std::uint8_t, 29> LengthExtra = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
-                                                      2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-constexpr std::array<std::uint8_t, 30> DistanceExtra = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
-                                                        6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+constexpr std::array<std::uint8_t, 29> LengthExtra
+    = { 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0 };
+constexpr std::array<std::uint8_t, 30> DistanceExtra
+    = { 0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13 };
 
 bool walkSymbols(BitReader& in, const Huffman& literals, const Huffman& distances)
 {
@@ -160,20 +159,20 @@ bool walkSymbols(BitReader& in, const Huffman& literals, const Huffman& distance
 
 bool dynamicTables(BitReader& in, Huffman& literals, Huffman& distances)
 {
-    static constexpr std::array<std::uint8_t, 19> order = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5,
-                                                           11, 4, 12, 3, 13, 2, 14, 1, 15};
+    static constexpr std::array<std::uint8_t, 19> order
+        = { 16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15 };
     const unsigned hlit = in.take(5) + 257;
     const unsigned hdist = in.take(5) + 1;
     const unsigned hclen = in.take(4) + 4;
     if (hlit > 286 || hdist > 30)
         return false;
-    std::array<std::uint8_t, 19> codeLengths{};
+    std::array<std::uint8_t, 19> codeLengths {};
     for (unsigned i = 0; i < hclen; ++i)
         codeLengths[order[i]] = static_cast<std::uint8_t>(in.take(3));
     Huffman lengthCode;
     if (!lengthCode.build(codeLengths.data(), 19))
         return false;
-    std::array<std::uint8_t, 320> lengths{};
+    std::array<std::uint8_t, 320> lengths {};
     unsigned n = 0;
     while (n < hlit + hdist) {
         const int symbol = lengthCode.decode(in);
@@ -228,10 +227,10 @@ bool WalkDeflate(const std::uint8_t* data, std::size_t size, DeflateLayout& layo
             in.skipBytes(length);
         } else if (type == 1) {
             if (!fixedBuilt) {
-                std::array<std::uint8_t, 288> l{};
+                std::array<std::uint8_t, 288> l {};
                 for (unsigned i = 0; i < 288; ++i)
                     l[i] = i < 144 ? 8 : i < 256 ? 9 : i < 280 ? 7 : 8;
-                std::array<std::uint8_t, 30> d{};
+                std::array<std::uint8_t, 30> d {};
                 d.fill(5);
                 fixedLiterals.build(l.data(), 288);
                 fixedDistances.build(d.data(), 30);
@@ -272,6 +271,6 @@ bool MakeJoinable(std::vector<std::uint8_t>& stream)
         stream[layout.endBit / 8] &= static_cast<std::uint8_t>((1u << used) - 1);
     for (std::size_t i = static_cast<std::size_t>((layout.endBit + 7) / 8); i < bytes; ++i)
         stream[i] = 0;
-    stream.insert(stream.end(), {0x00, 0x00, 0xff, 0xff});
+    stream.insert(stream.end(), { 0x00, 0x00, 0xff, 0xff });
     return true;
 }

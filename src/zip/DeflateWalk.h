@@ -9,7 +9,7 @@
 struct DeflateLayout
 {
     std::uint64_t lastBlockBit = 0; // bit position of the last block's header (its BFINAL bit)
-    std::uint64_t endBit = 0;       // bit position just after the last block's end code
+    std::uint64_t endBit = 0; // bit position just after the last block's end code
 };
 bool WalkDeflate(const std::uint8_t* data, std::size_t size, DeflateLayout& layout);
 

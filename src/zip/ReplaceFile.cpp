@@ -1,6 +1,6 @@
 #include "zip/ReplaceFile.h"
 
-#include "app/NativePath.h"
+#include "base/NativePath.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #include "zip/SourceFile.h"
 
-#include "app/NativePath.h"
+#include "base/NativePath.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,21 +1,18 @@
 #include "zip/ZipEngine.h"
 
-#include "app/NativePath.h"
+#include "base/NativePath.h"
 #include "zip/ArchiveCheck.h"
 #include "zip/ArchiveTemporary.h"
-#include "zip/CodeModule.h"
+#include "zip/CompressionPipeline.h"
 #include "zip/DiskFlush.h"
-#include "zip/ZipCancel.h"
 #include "zip/ZipExpand.h"
 #include "zip/ZipFormat.h"
-#include "zip/ZipPipeline.h"
 #include "zip/ZipReuse.h"
 #include "zip/ZipWriter.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
-#include <QSet>
 #include <QThread>
 #include <cerrno>
 #include <cstring>
@@ -112,17 +109,17 @@ public:
 
         ZipJob job = m_job;
         job.archivePath = m_target;
-        ZipExpansion expansion = ExpandNames(job, [] { return ZipCancelRequested(); });
+        ZipExpansion expansion = ExpandNames(job, cancelCheck());
         for (const QString& note : expansion.notes)
             line(note);
         for (const QString& warning : expansion.warnings)
             line(warning);
         m_warnings = !expansion.warnings.isEmpty();
-        if (expansion.cancelled || ZipCancelRequested())
+        if (expansion.cancelled || cancelRequested())
             return cancelled();
         m_items = std::move(expansion.items);
 
-        m_updating = (m_job.update || m_job.freshen) && QFileInfo::exists(m_target);
+        m_updating = m_job.update && QFileInfo::exists(m_target);
         if (m_updating)
             return updateArchive();
         // The archive being replaced, or else the latest one of its series, supplies the data of
@@ -138,6 +135,13 @@ public:
 private:
     void line(const QString& text) { m_print(text + u'\n'); }
 
+    bool cancelRequested() const { return m_job.cancelled && m_job.cancelled(); }
+    // The check handed to the expansion, the pipeline and the read-back.
+    std::function<bool()> cancelCheck() const
+    {
+        return [this] { return cancelRequested(); };
+    }
+
     std::int32_t cancelled()
     {
         line(QStringLiteral("cancelled: %1 was left as it was").arg(m_target));
@@ -152,7 +156,7 @@ private:
 
     std::int32_t finished() { return m_warnings ? ZipCode::FilesSkipped : ZipCode::Ok; }
 
-    int threads() const { return m_job.threads > 0 ? m_job.threads : std::max(1, QThread::idealThreadCount()); }
+    static int threads() { return std::max(1, QThread::idealThreadCount()); }
 
     // The entries to write: kept ones first, then the items, each file either compressed or, when
     // it has provably not changed, copied from the earlier archive.
@@ -207,7 +211,7 @@ private:
     {
         SweepStaleTemporaries(m_folder);
         reachStage(ZipStage::Expanded, m_target);
-        if (ZipCancelRequested())
+        if (cancelRequested())
             return cancelled();
         if (targetIsCurrent(planned))
             return finished();
@@ -228,8 +232,7 @@ private:
         // The disk takes the rest of the archive while it is read back from memory: it must be on
         // the disk before it takes the old archive's place.
         flush.finish();
-        const ArchiveCheckResult check
-            = CheckArchive(temporary->path(), expected, threads(), [] { return ZipCancelRequested(); });
+        const ArchiveCheckResult check = CheckArchive(temporary->path(), expected, threads(), cancelCheck());
         const int syncError = flush.result();
         if (check.cancelled)
             return cancelled();
@@ -257,7 +260,7 @@ private:
     {
         CompressionPipeline::Settings settings;
         settings.threads = threads;
-        CompressionPipeline pipeline(m_items, m_compressed, settings, [] { return ZipCancelRequested(); });
+        CompressionPipeline pipeline(m_items, m_compressed, settings, cancelCheck());
         pipeline.start();
         ZipWriter writer(temporary.descriptor());
         std::vector<std::uint8_t> chunk(1u << 20);
@@ -285,11 +288,11 @@ private:
                 ok = compress(writer, pipeline, entry, chunk, expected);
                 break;
             }
-            if (!ok || ZipCancelRequested())
+            if (!ok || cancelRequested())
                 break;
         }
         pipeline.stop();
-        if (ZipCancelRequested())
+        if (cancelRequested())
             return cancelled();
         if (!ok && writer.error() == 0)
             return cancelled(); // the pipeline gave up because of a cancel
@@ -333,7 +336,7 @@ private:
         }
         // Its data is read as a new archive's copied data would be checked.
         return probe.finish() && !probe.differs()
-            && RecordedDataIntact(m_previous.descriptor(), data, threads(), [] { return ZipCancelRequested(); });
+            && RecordedDataIntact(m_previous.descriptor(), data, threads(), cancelCheck());
     }
 
     // One file's data as the pipeline compresses it. A file that cannot be read to its end is
@@ -394,7 +397,7 @@ private:
     // The finished temporary takes the target's place in one step.
     std::int32_t replaceTarget(ArchiveTemporary& temporary)
     {
-        if (ZipCancelRequested())
+        if (cancelRequested())
             return cancelled();
         QString error;
         if (!temporary.replace(m_target, error)) {
@@ -404,8 +407,8 @@ private:
         return finished();
     }
 
-    // Update and freshen: entries of the old archive that are not older than their files stay as
-    // they are; newer files replace theirs; update also adds new files.
+    // Update: entries of the old archive that are not older than their files stay as they are;
+    // newer files replace theirs and new files are added.
     std::int32_t updateArchive()
     {
         if (!m_previous.open(m_target)) {
@@ -434,12 +437,9 @@ private:
             }
             kept.push_back(&entry);
         }
-        QSet<QByteArray> inOld;
-        for (const CentralEntry& entry : m_previous.directory().entries)
-            inOld.insert(entry.name);
         std::vector<ZipItem> fresh;
         for (std::size_t i = 0; i < m_items.size(); ++i) {
-            if (current[i] || (m_job.freshen && !inOld.contains(m_items[i].name)))
+            if (current[i])
                 continue;
             fresh.push_back(m_items[i]);
             changed = true;

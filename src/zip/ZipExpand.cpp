@@ -1,18 +1,17 @@
 #include "zip/ZipExpand.h"
 
-#include "app/FileStatus.h"
-#include "app/FolderListing.h"
-#include "app/FolderTree.h"
-#include "app/NativePath.h"
+#include "base/FileStatus.h"
+#include "base/FolderListing.h"
+#include "base/FolderTree.h"
+#include "base/NativePath.h"
 #include "zip/ArchiveTemporary.h"
 #include "zip/EntryName.h"
-#include "zip/ZipEngine.h"
+#include "zip/ZipJob.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -25,7 +24,13 @@
 
 namespace {
 
-enum class Kind { Missing, File, Dir, Other };
+enum class Kind
+{
+    Missing,
+    File,
+    Dir,
+    Other
+};
 
 struct PathInfo
 {
@@ -79,7 +84,10 @@ QString lastPart(const QString& path)
     return path.mid(path.lastIndexOf(u'/') + 1);
 }
 
-bool hasWildcard(const QString& text) { return text.contains(u'*') || text.contains(u'?'); }
+bool hasWildcard(const QString& text)
+{
+    return text.contains(u'*') || text.contains(u'?');
+}
 
 bool matchHere(const QChar* p, const QChar* pEnd, const QChar* n, const QChar* nEnd)
 {
@@ -113,7 +121,6 @@ public:
         , m_cancelled(cancelled)
         , m_out(out)
         , m_root(ResolveRootDirectory(job.rootDirectory))
-        , m_tree(job.includeHidden)
     {
         const QString archive = absolute(job.archivePath);
         m_archiveIdentity = IdentityOf(archive);
@@ -187,14 +194,14 @@ private:
     }
 
     // The folder's entries whose names match the wildcard (every name when it is empty), hidden
-    // names left out unless asked for.
+    // names left out.
     void addChildren(const QString& folder, const QString& stored, Origin origin, const QString& wildcard = {})
     {
         const QStringList names = listFolder(folder);
         for (const QString& name : names) {
             if (m_cancelled())
                 return;
-            if (!m_job.includeHidden && IsHiddenName(name))
+            if (IsHiddenName(name))
                 continue;
             if (!wildcard.isEmpty() && !WildcardMatches(wildcard, name))
                 continue;
@@ -258,12 +265,10 @@ private:
             if (origin != Origin::Named && info.status.isLink
                 && !(m_job.recurse ? enter : m_patternFolders.contains(path)))
                 return;
-            if (!m_job.noDirEntries && !m_job.junkPaths)
+            if (!m_job.junkPaths)
                 addItem(path, stored, info, true);
             if (enter)
                 addChildren(path, stored, Origin::Walk);
-            else if (origin == Origin::Named && !m_job.recurse && m_job.noDirEntries)
-                m_out.warnings.append(QStringLiteral("name not matched: %1").arg(path));
             return;
         }
         }

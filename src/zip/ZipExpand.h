@@ -5,7 +5,6 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
-
 #include <functional>
 #include <vector>
 
@@ -14,7 +13,7 @@ struct ZipJob;
 // One entry of the archive to be: a regular file or a folder found by expanding the names.
 struct ZipItem
 {
-    QString path;    // where it is on disk
+    QString path; // where it is on disk
     QByteArray name; // entry name: the name's bytes as on disk (see NativePath.h), never absolute,
                      // no ".." part with "/" or "\" as separator (see EntryName.h); folders end in "/"
     bool isDir = false;
@@ -28,7 +27,7 @@ struct ZipItem
 struct ZipExpansion
 {
     std::vector<ZipItem> items; // in the order the names give, each entry name once
-    QStringList warnings;       // one line each, without line end
+    QStringList warnings; // one line each, without line end
     QStringList notes; // lines to print that leave the archive complete (a name made safe)
     bool cancelled = false;
 };
@@ -39,7 +38,7 @@ QString ResolveRootDirectory(const QString& root);
 
 // Turns the job's names and patterns into the archive's entries. "dir/*.*" means every name in
 // dir; matched sub-folders become folder entries and, with recurse on, bring their whole tree.
-// Hidden names are left out unless asked for; FIFOs, sockets and devices are never read; the
+// Hidden names are left out; FIFOs, sockets and devices are never read; the
 // archive being written is never part of itself. Names keep their bytes, whatever they are.
 ZipExpansion ExpandNames(const ZipJob& job, const std::function<bool()>& cancelled);
 

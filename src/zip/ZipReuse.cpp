@@ -1,7 +1,7 @@
 #include "zip/ZipReuse.h"
 
-#include "app/NativePath.h"
-#include "zip/ZipDeflate.h"
+#include "base/NativePath.h"
+#include "zip/DeflateWorker.h"
 
 #include <atomic>
 #include <fcntl.h>

@@ -1,11 +1,11 @@
-#include "app/Form1.h"
-#include "app/SettingsStore.h"
-#include "backup/HistoryFile.h"
 #include "backup/RunControl.h"
+#include "base/SettingsStore.h"
 #include "folders/FolderListView.h"
+#include "history/HistoryFile.h"
 #include "schedule/ScheduleController.h"
 #include "support/TempSettings.h"
 #include "support/TestPrompter.h"
+#include "window/MainWindow.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -38,20 +38,20 @@ private Q_SLOTS:
         TestPrompter prompter;
         const QString backups = m_files.path() + QStringLiteral("/Backups");
         QVERIFY(QDir().mkpath(backups));
-        SettingsStore::WriteSetting(SettingsKeys::Path, backups);
-        SettingsStore::WriteSetting(SettingsKeys::Check1, QStringLiteral("0"));
-        SettingsStore::WriteSetting(SettingsKeys::Check2, QStringLiteral("0"));
-        SettingsStore::WriteSetting(SettingsKeys::StartStopState, QStringLiteral("Off"));
+        SettingsStore::WriteSetting(SettingsKeys::BackupFolder, backups);
+        SettingsStore::WriteSetting(SettingsKeys::DateStamp, QStringLiteral("0"));
+        SettingsStore::WriteSetting(SettingsKeys::TimeStamp, QStringLiteral("0"));
+        SettingsStore::WriteSetting(SettingsKeys::AutoBackup, QStringLiteral("Off"));
         const QString first = m_files.path() + QStringLiteral("/First");
         const QString second = m_files.path() + QStringLiteral("/Second");
         write(first + QStringLiteral("/a.txt"), "a");
         write(second + QStringLiteral("/b.txt"), "b");
         write(backups + QStringLiteral("/Backup First.zip"), "the previous archive");
 
-        Form1 form;
-        form.Form_Load();
-        form.ListView1->AppendEntry(first);
-        form.ListView1->AppendEntry(second);
+        MainWindow form;
+        form.load();
+        form.controls().folderList->appendEntry(first);
+        form.controls().folderList->appendEntry(second);
         form.findChild<ScheduleController*>()->setResultPauseSeconds(60);
 
         bool closedDuringRun = false;
@@ -59,18 +59,18 @@ private Q_SLOTS:
         QTimer closer;
         closer.setInterval(0);
         connect(&closer, &QTimer::timeout, this, [&] {
-            if (RunControl::isRunning() && !sinceClose.isValid()) {
+            if (RunControl::IsRunning() && !sinceClose.isValid()) {
                 closedDuringRun = true;
                 sinceClose.start();
                 form.close();
             }
         });
         closer.start();
-        QTest::mouseClick(form.PushButton6, Qt::LeftButton);
+        QTest::mouseClick(form.controls().backupNowButton, Qt::LeftButton);
         closer.stop();
 
         QVERIFY(closedDuringRun);
-        QVERIFY(!RunControl::isRunning());
+        QVERIFY(!RunControl::IsRunning());
         // No further folder, no boxes, and the result pause does not hold the program open.
         QVERIFY2(sinceClose.elapsed() < 30000, qPrintable(QString::number(sinceClose.elapsed())));
         QVERIFY(prompter.shown().isEmpty());
@@ -81,7 +81,7 @@ private Q_SLOTS:
         QCOMPARE(previous.readAll(), QByteArray("the previous archive"));
         QVERIFY(!form.isBusy());
         // The list was saved on the way out.
-        QCOMPARE(SettingsStore::ReadSetting(SettingsKeys::Folders), form.ListView1->EncodeFolders());
+        QCOMPARE(SettingsStore::ReadSetting(SettingsKeys::Folders), form.controls().folderList->encodeFolders());
     }
 };
 

@@ -21,8 +21,7 @@ public:
 
     explicit FakeTrayBackend(Options options)
         : m_options(options)
-    {
-    }
+    { }
 
     bool isSystemTrayAvailable() const override { return m_options.available; }
     bool supportsMessages() const override { return m_options.messages; }
@@ -83,7 +82,7 @@ private:
     Options m_options;
 };
 
-// Every cSysTray made while this lives gets a fake with these options.
+// Every TrayIcon made while this lives gets a fake with these options.
 class FakeTrayFactory
 {
 public:

@@ -1,9 +1,8 @@
 #include "FakeTrayBackend.h"
-
-#include "app/Form1.h"
-#include "app/SettingsStore.h"
-#include "desktop/RegStuff.h"
+#include "base/SettingsStore.h"
+#include "desktop/AutostartStore.h"
 #include "support/WindowTest.h"
+#include "window/MainWindow.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -12,7 +11,6 @@
 #include <QFileInfo>
 #include <QTemporaryFile>
 #include <QTest>
-
 #include <memory>
 
 using SettingsStore::ReadSetting;
@@ -48,8 +46,11 @@ QString unescapeString(const QString& value)
             continue;
         }
         const QChar next = value[++i];
-        out += next == u's' ? QChar(u' ') : next == u'n' ? QChar(u'\n') : next == u't' ? QChar(u'\t')
-             : next == u'r' ? QChar(u'\r') : next;
+        out += next == u's' ? QChar(u' ')
+            : next == u'n'  ? QChar(u'\n')
+            : next == u't'  ? QChar(u'\t')
+            : next == u'r'  ? QChar(u'\r')
+                            : next;
     }
     return out;
 }
@@ -102,9 +103,8 @@ class TestStartWithSystem : public WindowTest
     QString autostartFile() const
     {
         return m_settings.configHome() + QStringLiteral("/autostart/")
-             + QFileInfo(QCoreApplication::applicationFilePath()).fileName() + QStringLiteral(".desktop");
+            + QFileInfo(QCoreApplication::applicationFilePath()).fileName() + QStringLiteral(".desktop");
     }
-
 
 private Q_SLOTS:
     void init()
@@ -114,19 +114,16 @@ private Q_SLOTS:
         QFile::remove(m_settings.configHome() + QStringLiteral("/autostart"));
     }
 
-    void cleanup()
-    {
-        endTest();
-    }
+    void cleanup() { endTest(); }
 
     void checkingRegistersTheRunningProgram()
     {
         auto form = load();
         QVERIFY(!QFile::exists(autostartFile()));
-        form->Check4->click();
-        QVERIFY(form->Check4->isChecked());
-        QVERIFY(!form->Check8->isHidden());
-        QCOMPARE(ReadSetting(SettingsKeys::WindowsStartup), QStringLiteral("On"));
+        form->controls().startWithSystemBox->click();
+        QVERIFY(form->controls().startWithSystemBox->isChecked());
+        QVERIFY(!form->controls().startInTrayBox->isHidden());
+        QCOMPARE(ReadSetting(SettingsKeys::StartWithSystem), QStringLiteral("On"));
 
         const auto entry = readEntry(autostartFile());
         QVERIFY2(!entry.isEmpty(), qPrintable(autostartFile()));
@@ -146,22 +143,22 @@ private Q_SLOTS:
     void uncheckingRemovesAndTakesStartInTrayAlong()
     {
         auto form = load();
-        form->Check4->click();
-        form->Check8->click();
-        QCOMPARE(ReadSetting(SettingsKeys::Minimized), QStringLiteral("On"));
+        form->controls().startWithSystemBox->click();
+        form->controls().startInTrayBox->click();
+        QCOMPARE(ReadSetting(SettingsKeys::StartInTray), QStringLiteral("On"));
         QVERIFY(QFile::exists(autostartFile()));
 
-        form->Check4->click();
-        QVERIFY(!form->Check8->isChecked());
-        QVERIFY(form->Check8->isHidden());
-        QCOMPARE(ReadSetting(SettingsKeys::Minimized), QStringLiteral("Off"));
-        QCOMPARE(ReadSetting(SettingsKeys::WindowsStartup), QStringLiteral("Off"));
+        form->controls().startWithSystemBox->click();
+        QVERIFY(!form->controls().startInTrayBox->isChecked());
+        QVERIFY(form->controls().startInTrayBox->isHidden());
+        QCOMPARE(ReadSetting(SettingsKeys::StartInTray), QStringLiteral("Off"));
+        QCOMPARE(ReadSetting(SettingsKeys::StartWithSystem), QStringLiteral("Off"));
         QVERIFY(!QFile::exists(autostartFile()));
 
         // Checking again offers the option again, unchecked.
-        form->Check4->click();
-        QVERIFY(!form->Check8->isHidden());
-        QVERIFY(!form->Check8->isChecked());
+        form->controls().startWithSystemBox->click();
+        QVERIFY(!form->controls().startInTrayBox->isHidden());
+        QVERIFY(!form->controls().startInTrayBox->isChecked());
         QVERIFY(QFile::exists(autostartFile()));
     }
 
@@ -173,21 +170,21 @@ private Q_SLOTS:
         stale.write("[Desktop Entry]\nExec=/old/place/tessaly\n");
         stale.close();
 
-        WriteSetting(SettingsKeys::WindowsStartup, QStringLiteral("Off"));
+        WriteSetting(SettingsKeys::StartWithSystem, QStringLiteral("Off"));
         {
             auto form = load();
-            QVERIFY(!form->Check4->isChecked());
+            QVERIFY(!form->controls().startWithSystemBox->isChecked());
         }
-        WriteSetting(SettingsKeys::WindowsStartup, QStringLiteral("On"));
+        WriteSetting(SettingsKeys::StartWithSystem, QStringLiteral("On"));
         auto form = load();
-        QVERIFY(form->Check4->isChecked());
+        QVERIFY(form->controls().startWithSystemBox->isChecked());
         QCOMPARE(readEntry(autostartFile()).value(QStringLiteral("Exec")), QStringLiteral("/old/place/tessaly"));
 
         // The user's own click writes the entry of the program as it is now.
-        form->Check4->click();
-        form->Check4->click();
+        form->controls().startWithSystemBox->click();
+        form->controls().startWithSystemBox->click();
         QCOMPARE(execArguments(readEntry(autostartFile()).value(QStringLiteral("Exec"))),
-                 QStringList{QCoreApplication::applicationFilePath()});
+                 QStringList { QCoreApplication::applicationFilePath() });
     }
 
     void failuresToWriteAreSilent()
@@ -197,11 +194,11 @@ private Q_SLOTS:
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
         auto form = load();
-        form->Check4->click();
-        QVERIFY(form->Check4->isChecked());
-        QCOMPARE(ReadSetting(SettingsKeys::WindowsStartup), QStringLiteral("On"));
-        form->Check4->click();
-        QCOMPARE(ReadSetting(SettingsKeys::WindowsStartup), QStringLiteral("Off"));
+        form->controls().startWithSystemBox->click();
+        QVERIFY(form->controls().startWithSystemBox->isChecked());
+        QCOMPARE(ReadSetting(SettingsKeys::StartWithSystem), QStringLiteral("On"));
+        form->controls().startWithSystemBox->click();
+        QCOMPARE(ReadSetting(SettingsKeys::StartWithSystem), QStringLiteral("Off"));
         QVERIFY(QFileInfo(blocker.fileName()).isFile());
         QVERIFY(m_prompter->shown().isEmpty());
     }
@@ -220,7 +217,7 @@ private Q_SLOTS:
     void anyProgramPathSurvivesTheEntry()
     {
         QFETCH(QString, path);
-        const QString text = QString::fromUtf8(RegStuff::AutostartEntry(path, QStringLiteral("/icons/t.png")));
+        const QString text = QString::fromUtf8(AutostartStore::EntryText(path, QStringLiteral("/icons/t.png")));
         // One key per line: a line break in the path must not start a new key.
         for (const QString& line : text.split(u'\n', Qt::SkipEmptyParts))
             QVERIFY2(line.startsWith(u'[') || line.contains(u'='), qPrintable(line));
@@ -229,7 +226,7 @@ private Q_SLOTS:
         file.write(text.toUtf8());
         file.close();
         const auto entry = readEntry(file.fileName());
-        QCOMPARE(execArguments(entry.value(QStringLiteral("Exec"))), QStringList{path});
+        QCOMPARE(execArguments(entry.value(QStringLiteral("Exec"))), QStringList { path });
         QCOMPARE(unescapeString(entry.value(QStringLiteral("TryExec"))), path);
         QCOMPARE(entry.value(QStringLiteral("Icon")), QStringLiteral("/icons/t.png"));
     }

@@ -1,13 +1,13 @@
 #include "FakeTrayBackend.h"
-
-#include "app/Form1.h"
-#include "app/HomePage.h"
-#include "app/Prompter.h"
-#include "app/SettingsStore.h"
+#include "base/HomePage.h"
+#include "base/MousePointer.h"
+#include "base/Prompter.h"
+#include "base/SettingsStore.h"
+#include "desktop/TrayIcon.h"
 #include "desktop/TrayWindowBehaviour.h"
-#include "desktop/cSysTray.h"
 #include "folders/FolderListView.h"
 #include "support/WindowTest.h"
+#include "window/MainWindow.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -17,26 +17,43 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
-
 #include <memory>
 
 using SettingsStore::ReadSetting;
 using SettingsStore::WriteSetting;
-using Pointer = Form1::MousePointer;
+using Pointer = MousePointer;
 
 namespace {
 
-FakeTrayBackend& fakeOf(const Form1& form) { return static_cast<FakeTrayBackend&>(form.cSysTray1->backend()); }
+FakeTrayBackend& fakeOf(const MainWindow& form)
+{
+    return static_cast<FakeTrayBackend&>(form.controls().trayIcon->backend());
+}
 
-TrayWindowBehaviour& behaviourOf(Form1& form) { return *form.findChild<TrayWindowBehaviour*>(); }
+TrayWindowBehaviour& behaviourOf(MainWindow& form)
+{
+    return *form.findChild<TrayWindowBehaviour*>();
+}
 
-void appendFolder(Form1& form) { form.ListView1->AppendEntry(QStringLiteral("/srv/data")); }
+void appendFolder(MainWindow& form)
+{
+    form.controls().folderList->appendEntry(QStringLiteral("/srv/data"));
+}
 
-bool hiddenInTray(const Form1& form) { return form.isHidden(); }
+bool hiddenInTray(const MainWindow& form)
+{
+    return form.isHidden();
+}
 
-bool shownNormal(const Form1& form) { return form.isVisible() && !(form.windowState() & Qt::WindowMinimized); }
+bool shownNormal(const MainWindow& form)
+{
+    return form.isVisible() && !(form.windowState() & Qt::WindowMinimized);
+}
 
-bool ordinaryMinimised(const Form1& form) { return form.isVisible() && (form.windowState() & Qt::WindowMinimized); }
+bool ordinaryMinimised(const MainWindow& form)
+{
+    return form.isVisible() && (form.windowState() & Qt::WindowMinimized);
+}
 
 } // namespace
 
@@ -45,36 +62,30 @@ class TestTrayWindow : public WindowTest
     Q_OBJECT
 
     // The window as the program starts it: loaded, then shown.
-    std::unique_ptr<Form1> start(FakeTrayBackend::Options options)
+    std::unique_ptr<MainWindow> start(FakeTrayBackend::Options options)
     {
         FakeTrayFactory factory(options);
-        auto form = std::make_unique<Form1>();
-        form->Form_Load();
+        auto form = std::make_unique<MainWindow>();
+        form->load();
         form->show();
         return form;
     }
 
-    void userMinimises(Form1& form) { form.setWindowState(form.windowState() | Qt::WindowMinimized); }
+    void userMinimises(MainWindow& form) { form.setWindowState(form.windowState() | Qt::WindowMinimized); }
 
-    void leftClickOnIcon(Form1& form) { Q_EMIT fakeOf(form).activated(QSystemTrayIcon::Trigger); }
+    void leftClickOnIcon(MainWindow& form) { Q_EMIT fakeOf(form).activated(QSystemTrayIcon::Trigger); }
 
 private Q_SLOTS:
-    void init()
-    {
-        beginTest();
-    }
+    void init() { beginTest(); }
 
-    void cleanup()
-    {
-        endTest();
-    }
+    void cleanup() { endTest(); }
 
     void startInTrayStartsHiddenWithTheBalloon()
     {
-        WriteSetting(SettingsKeys::Minimized, QStringLiteral("On"));
-        auto form = start({.clickBalloons = true});
+        WriteSetting(SettingsKeys::StartInTray, QStringLiteral("On"));
+        auto form = start({ .clickBalloons = true });
         FakeTrayBackend& tray = fakeOf(*form);
-        QVERIFY(form->Check8->isChecked());
+        QVERIFY(form->controls().startInTrayBox->isChecked());
         QTRY_VERIFY_WITH_TIMEOUT(hiddenInTray(*form), 30000);
         QTRY_COMPARE_WITH_TIMEOUT(tray.count("showMessage"), 1, 30000);
         QCOMPARE(tray.balloonTitle, QStringLiteral("Tessaly"));
@@ -82,17 +93,17 @@ private Q_SLOTS:
         QVERIFY(tray.balloonText.contains(QStringLiteral("(Quarnell)")));
         QVERIFY(tray.balloonText.contains(QStringLiteral("blue")));
         QCOMPARE(tray.balloonMilliseconds, 5000);
-        QVERIFY(form->cSysTray1->InTray());
+        QVERIFY(form->controls().trayIcon->isInTray());
         QCOMPARE(tray.tipShown, QStringLiteral("Tessaly"));
 
         leftClickOnIcon(*form);
         QVERIFY(shownNormal(*form));
-        QVERIFY(behaviourOf(*form).MinimizedToTrayOnce());
+        QVERIFY(behaviourOf(*form).minimizedToTrayOnce());
     }
 
     void firstMinimiseHidesLaterOnesDoNot()
     {
-        auto form = start({.clickBalloons = true});
+        auto form = start({ .clickBalloons = true });
         FakeTrayBackend& tray = fakeOf(*form);
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
         // A left click on the icon over a shown window changes nothing.
@@ -102,7 +113,7 @@ private Q_SLOTS:
         userMinimises(*form);
         QVERIFY(hiddenInTray(*form));
         QCOMPARE(tray.count("showMessage"), 1);
-        QCOMPARE(form->cSysTray1->OnceBalloonCount(), 1);
+        QCOMPARE(form->controls().trayIcon->onceBalloonCount(), 1);
         leftClickOnIcon(*form);
         QVERIFY(shownNormal(*form));
 
@@ -121,7 +132,7 @@ private Q_SLOTS:
 
     void rightAndDoubleClicksDoNotRestore()
     {
-        auto form = start({.clickBalloons = true});
+        auto form = start({ .clickBalloons = true });
         FakeTrayBackend& tray = fakeOf(*form);
         userMinimises(*form);
         QVERIFY(hiddenInTray(*form));
@@ -144,14 +155,14 @@ private Q_SLOTS:
         QTimer::singleShot(0, this, [&] {
             leftClickOnIcon(*form);
             restoredDuringWait = shownNormal(*form);
-            balloonUpWhenRestored = form->cSysTray1->BalloonVisible();
+            balloonUpWhenRestored = form->controls().trayIcon->isBalloonVisible();
             Q_EMIT tray.messageClicked();
         });
         userMinimises(*form);
         QVERIFY(restoredDuringWait);
         QVERIFY(balloonUpWhenRestored);
         QVERIFY(shownNormal(*form));
-        QVERIFY(!form->cSysTray1->BalloonVisible());
+        QVERIFY(!form->controls().trayIcon->isBalloonVisible());
         // Clicked away: no clearing call after the wait.
         QCOMPARE(tray.count("hideMessage"), 0);
     }
@@ -164,8 +175,8 @@ private Q_SLOTS:
         QTimer::singleShot(0, form.get(), &QWidget::close);
         userMinimises(*form);
         // The icon left with the close, and its balloon with it; the list was saved.
-        QVERIFY(!form->cSysTray1->InTray());
-        QVERIFY(!form->cSysTray1->BalloonVisible());
+        QVERIFY(!form->controls().trayIcon->isInTray());
+        QVERIFY(!form->controls().trayIcon->isBalloonVisible());
         QCOMPARE(tray.count("remove"), 1);
         QCOMPARE(ReadSetting(SettingsKeys::Folders), QStringLiteral("/srv/data;"));
     }
@@ -179,7 +190,7 @@ private Q_SLOTS:
         QTimer::singleShot(0, this, [&] { tray.setAvailable(false); });
         userMinimises(*form);
         QVERIFY(shownNormal(*form));
-        QVERIFY(!form->cSysTray1->BalloonVisible());
+        QVERIFY(!form->controls().trayIcon->isBalloonVisible());
 
         tray.setAvailable(true);
         userMinimises(*form);
@@ -187,25 +198,25 @@ private Q_SLOTS:
         tray.setAvailable(false);
         QVERIFY(ordinaryMinimised(*form));
 
-        WriteSetting(SettingsKeys::Minimized, QStringLiteral("On"));
-        auto hidden = start({.clickBalloons = true});
-        QTRY_VERIFY_WITH_TIMEOUT(hiddenInTray(*hidden) && behaviourOf(*hidden).MinimizedToTrayOnce(), 30000);
+        WriteSetting(SettingsKeys::StartInTray, QStringLiteral("On"));
+        auto hidden = start({ .clickBalloons = true });
+        QTRY_VERIFY_WITH_TIMEOUT(hiddenInTray(*hidden) && behaviourOf(*hidden).minimizedToTrayOnce(), 30000);
         fakeOf(*hidden).setAvailable(false);
         QVERIFY(shownNormal(*hidden));
     }
 
     void withoutNotificationAreaTheWindowIsNeverHidden()
     {
-        WriteSetting(SettingsKeys::Minimized, QStringLiteral("On"));
-        auto started = start({.available = false, .clickBalloons = true});
+        WriteSetting(SettingsKeys::StartInTray, QStringLiteral("On"));
+        auto started = start({ .available = false, .clickBalloons = true });
         QCoreApplication::processEvents();
         QTest::qWait(50);
         QVERIFY(ordinaryMinimised(*started));
-        QVERIFY(!behaviourOf(*started).MinimizedToTrayOnce());
+        QVERIFY(!behaviourOf(*started).minimizedToTrayOnce());
         started.reset();
 
-        WriteSetting(SettingsKeys::Minimized, QStringLiteral("Off"));
-        auto form = start({.available = false, .clickBalloons = true});
+        WriteSetting(SettingsKeys::StartInTray, QStringLiteral("Off"));
+        auto form = start({ .available = false, .clickBalloons = true });
         FakeTrayBackend& tray = fakeOf(*form);
         userMinimises(*form);
         QVERIFY(ordinaryMinimised(*form));
@@ -221,22 +232,22 @@ private Q_SLOTS:
 
     void startInTrayOptionIsStoredAtOnce()
     {
-        auto form = start({.clickBalloons = true});
-        QVERIFY(!form->Check8->isHidden());
-        form->Check8->click();
-        QCOMPARE(ReadSetting(SettingsKeys::Minimized), QStringLiteral("On"));
-        form->Check8->click();
-        QCOMPARE(ReadSetting(SettingsKeys::Minimized), QStringLiteral("Off"));
+        auto form = start({ .clickBalloons = true });
+        QVERIFY(!form->controls().startInTrayBox->isHidden());
+        form->controls().startInTrayBox->click();
+        QCOMPARE(ReadSetting(SettingsKeys::StartInTray), QStringLiteral("On"));
+        form->controls().startInTrayBox->click();
+        QCOMPARE(ReadSetting(SettingsKeys::StartInTray), QStringLiteral("Off"));
     }
 
     void helpNamesTheContactPage()
     {
-        auto form = start({.clickBalloons = true});
-        QTest::mouseClick(form->PushButton11, Qt::LeftButton);
+        auto form = start({ .clickBalloons = true });
+        QTest::mouseClick(form->controls().helpButton, Qt::LeftButton);
         QCOMPARE(m_prompter->shown().size(), 1);
         const TestPrompter::Shown& box = m_prompter->shown().first();
-        QCOMPARE(box.text, QStringLiteral("Questions? Please contact Team Quarnell at ")
-                               + QLatin1String(ContactPageAddress));
+        QCOMPARE(box.text,
+                 QStringLiteral("Questions? Please contact Team Quarnell at ") + QLatin1String(ContactPageAddress));
         QCOMPARE(box.title, ApplicationTitle());
         QVERIFY(!box.title.isEmpty());
         QCOMPARE(box.buttons, Prompter::Buttons::Ok);
@@ -245,12 +256,10 @@ private Q_SLOTS:
 
     void pointerFollowsTheHoverTable()
     {
-        auto form = start({.clickBalloons = true});
+        auto form = start({ .clickBalloons = true });
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
         QWindow* window = form->windowHandle();
-        auto moveOver = [&](QWidget* widget, QPoint at) {
-            QTest::mouseMove(window, widget->mapTo(form.get(), at));
-        };
+        auto moveOver = [&](QWidget* widget, QPoint at) { QTest::mouseMove(window, widget->mapTo(form.get(), at)); };
         auto centre = [](QWidget* widget) { return widget->rect().center(); };
         // A point of a frame that none of its controls covers.
         auto frameEdge = [](QGroupBox* frame) { return QPoint(3, frame->height() - 3); };
@@ -262,27 +271,31 @@ private Q_SLOTS:
             Pointer pointer;
         };
         const QList<Row> table = {
-            {form.get(), QPoint(2, 2), Pointer::Default},
-            {form->Frame1, frameEdge(form->Frame1), Pointer::Default},
-            {form->Frame2, frameEdge(form->Frame2), Pointer::Default},
-            {form->Frame3, frameEdge(form->Frame3), Pointer::Default},
-            {form->Frame4, frameEdge(form->Frame4), Pointer::Default},
-            {form->Text1, centre(form->Text1), Pointer::Default},
-            {form->Text5, centre(form->Text5), Pointer::Default},
-            {form->ListView2, centre(form->ListView2), Pointer::Default},
-            {form->ListView2->header(), centre(form->ListView2->header()), Pointer::Default},
-            {form->ListView2->viewport(), QPoint(5, form->ListView2->viewport()->height() - 5), Pointer::Default},
-            {form->PushButton1, centre(form->PushButton1), Pointer::Custom},
-            {form->PushButton2, centre(form->PushButton2), Pointer::Custom},
-            {form->PushButton3, centre(form->PushButton3), Pointer::Custom},
-            {form->PushButton4, centre(form->PushButton4), Pointer::Custom},
-            {form->PushButton5, centre(form->PushButton5), Pointer::Custom},
-            {form->PushButton6, centre(form->PushButton6), Pointer::Custom},
-            {form->PushButton7, centre(form->PushButton7), Pointer::Custom},
-            {form->PushButton8, centre(form->PushButton8), Pointer::Custom},
-            {form->PushButton9, centre(form->PushButton9), Pointer::Custom},
-            {form->PushButton11, centre(form->PushButton11), Pointer::Custom},
-            {form->PushButton12, centre(form->PushButton12), Pointer::Custom},
+            { form.get(), QPoint(2, 2), Pointer::Default },
+            { form->controls().statusFrame, frameEdge(form->controls().statusFrame), Pointer::Default },
+            { form->controls().backupFolderFrame, frameEdge(form->controls().backupFolderFrame), Pointer::Default },
+            { form->controls().optionsFrame, frameEdge(form->controls().optionsFrame), Pointer::Default },
+            { form->controls().fileNameFrame, frameEdge(form->controls().fileNameFrame), Pointer::Default },
+            { form->controls().prefixEdit, centre(form->controls().prefixEdit), Pointer::Default },
+            { form->controls().backupFolderEdit, centre(form->controls().backupFolderEdit), Pointer::Default },
+            { form->controls().intervalList, centre(form->controls().intervalList), Pointer::Default },
+            { form->controls().intervalList->header(), centre(form->controls().intervalList->header()),
+              Pointer::Default },
+            { form->controls().intervalList->viewport(),
+              QPoint(5, form->controls().intervalList->viewport()->height() - 5), Pointer::Default },
+            { form->controls().chooseBackupFolderButton, centre(form->controls().chooseBackupFolderButton),
+              Pointer::Custom },
+            { form->controls().viewBackupFolderButton, centre(form->controls().viewBackupFolderButton),
+              Pointer::Custom },
+            { form->controls().viewHistoryButton, centre(form->controls().viewHistoryButton), Pointer::Custom },
+            { form->controls().copyHistoryButton, centre(form->controls().copyHistoryButton), Pointer::Custom },
+            { form->controls().autoBackupButton, centre(form->controls().autoBackupButton), Pointer::Custom },
+            { form->controls().backupNowButton, centre(form->controls().backupNowButton), Pointer::Custom },
+            { form->controls().addFolderButton, centre(form->controls().addFolderButton), Pointer::Custom },
+            { form->controls().clearListButton, centre(form->controls().clearListButton), Pointer::Custom },
+            { form->controls().loadSamplesButton, centre(form->controls().loadSamplesButton), Pointer::Custom },
+            { form->controls().helpButton, centre(form->controls().helpButton), Pointer::Custom },
+            { form->controls().clearHistoryButton, centre(form->controls().clearHistoryButton), Pointer::Custom },
         };
         for (const Row& row : table) {
             const QString name = row.widget->objectName();
@@ -304,10 +317,12 @@ private Q_SLOTS:
         }
 
         // Controls without a rule leave the pointer as it was, also where they lie inside a frame.
-        for (QWidget* widget : {static_cast<QWidget*>(form->Check4), static_cast<QWidget*>(form->Check8),
-                                static_cast<QWidget*>(form->Check1), static_cast<QWidget*>(form->Check2),
-                                static_cast<QWidget*>(form->ProgressBar1)}) {
-            for (const Pointer pointer : {Pointer::Custom, Pointer::Default}) {
+        for (QWidget* widget : { static_cast<QWidget*>(form->controls().startWithSystemBox),
+                                 static_cast<QWidget*>(form->controls().startInTrayBox),
+                                 static_cast<QWidget*>(form->controls().dateStampBox),
+                                 static_cast<QWidget*>(form->controls().timeStampBox),
+                                 static_cast<QWidget*>(form->controls().progressBar) }) {
+            for (const Pointer pointer : { Pointer::Custom, Pointer::Default }) {
                 form->setMousePointer(pointer);
                 moveOver(widget, centre(widget));
                 QVERIFY2(form->mousePointer() == pointer, qPrintable(widget->objectName()));

@@ -25,7 +25,7 @@ public:
 
     QString chooseFolder(QWidget* owner, const QString& prompt, const QString& initialFolder) override
     {
-        requests.append({owner, prompt, initialFolder});
+        requests.append({ owner, prompt, initialFolder });
         return m_answers.isEmpty() ? QString() : m_answers.dequeue();
     }
 

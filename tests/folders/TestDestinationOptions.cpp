@@ -1,7 +1,7 @@
-#include "app/Form1.h"
-#include "app/Launcher.h"
-#include "app/SettingsStore.h"
+#include "base/Launcher.h"
+#include "base/SettingsStore.h"
 #include "support/WindowTest.h"
+#include "window/MainWindow.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -9,7 +9,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
-
 #include <memory>
 #include <stdexcept>
 
@@ -26,21 +25,24 @@ public:
     void openWebPage(const QString&) override { }
 };
 
-QString stored(const SettingsKeys::Key& key) { return ReadSetting(QLatin1String(key.name), QStringLiteral("absent")); }
+QString stored(const SettingsKeys::Key& key)
+{
+    return ReadSetting(QLatin1String(key.name), QStringLiteral("absent"));
+}
 
 } // namespace
 
 class TestDestinationOptions : public WindowTest
 {
     Q_OBJECT
-    std::unique_ptr<Form1> m_form;
+    std::unique_ptr<MainWindow> m_form;
 
 private Q_SLOTS:
     void init()
     {
         beginTest();
-        m_form = std::make_unique<Form1>();
-        m_form->Form_Load();
+        m_form = std::make_unique<MainWindow>();
+        m_form->load();
         m_form->show();
         QApplication::setActiveWindow(m_form.get());
         QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
@@ -54,79 +56,85 @@ private Q_SLOTS:
 
     void focusSelectsTheWholeText()
     {
-        m_form->Text5->setText(QStringLiteral("/srv/Backups"));
-        m_form->Text1->setText(QStringLiteral("Nightly"));
+        m_form->controls().backupFolderEdit->setText(QStringLiteral("/srv/Backups"));
+        m_form->controls().prefixEdit->setText(QStringLiteral("Nightly"));
 
         // By mouse: the click places the cursor, then the whole text is selected.
-        QTest::mouseClick(m_form->Text5, Qt::LeftButton, Qt::NoModifier, QPoint(5, m_form->Text5->height() / 2));
-        QTRY_COMPARE(m_form->Text5->selectedText(), QStringLiteral("/srv/Backups"));
-        QTest::keyClicks(m_form->Text5, QStringLiteral("/data"));
-        QCOMPARE(m_form->Text5->text(), QStringLiteral("/data"));
+        QTest::mouseClick(m_form->controls().backupFolderEdit, Qt::LeftButton, Qt::NoModifier,
+                          QPoint(5, m_form->controls().backupFolderEdit->height() / 2));
+        QTRY_COMPARE(m_form->controls().backupFolderEdit->selectedText(), QStringLiteral("/srv/Backups"));
+        QTest::keyClicks(m_form->controls().backupFolderEdit, QStringLiteral("/data"));
+        QCOMPARE(m_form->controls().backupFolderEdit->text(), QStringLiteral("/data"));
 
         // By keyboard: Tab from the box before it.
-        m_form->Check8->setFocus(Qt::OtherFocusReason);
-        QTRY_VERIFY(m_form->Check8->hasFocus());
-        QTest::keyClick(m_form->Check8, Qt::Key_Tab);
-        QTRY_VERIFY(m_form->Text1->hasFocus());
-        QTRY_COMPARE(m_form->Text1->selectedText(), QStringLiteral("Nightly"));
+        m_form->controls().startInTrayBox->setFocus(Qt::OtherFocusReason);
+        QTRY_VERIFY(m_form->controls().startInTrayBox->hasFocus());
+        QTest::keyClick(m_form->controls().startInTrayBox, Qt::Key_Tab);
+        QTRY_VERIFY(m_form->controls().prefixEdit->hasFocus());
+        QTRY_COMPARE(m_form->controls().prefixEdit->selectedText(), QStringLiteral("Nightly"));
 
         // A click into a box that already has the focus only moves the cursor (waiting first, so
         // the click is not taken as the second half of a double-click).
         QTest::qWait(QApplication::doubleClickInterval() + 100);
-        QTest::mouseClick(m_form->Text1, Qt::LeftButton, Qt::NoModifier, QPoint(3, m_form->Text1->height() / 2));
+        QTest::mouseClick(m_form->controls().prefixEdit, Qt::LeftButton, Qt::NoModifier,
+                          QPoint(3, m_form->controls().prefixEdit->height() / 2));
         QCoreApplication::processEvents();
-        QCOMPARE(m_form->Text1->selectedText(), QString());
+        QCOMPARE(m_form->controls().prefixEdit->selectedText(), QString());
     }
 
     void everyKeystrokeIsStoredAtOnce()
     {
-        m_form->Text1->setFocus();
-        m_form->Text1->clear();
-        QCOMPARE(stored(SettingsKeys::Text1), QString());
+        m_form->controls().prefixEdit->setFocus();
+        m_form->controls().prefixEdit->clear();
+        QCOMPARE(stored(SettingsKeys::Prefix), QString());
         const QString typed = QStringLiteral("Daily;Run");
         for (qsizetype i = 0; i < typed.size(); ++i) {
-            QTest::keyClick(m_form->Text1, typed.at(i).toLatin1());
-            QCOMPARE(stored(SettingsKeys::Text1), typed.left(i + 1));
+            QTest::keyClick(m_form->controls().prefixEdit, typed.at(i).toLatin1());
+            QCOMPARE(stored(SettingsKeys::Prefix), typed.left(i + 1));
         }
-        QTest::keyClick(m_form->Text1, Qt::Key_Backspace);
-        QCOMPARE(stored(SettingsKeys::Text1), QStringLiteral("Daily;Ru"));
+        QTest::keyClick(m_form->controls().prefixEdit, Qt::Key_Backspace);
+        QCOMPARE(stored(SettingsKeys::Prefix), QStringLiteral("Daily;Ru"));
 
-        m_form->Text5->setFocus();
-        m_form->Text5->selectAll();
-        QTest::keyClick(m_form->Text5, Qt::Key_Delete);
-        QCOMPARE(stored(SettingsKeys::Path), QString());
-        QTest::keyClick(m_form->Text5, '/');
-        QCOMPARE(stored(SettingsKeys::Path), QStringLiteral("/"));
+        m_form->controls().backupFolderEdit->setFocus();
+        m_form->controls().backupFolderEdit->selectAll();
+        QTest::keyClick(m_form->controls().backupFolderEdit, Qt::Key_Delete);
+        QCOMPARE(stored(SettingsKeys::BackupFolder), QString());
+        QTest::keyClick(m_form->controls().backupFolderEdit, '/');
+        QCOMPARE(stored(SettingsKeys::BackupFolder), QStringLiteral("/"));
     }
 
     void stampOptionsAreStoredOnTheClick()
     {
-        QVERIFY(m_form->Check1->isChecked());
-        QTest::mouseClick(m_form->Check1, Qt::LeftButton, Qt::NoModifier, QPoint(6, m_form->Check1->height() / 2));
-        QCOMPARE(stored(SettingsKeys::Check1), QStringLiteral("0"));
-        QTest::mouseClick(m_form->Check2, Qt::LeftButton, Qt::NoModifier, QPoint(6, m_form->Check2->height() / 2));
-        QCOMPARE(stored(SettingsKeys::Check2), QStringLiteral("0"));
-        QTest::mouseClick(m_form->Check1, Qt::LeftButton, Qt::NoModifier, QPoint(6, m_form->Check1->height() / 2));
-        QCOMPARE(stored(SettingsKeys::Check1), QStringLiteral("1"));
+        QVERIFY(m_form->controls().dateStampBox->isChecked());
+        QTest::mouseClick(m_form->controls().dateStampBox, Qt::LeftButton, Qt::NoModifier,
+                          QPoint(6, m_form->controls().dateStampBox->height() / 2));
+        QCOMPARE(stored(SettingsKeys::DateStamp), QStringLiteral("0"));
+        QTest::mouseClick(m_form->controls().timeStampBox, Qt::LeftButton, Qt::NoModifier,
+                          QPoint(6, m_form->controls().timeStampBox->height() / 2));
+        QCOMPARE(stored(SettingsKeys::TimeStamp), QStringLiteral("0"));
+        QTest::mouseClick(m_form->controls().dateStampBox, Qt::LeftButton, Qt::NoModifier,
+                          QPoint(6, m_form->controls().dateStampBox->height() / 2));
+        QCOMPARE(stored(SettingsKeys::DateStamp), QStringLiteral("1"));
     }
 
     void viewThisFolderOpensTheTextAsItStands()
     {
-        for (const QString& path : {QStringLiteral("/srv/My Backups/"), QStringLiteral("/no/such/folder"),
-                                    QString(), QStringLiteral(" /spaced ")}) {
-            m_form->Text5->setText(path);
-            QTest::mouseClick(m_form->PushButton2, Qt::LeftButton);
+        for (const QString& path : { QStringLiteral("/srv/My Backups/"), QStringLiteral("/no/such/folder"), QString(),
+                                     QStringLiteral(" /spaced ") }) {
+            m_form->controls().backupFolderEdit->setText(path);
+            QTest::mouseClick(m_form->controls().viewBackupFolderButton, Qt::LeftButton);
         }
         // An empty box opens the home folder; relative text is read from there.
-        QCOMPARE(m_launcher->paths, (QStringList{QStringLiteral("/srv/My Backups/"), QStringLiteral("/no/such/folder"),
-                                                 QDir::homePath(), QDir::homePath() + QStringLiteral("/ /spaced ")}));
+        QCOMPARE(m_launcher->paths,
+                 (QStringList { QStringLiteral("/srv/My Backups/"), QStringLiteral("/no/such/folder"), QDir::homePath(),
+                                QDir::homePath() + QStringLiteral("/ /spaced ") }));
         QVERIFY(m_prompter->shown().isEmpty());
     }
 
     void viewThisFolderUnderTheErrorConvention()
     {
         FailingLauncher failing;
-        QTest::mouseClick(m_form->PushButton2, Qt::LeftButton);
+        QTest::mouseClick(m_form->controls().viewBackupFolderButton, Qt::LeftButton);
         QCOMPARE(m_prompter->shown().size(), 1);
         QVERIFY2(m_prompter->shown().first().text.startsWith(
                      QStringLiteral("No application is registered\r\nin Tessaly2021/08/31.Form1.PushButton2_Click "

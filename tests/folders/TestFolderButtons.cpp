@@ -1,11 +1,12 @@
-#include "app/Form1.h"
-#include "app/Prompter.h"
-#include "app/SettingsStore.h"
+#include "StubFolderDialog.h"
+#include "base/MousePointer.h"
+#include "base/Prompter.h"
+#include "base/SettingsStore.h"
 #include "folders/FolderButtons.h"
 #include "folders/FolderListView.h"
 #include "folders/FolderPicker.h"
-#include "StubFolderDialog.h"
 #include "support/WindowTest.h"
+#include "window/MainWindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -15,7 +16,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-
 #include <memory>
 
 using SettingsStore::ReadSetting;
@@ -25,7 +25,7 @@ class TestFolderButtons : public WindowTest
 {
     Q_OBJECT
     std::unique_ptr<StubFolderDialog> m_dialog;
-    std::unique_ptr<Form1> m_form;
+    std::unique_ptr<MainWindow> m_form;
 
     static QString stored(const SettingsKeys::Key& key)
     {
@@ -37,8 +37,8 @@ class TestFolderButtons : public WindowTest
     QStringList shippedSamples() const
     {
         QStringList expected;
-        for (const char* relative : {"Letters", "Notes", "Recipes", "Letters/Drafts", "Notes/Garden",
-                                     "Letters/Drafts/Old"})
+        for (const char* relative :
+             { "Letters", "Notes", "Recipes", "Letters/Drafts", "Notes/Garden", "Letters/Drafts/Old" })
             expected.append(samples() + QLatin1String(relative) + u'/');
         return expected;
     }
@@ -66,8 +66,8 @@ private Q_SLOTS:
     {
         beginTest();
         m_dialog = std::make_unique<StubFolderDialog>();
-        m_form = std::make_unique<Form1>();
-        m_form->Form_Load();
+        m_form = std::make_unique<MainWindow>();
+        m_form->load();
         m_form->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
     }
@@ -85,10 +85,11 @@ private Q_SLOTS:
         m_dialog->setNextDirectory(QStringLiteral("/srv/Team Docs"));
         m_dialog->setNextDirectory(QStringLiteral("/"));
         for (int i = 0; i < 4; ++i)
-            QTest::mouseClick(m_form->PushButton7, Qt::LeftButton);
+            QTest::mouseClick(m_form->controls().addFolderButton, Qt::LeftButton);
         // The fourth pick is cancelled and adds nothing.
-        QCOMPARE(m_form->ListView1->Entries(), (QStringList{QStringLiteral("/srv/Team Docs"),
-                                                             QStringLiteral("/srv/Team Docs"), QStringLiteral("/")}));
+        QCOMPARE(
+            m_form->controls().folderList->entries(),
+            (QStringList { QStringLiteral("/srv/Team Docs"), QStringLiteral("/srv/Team Docs"), QStringLiteral("/") }));
         QCOMPARE(m_dialog->requests.size(), 4);
         for (const StubFolderDialog::Request& request : std::as_const(m_dialog->requests)) {
             QCOMPARE(request.owner, m_form.get());
@@ -96,42 +97,42 @@ private Q_SLOTS:
             QCOMPARE(request.initialFolder, QString());
         }
         // Adding is not blocked while the window is busy.
-        m_form->setMousePointer(Form1::MousePointer::Busy);
+        m_form->setMousePointer(MousePointer::Busy);
         m_dialog->setNextDirectory(QStringLiteral("/home/ann"));
-        QTest::mouseClick(m_form->PushButton7, Qt::LeftButton);
-        QCOMPARE(m_form->ListView1->EntryCount(), 4);
+        QTest::mouseClick(m_form->controls().addFolderButton, Qt::LeftButton);
+        QCOMPARE(m_form->controls().folderList->entryCount(), 4);
     }
 
     void backupFolderPickerStartsAtLastFolder()
     {
-        const QString before = m_form->Text5->text();
-        QTest::mouseClick(m_form->PushButton1, Qt::LeftButton);
+        const QString before = m_form->controls().backupFolderEdit->text();
+        QTest::mouseClick(m_form->controls().chooseBackupFolderButton, Qt::LeftButton);
         QCOMPARE(m_dialog->requests.last().initialFolder, QString());
         QCOMPARE(m_dialog->requests.last().prompt, QStringLiteral("Please select folder:"));
         QCOMPARE(m_dialog->requests.last().owner, m_form.get());
-        QCOMPARE(m_form->Text5->text(), before);
-        QCOMPARE(stored(SettingsKeys::Path), before);
+        QCOMPARE(m_form->controls().backupFolderEdit->text(), before);
+        QCOMPARE(stored(SettingsKeys::BackupFolder), before);
 
-        WriteSetting(SettingsKeys::LastFolder, QStringLiteral("/srv/last place"));
+        WriteSetting(SettingsKeys::LastAddedFolder, QStringLiteral("/srv/last place"));
         m_dialog->setNextDirectory(QStringLiteral("/srv/Backups"));
-        QTest::mouseClick(m_form->PushButton1, Qt::LeftButton);
+        QTest::mouseClick(m_form->controls().chooseBackupFolderButton, Qt::LeftButton);
         QCOMPARE(m_dialog->requests.last().initialFolder, QStringLiteral("/srv/last place"));
-        QCOMPARE(m_form->Text5->text(), QStringLiteral("/srv/Backups"));
-        QCOMPARE(stored(SettingsKeys::Path), QStringLiteral("/srv/Backups"));
+        QCOMPARE(m_form->controls().backupFolderEdit->text(), QStringLiteral("/srv/Backups"));
+        QCOMPARE(stored(SettingsKeys::BackupFolder), QStringLiteral("/srv/Backups"));
         // Read each time, never written.
-        WriteSetting(SettingsKeys::LastFolder, QStringLiteral("/srv/changed"));
-        QTest::mouseClick(m_form->PushButton1, Qt::LeftButton);
+        WriteSetting(SettingsKeys::LastAddedFolder, QStringLiteral("/srv/changed"));
+        QTest::mouseClick(m_form->controls().chooseBackupFolderButton, Qt::LeftButton);
         QCOMPARE(m_dialog->requests.last().initialFolder, QStringLiteral("/srv/changed"));
-        QCOMPARE(stored(SettingsKeys::LastFolder), QStringLiteral("/srv/changed"));
-        QCOMPARE(m_form->Text5->text(), QStringLiteral("/srv/Backups"));
+        QCOMPARE(stored(SettingsKeys::LastAddedFolder), QStringLiteral("/srv/changed"));
+        QCOMPARE(m_form->controls().backupFolderEdit->text(), QStringLiteral("/srv/Backups"));
     }
 
     void lastFolderIsNeverCreated()
     {
         m_dialog->setNextDirectory(QStringLiteral("/srv/Backups"));
-        QTest::mouseClick(m_form->PushButton1, Qt::LeftButton);
-        QCOMPARE(m_form->Text5->text(), QStringLiteral("/srv/Backups"));
-        m_form->Form_QueryUnload();
+        QTest::mouseClick(m_form->controls().chooseBackupFolderButton, Qt::LeftButton);
+        QCOMPARE(m_form->controls().backupFolderEdit->text(), QStringLiteral("/srv/Backups"));
+        m_form->unload();
         QVERIFY(!m_settings.storedKeys().contains(QStringLiteral("LastFolder")));
     }
 
@@ -139,7 +140,7 @@ private Q_SLOTS:
     {
         m_dialog.reset(); // the desktop's own dialog
         QTemporaryDir last;
-        WriteSetting(SettingsKeys::LastFolder, last.path());
+        WriteSetting(SettingsKeys::LastAddedFolder, last.path());
         QString shownAt;
         QString title;
         QTimer::singleShot(0, this, [&] {
@@ -149,23 +150,23 @@ private Q_SLOTS:
             title = dialog->windowTitle();
             dialog->reject();
         });
-        const QString before = m_form->Text5->text();
-        QTest::mouseClick(m_form->PushButton1, Qt::LeftButton);
+        const QString before = m_form->controls().backupFolderEdit->text();
+        QTest::mouseClick(m_form->controls().chooseBackupFolderButton, Qt::LeftButton);
         QCOMPARE(shownAt, last.path());
         QCOMPARE(title, QStringLiteral("Please select folder:"));
-        QCOMPARE(m_form->Text5->text(), before);
+        QCOMPARE(m_form->controls().backupFolderEdit->text(), before);
     }
 
     void clearListWaitsWhileBusy()
     {
-        m_form->ListView1->AppendEntry(QStringLiteral("/a"));
-        m_form->ListView1->AppendEntry(QStringLiteral("/b"));
-        m_form->setMousePointer(Form1::MousePointer::Busy);
-        QTest::mouseClick(m_form->PushButton8, Qt::LeftButton);
-        QCOMPARE(m_form->ListView1->EntryCount(), 2);
-        m_form->setMousePointer(Form1::MousePointer::Default);
-        QTest::mouseClick(m_form->PushButton8, Qt::LeftButton);
-        QCOMPARE(m_form->ListView1->EntryCount(), 0);
+        m_form->controls().folderList->appendEntry(QStringLiteral("/a"));
+        m_form->controls().folderList->appendEntry(QStringLiteral("/b"));
+        m_form->setMousePointer(MousePointer::Busy);
+        QTest::mouseClick(m_form->controls().clearListButton, Qt::LeftButton);
+        QCOMPARE(m_form->controls().folderList->entryCount(), 2);
+        m_form->setMousePointer(MousePointer::Default);
+        QTest::mouseClick(m_form->controls().clearListButton, Qt::LeftButton);
+        QCOMPARE(m_form->controls().folderList->entryCount(), 0);
         // Nothing is written until the window closes.
         QCOMPARE(stored(SettingsKeys::Folders), QStringLiteral("absent"));
         QVERIFY(m_prompter->shown().isEmpty());
@@ -173,31 +174,32 @@ private Q_SLOTS:
 
     void samplesLoadLevelByLevelAndAsk()
     {
-        m_form->ListView1->AppendEntry(QStringLiteral("/mine"));
+        m_form->controls().folderList->appendEntry(QStringLiteral("/mine"));
         bool busyDuringWalk = false;
         int countDuringWalk = -1;
         // The walk lets window events through: the window is busy then, and removal waits.
         QTimer::singleShot(0, this, [&] {
             busyDuringWalk = m_form->isBusy();
-            m_form->ListView1->setCurrentItem(m_form->ListView1->topLevelItem(0));
-            QTest::keyClick(m_form->ListView1, Qt::Key_Delete);
-            QTest::mouseClick(m_form->PushButton8, Qt::LeftButton);
-            countDuringWalk = m_form->ListView1->EntryCount();
+            m_form->controls().folderList->setCurrentItem(m_form->controls().folderList->topLevelItem(0));
+            QTest::keyClick(m_form->controls().folderList, Qt::Key_Delete);
+            QTest::mouseClick(m_form->controls().clearListButton, Qt::LeftButton);
+            countDuringWalk = m_form->controls().folderList->entryCount();
         });
         m_prompter->setNextAnswer(Prompter::Answer::No);
-        QTest::mouseClick(m_form->PushButton9, Qt::LeftButton);
+        QTest::mouseClick(m_form->controls().loadSamplesButton, Qt::LeftButton);
         QVERIFY(busyDuringWalk);
         QCOMPARE(countDuringWalk, 1);
 
-        QCOMPARE(m_form->ListView1->Entries(), QStringList{QStringLiteral("/mine")} + shippedSamples());
-        for (const QString& entry : m_form->ListView1->Entries())
+        QCOMPARE(m_form->controls().folderList->entries(), QStringList { QStringLiteral("/mine") } + shippedSamples());
+        for (const QString& entry : m_form->controls().folderList->entries())
             QVERIFY2(!entry.contains(QStringLiteral("//")), qPrintable(entry));
-        QCOMPARE(m_form->mousePointer(), Form1::MousePointer::Default);
+        QCOMPARE(m_form->mousePointer(), MousePointer::Default);
         QCOMPARE(m_prompter->shown().size(), 1);
         const TestPrompter::Shown question = m_prompter->shown().first();
-        QCOMPARE(question.text, QStringLiteral("Would you like this software to open the folder where these sample "
-                                               "files are stored (so that you can view them before working with "
-                                               "them)?"));
+        QCOMPARE(question.text,
+                 QStringLiteral("Would you like this software to open the folder where these sample "
+                                "files are stored (so that you can view them before working with "
+                                "them)?"));
         QCOMPARE(question.title, ApplicationTitle());
         QCOMPARE(question.buttons, Prompter::Buttons::YesNo);
         QCOMPARE(question.icon, Prompter::Icon::None);
@@ -205,10 +207,10 @@ private Q_SLOTS:
 
         // A second load lists everything again; Yes opens the samples folder.
         m_prompter->setNextAnswer(Prompter::Answer::Yes);
-        QTest::mouseClick(m_form->PushButton9, Qt::LeftButton);
-        QCOMPARE(m_form->ListView1->Entries(),
-                 QStringList{QStringLiteral("/mine")} + shippedSamples() + shippedSamples());
-        QCOMPARE(m_launcher->paths, QStringList{samples()});
+        QTest::mouseClick(m_form->controls().loadSamplesButton, Qt::LeftButton);
+        QCOMPARE(m_form->controls().folderList->entries(),
+                 QStringList { QStringLiteral("/mine") } + shippedSamples() + shippedSamples());
+        QCOMPARE(m_launcher->paths, QStringList { samples() });
     }
 
     void missingOrEmptySamplesStillAsk()
@@ -216,17 +218,17 @@ private Q_SLOTS:
         SamplesAside aside(samples());
         QVERIFY(!QDir(samples()).exists());
         m_prompter->setNextAnswer(Prompter::Answer::Yes);
-        QTest::mouseClick(m_form->PushButton9, Qt::LeftButton);
-        QCOMPARE(m_form->ListView1->EntryCount(), 0);
+        QTest::mouseClick(m_form->controls().loadSamplesButton, Qt::LeftButton);
+        QCOMPARE(m_form->controls().folderList->entryCount(), 0);
         QCOMPARE(m_prompter->shown().size(), 1);
-        QCOMPARE(m_launcher->paths, QStringList{samples()});
+        QCOMPARE(m_launcher->paths, QStringList { samples() });
 
         QVERIFY(QDir().mkpath(samples()));
         m_prompter->setNextAnswer(Prompter::Answer::No);
-        QTest::mouseClick(m_form->PushButton9, Qt::LeftButton);
-        QCOMPARE(m_form->ListView1->EntryCount(), 0);
+        QTest::mouseClick(m_form->controls().loadSamplesButton, Qt::LeftButton);
+        QCOMPARE(m_form->controls().folderList->entryCount(), 0);
         QCOMPARE(m_prompter->shown().size(), 2);
-        QCOMPARE(m_form->mousePointer(), Form1::MousePointer::Default);
+        QCOMPARE(m_form->mousePointer(), MousePointer::Default);
     }
 };
 

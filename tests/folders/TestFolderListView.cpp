@@ -1,7 +1,8 @@
-#include "app/Form1.h"
-#include "app/SettingsStore.h"
+#include "base/MousePointer.h"
+#include "base/SettingsStore.h"
 #include "folders/FolderListView.h"
 #include "support/WindowTest.h"
+#include "window/MainWindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -15,13 +16,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
-
 #include <memory>
 
 class TestFolderListView : public WindowTest
 {
     Q_OBJECT
-    std::unique_ptr<Form1> m_form;
+    std::unique_ptr<MainWindow> m_form;
     FolderListView* m_list = nullptr;
 
     // Screen rows inside the band where a reorder step scrolls nothing.
@@ -30,7 +30,7 @@ class TestFolderListView : public WindowTest
     void fill(const QStringList& texts)
     {
         for (const QString& text : texts)
-            m_list->AppendEntry(text);
+            m_list->appendEntry(text);
     }
 
     QPoint rowCentre(int row) const { return m_list->visualItemRect(m_list->topLevelItem(row)).center(); }
@@ -99,8 +99,8 @@ private Q_SLOTS:
     void init()
     {
         beginTest();
-        m_form = std::make_unique<Form1>();
-        m_list = m_form->ListView1;
+        m_form = std::make_unique<MainWindow>();
+        m_list = m_form->controls().folderList;
         m_form->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
     }
@@ -120,9 +120,9 @@ private Q_SLOTS:
         QFile(first).open(QIODevice::WriteOnly);
         QFile(second).open(QIODevice::WriteOnly);
         QVERIFY(QDir().mkdir(folder));
-        fill({QStringLiteral("/already/there")});
+        fill({ QStringLiteral("/already/there") });
 
-        std::unique_ptr<QMimeData> data(fileUrls({second, folder, first}));
+        std::unique_ptr<QMimeData> data(fileUrls({ second, folder, first }));
         // The list only reads the paths: it takes the drop as a copy, so the source keeps its files.
         QDragEnterEvent enter(QPoint(5, 5), Qt::MoveAction | Qt::CopyAction, data.get(), Qt::LeftButton,
                               Qt::NoModifier);
@@ -130,36 +130,36 @@ private Q_SLOTS:
         QVERIFY(enter.isAccepted());
         QCOMPARE(enter.dropAction(), Qt::CopyAction);
         QVERIFY(dragOnto(data.get(), true));
-        QCOMPARE(m_list->Entries(), (QStringList{QStringLiteral("/already/there"), second, folder, first}));
+        QCOMPARE(m_list->entries(), (QStringList { QStringLiteral("/already/there"), second, folder, first }));
 
         // The same folder again is simply listed twice, and a drop is taken while the window is busy.
-        m_form->setMousePointer(Form1::MousePointer::Busy);
-        std::unique_ptr<QMimeData> again(fileUrls({folder}));
+        m_form->setMousePointer(MousePointer::Busy);
+        std::unique_ptr<QMimeData> again(fileUrls({ folder }));
         QVERIFY(dragOnto(again.get(), true));
-        QCOMPARE(m_list->EntryCount(), 5);
-        QCOMPARE(m_list->EntryText(5), folder);
+        QCOMPARE(m_list->entryCount(), 5);
+        QCOMPARE(m_list->entryText(5), folder);
     }
 
     void dragsThatAreNotLocalFilesAreRefused()
     {
-        fill({QStringLiteral("/kept")});
+        fill({ QStringLiteral("/kept") });
         QMimeData text;
         text.setText(QStringLiteral("/home/ann/Docs"));
         QVERIFY(!dragOnto(&text, true));
 
         QMimeData remote;
-        remote.setUrls({QUrl(QStringLiteral("https://example.org/Docs"))});
+        remote.setUrls({ QUrl(QStringLiteral("https://example.org/Docs")) });
         QVERIFY(!dragOnto(&remote, true));
 
         QMimeData mixed;
-        mixed.setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp")), QUrl(QStringLiteral("sftp://host/srv"))});
+        mixed.setUrls({ QUrl::fromLocalFile(QStringLiteral("/tmp")), QUrl(QStringLiteral("sftp://host/srv")) });
         QVERIFY(!dragOnto(&mixed, true));
 
         // A source that offers only a move would delete its files after the drop: refused.
-        std::unique_ptr<QMimeData> moveOnly(fileUrls({QStringLiteral("/tmp")}));
+        std::unique_ptr<QMimeData> moveOnly(fileUrls({ QStringLiteral("/tmp") }));
         QVERIFY(!dragOnto(moveOnly.get(), true, Qt::MoveAction));
 
-        QCOMPARE(m_list->Entries(), QStringList{QStringLiteral("/kept")});
+        QCOMPARE(m_list->entries(), QStringList { QStringLiteral("/kept") });
     }
 
     // The path list is read as written: comment lines are skipped, and an address of another host,
@@ -167,45 +167,45 @@ private Q_SLOTS:
     void droppedPathListIsReadAsWritten()
     {
         QVERIFY(dropUriList("# dragged from a file manager\r\nfile:///srv/a%20b\r\nfile://localhost/srv/c\r\n"));
-        QCOMPARE(m_list->Entries(), (QStringList{QStringLiteral("/srv/a b"), QStringLiteral("/srv/c")}));
+        QCOMPARE(m_list->entries(), (QStringList { QStringLiteral("/srv/a b"), QStringLiteral("/srv/c") }));
         QVERIFY(!dropUriList("file:///srv/d\r\nfile://otherhost/srv/share\r\n"));
         QVERIFY(!dropUriList("file:///srv/d\r\nfile:///srv/caf%E9\r\n"));
         QVERIFY(!dropUriList("# only a comment\r\n"));
-        QCOMPARE(m_list->EntryCount(), 2);
+        QCOMPARE(m_list->entryCount(), 2);
     }
 
     // The release only ends the gesture: below the rows, or on a row of equal text, the selection
     // stays where the drag put it. A user selects a row with one click and drags it with the next.
     void releaseKeepsTheSelectionOfTheDrag()
     {
-        fill({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("C")});
+        fill({ QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("C") });
         const QPoint below(5, m_list->viewport()->height() - 2);
         press(0), release(0), press(0);
         moveTo(1);
         mouse(QEvent::MouseButtonRelease, below, QuietY, Qt::LeftButton, Qt::NoButton);
-        QCOMPARE(m_list->selectedItems(), QList<QTreeWidgetItem*>{m_list->topLevelItem(1)});
+        QCOMPARE(m_list->selectedItems(), QList<QTreeWidgetItem*> { m_list->topLevelItem(1) });
         press(2), release(2), press(2);
         moveTo(3);
         release(3);
         QTest::keyClick(m_list, Qt::Key_Delete);
-        QCOMPARE(m_list->Entries(), (QStringList{QStringLiteral("B"), QStringLiteral("A"), QStringLiteral("C")}));
+        QCOMPARE(m_list->entries(), (QStringList { QStringLiteral("B"), QStringLiteral("A"), QStringLiteral("C") }));
     }
 
     void removalWaitsWhileTheWindowIsBusy()
     {
-        fill({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("D")});
+        fill({ QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("D") });
         m_list->setCurrentItem(m_list->topLevelItem(1));
         m_list->setFocus();
-        m_form->setMousePointer(Form1::MousePointer::Busy);
+        m_form->setMousePointer(MousePointer::Busy);
 
         QTest::keyClick(m_list, Qt::Key_Delete);
         doubleClick(rowCentre(1));
-        QTest::mouseClick(m_form->PushButton8, Qt::LeftButton);
-        QCOMPARE(m_list->EntryCount(), 4);
+        QTest::mouseClick(m_form->controls().clearListButton, Qt::LeftButton);
+        QCOMPARE(m_list->entryCount(), 4);
 
-        m_form->setMousePointer(Form1::MousePointer::Default);
+        m_form->setMousePointer(MousePointer::Default);
         QTest::keyClick(m_list, Qt::Key_Delete);
-        QCOMPARE(m_list->Entries(), (QStringList{QStringLiteral("A"), QStringLiteral("C"), QStringLiteral("D")}));
+        QCOMPARE(m_list->entries(), (QStringList { QStringLiteral("A"), QStringLiteral("C"), QStringLiteral("D") }));
 
         // The row under a double-click plays no part: below the last row the selected one goes.
         QTest::mouseClick(m_list->viewport(), Qt::LeftButton, Qt::NoModifier, rowCentre(0));
@@ -214,10 +214,10 @@ private Q_SLOTS:
         const QPoint belowLast(last.center().x(), last.bottom() + 3 * last.height());
         QVERIFY(m_list->viewport()->rect().contains(belowLast));
         doubleClick(belowLast);
-        QCOMPARE(m_list->Entries(), (QStringList{QStringLiteral("C"), QStringLiteral("D")}));
+        QCOMPARE(m_list->entries(), (QStringList { QStringLiteral("C"), QStringLiteral("D") }));
 
-        QTest::mouseClick(m_form->PushButton8, Qt::LeftButton);
-        QCOMPARE(m_list->EntryCount(), 0);
+        QTest::mouseClick(m_form->controls().clearListButton, Qt::LeftButton);
+        QCOMPARE(m_list->entryCount(), 0);
         QVERIFY(m_prompter->shown().isEmpty());
     }
 
@@ -226,31 +226,31 @@ private Q_SLOTS:
         m_list->setFocus();
         QTest::keyClick(m_list, Qt::Key_Delete);
         doubleClick(QPoint(20, 20));
-        QCOMPARE(m_list->EntryCount(), 0);
+        QCOMPARE(m_list->entryCount(), 0);
 
-        fill({QStringLiteral("A"), QStringLiteral("B")});
+        fill({ QStringLiteral("A"), QStringLiteral("B") });
         m_list->setCurrentItem(m_list->topLevelItem(0));
-        for (const Qt::Key key : {Qt::Key_Backspace, Qt::Key_Insert, Qt::Key_X, Qt::Key_Escape})
+        for (const Qt::Key key : { Qt::Key_Backspace, Qt::Key_Insert, Qt::Key_X, Qt::Key_Escape })
             QTest::keyClick(m_list, key);
-        QCOMPARE(m_list->EntryCount(), 2);
+        QCOMPARE(m_list->entryCount(), 2);
 
         // Entries but no selected row: there is nothing to remove.
         m_list->clearSelection();
         QTest::keyClick(m_list, Qt::Key_Delete);
-        QCOMPARE(m_list->EntryCount(), 2);
+        QCOMPARE(m_list->entryCount(), 2);
     }
 
     void draggingOneRowAtATimeCarriesTheText()
     {
-        fill({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("D")});
+        fill({ QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("D") });
         press(0);
         QVERIFY(m_list->isArmed());
         QCOMPARE(m_list->dragSourceRow(), 0);
         moveTo(1);
         moveTo(2);
         release(2);
-        QCOMPARE(m_list->Entries(),
-                 (QStringList{QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("A"), QStringLiteral("D")}));
+        QCOMPARE(m_list->entries(),
+                 (QStringList { QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("A"), QStringLiteral("D") }));
         QCOMPARE(m_list->currentItem(), m_list->topLevelItem(2));
         QVERIFY(m_list->topLevelItem(2)->isSelected());
         QVERIFY(!m_list->isArmed());
@@ -258,57 +258,57 @@ private Q_SLOTS:
 
         // Disarmed: moving over the rows changes nothing.
         moveTo(0);
-        QCOMPARE(m_list->Entries(),
-                 (QStringList{QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("A"), QStringLiteral("D")}));
+        QCOMPARE(m_list->entries(),
+                 (QStringList { QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("A"), QStringLiteral("D") }));
     }
 
     void aJumpExchangesOnlyTheTwoRows()
     {
-        fill({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("D")});
+        fill({ QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("D") });
         press(0);
         moveTo(2);
         release(2);
-        QCOMPARE(m_list->Entries(),
-                 (QStringList{QStringLiteral("C"), QStringLiteral("B"), QStringLiteral("A"), QStringLiteral("D")}));
+        QCOMPARE(m_list->entries(),
+                 (QStringList { QStringLiteral("C"), QStringLiteral("B"), QStringLiteral("A"), QStringLiteral("D") }));
     }
 
     void rowsWithEqualTextAreNeverExchanged()
     {
-        fill({QStringLiteral("/a"), QStringLiteral("/a"), QStringLiteral("/A")});
+        fill({ QStringLiteral("/a"), QStringLiteral("/a"), QStringLiteral("/A") });
         press(0);
         moveTo(1);
-        QCOMPARE(m_list->Entries(), (QStringList{QStringLiteral("/a"), QStringLiteral("/a"), QStringLiteral("/A")}));
+        QCOMPARE(m_list->entries(), (QStringList { QStringLiteral("/a"), QStringLiteral("/a"), QStringLiteral("/A") }));
         QCOMPARE(m_list->dragSourceRow(), 0);
         // The comparison is exact: "/A" differs from "/a".
         moveTo(2);
         release(2);
-        QCOMPARE(m_list->Entries(), (QStringList{QStringLiteral("/A"), QStringLiteral("/a"), QStringLiteral("/a")}));
+        QCOMPARE(m_list->entries(), (QStringList { QStringLiteral("/A"), QStringLiteral("/a"), QStringLiteral("/a") }));
     }
 
     void dragPointerFromTheIconBesideTheProgram()
     {
         QVERIFY(QFile::exists(QCoreApplication::applicationDirPath() + QStringLiteral("/drag.ico")));
-        fill({QStringLiteral("A"), QStringLiteral("B")});
-        m_form->setMousePointer(Form1::MousePointer::Custom);
+        fill({ QStringLiteral("A"), QStringLiteral("B") });
+        m_form->setMousePointer(MousePointer::Custom);
         press(1);
         QCOMPARE(m_list->viewport()->cursor().shape(), Qt::BitmapCursor);
         QVERIFY(!m_list->viewport()->cursor().pixmap().isNull());
         // Moving over the list gives the window its arrow back.
         moveTo(1);
-        QCOMPARE(m_form->mousePointer(), Form1::MousePointer::Default);
+        QCOMPARE(m_form->mousePointer(), MousePointer::Default);
         release(1);
         QCOMPARE(m_list->viewport()->cursor().shape(), Qt::ArrowCursor);
 
         // The hourglass is never replaced.
-        m_form->setMousePointer(Form1::MousePointer::Busy);
+        m_form->setMousePointer(MousePointer::Busy);
         moveTo(0);
-        QCOMPARE(m_form->mousePointer(), Form1::MousePointer::Busy);
+        QCOMPARE(m_form->mousePointer(), MousePointer::Busy);
     }
 
     void scrollFollowsThePointersScreenRow()
     {
         for (int i = 0; i < 60; ++i)
-            m_list->AppendEntry(QStringLiteral("/folder/%1").arg(i, 2, 10, QLatin1Char('0')));
+            m_list->appendEntry(QStringLiteral("/folder/%1").arg(i, 2, 10, QLatin1Char('0')));
         QScrollBar* bar = m_list->verticalScrollBar();
         QTRY_VERIFY(bar->maximum() > 0);
 
@@ -318,7 +318,7 @@ private Q_SLOTS:
         press(31);
         moveTo(30, 120);
         release(30);
-        QCOMPARE(m_list->EntryText(31 + 1), QStringLiteral("/folder/30"));
+        QCOMPARE(m_list->entryText(31 + 1), QStringLiteral("/folder/30"));
         QVERIFY(rowVisible(29));
 
         // Between 305 and 364 nothing scrolls.
@@ -357,17 +357,17 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("entries");
         QTest::addColumn<QString>("stored");
         QTest::addColumn<QStringList>("restored");
-        QTest::newRow("empty") << QStringList{} << QString() << QStringList{};
-        QTest::newRow("duplicates") << QStringList{QStringLiteral("/srv/a"), QStringLiteral("/srv/a")}
+        QTest::newRow("empty") << QStringList {} << QString() << QStringList {};
+        QTest::newRow("duplicates") << QStringList { QStringLiteral("/srv/a"), QStringLiteral("/srv/a") }
                                     << QStringLiteral("/srv/a;/srv/a;")
-                                    << QStringList{QStringLiteral("/srv/a"), QStringLiteral("/srv/a")};
-        QTest::newRow("spaces kept") << QStringList{QStringLiteral(" /srv/b ")} << QStringLiteral(" /srv/b ;")
-                                     << QStringList{QStringLiteral(" /srv/b ")};
-        QTest::newRow("semicolon splits") << QStringList{QStringLiteral("/home/ann/a;b")}
-                                          << QStringLiteral("/home/ann/a;b;")
-                                          << QStringList{QStringLiteral("/home/ann/a"), QStringLiteral("b")};
-        QTest::newRow("blank entry dropped") << QStringList{QStringLiteral("/x"), QStringLiteral("  ")}
-                                             << QStringLiteral("/x;  ;") << QStringList{QStringLiteral("/x")};
+                                    << QStringList { QStringLiteral("/srv/a"), QStringLiteral("/srv/a") };
+        QTest::newRow("spaces kept") << QStringList { QStringLiteral(" /srv/b ") } << QStringLiteral(" /srv/b ;")
+                                     << QStringList { QStringLiteral(" /srv/b ") };
+        QTest::newRow("semicolon splits")
+            << QStringList { QStringLiteral("/home/ann/a;b") } << QStringLiteral("/home/ann/a;b;")
+            << QStringList { QStringLiteral("/home/ann/a"), QStringLiteral("b") };
+        QTest::newRow("blank entry dropped") << QStringList { QStringLiteral("/x"), QStringLiteral("  ") }
+                                             << QStringLiteral("/x;  ;") << QStringList { QStringLiteral("/x") };
     }
 
     void listSurvivesACloseAndAStart()
@@ -376,12 +376,13 @@ private Q_SLOTS:
         QFETCH(QString, stored);
         QFETCH(QStringList, restored);
         fill(entries);
-        m_form->Form_QueryUnload();
-        QCOMPARE(SettingsStore::ReadSetting(QLatin1String(SettingsKeys::Folders.name), QStringLiteral("absent")), stored);
+        m_form->unload();
+        QCOMPARE(SettingsStore::ReadSetting(QLatin1String(SettingsKeys::Folders.name), QStringLiteral("absent")),
+                 stored);
 
-        Form1 next;
-        next.Form_Load();
-        QCOMPARE(next.ListView1->Entries(), restored);
+        MainWindow next;
+        next.load();
+        QCOMPARE(next.controls().folderList->entries(), restored);
     }
 };
 

@@ -1,5 +1,5 @@
-#include "app/AppError.h"
-#include "app/Prompter.h"
+#include "base/AppError.h"
+#include "base/Prompter.h"
 #include "folders/SampleFolders.h"
 #include "support/TestPrompter.h"
 
@@ -9,9 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-
 #include <memory>
-
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -37,7 +35,7 @@ class TestSampleFolders : public QObject
 
     QStringList walk(bool recurse = true)
     {
-        QStringList set{start()};
+        QStringList set { start() };
         GetSubDirectories2016(set, recurse);
         return set;
     }
@@ -58,14 +56,16 @@ private Q_SLOTS:
 
     void threeLevelsComeOutLevelByLevel()
     {
-        makeFolders({QStringLiteral("Photos/2020"), QStringLiteral("Docs/Old/Older"), QStringLiteral("Docs/New"),
-                      QStringLiteral("apps")});
-        QCOMPARE(walk(), (QStringList{start(), walked(QStringLiteral("apps")), walked(QStringLiteral("Docs")),
-                                      walked(QStringLiteral("Photos")), walked(QStringLiteral("Docs/New")),
-                                      walked(QStringLiteral("Docs/Old")), walked(QStringLiteral("Photos/2020")),
-                                      walked(QStringLiteral("Docs/Old/Older"))}));
-        QCOMPARE(walk(false), (QStringList{start(), walked(QStringLiteral("apps")), walked(QStringLiteral("Docs")),
-                                           walked(QStringLiteral("Photos"))}));
+        makeFolders({ QStringLiteral("Photos/2020"), QStringLiteral("Docs/Old/Older"), QStringLiteral("Docs/New"),
+                      QStringLiteral("apps") });
+        QCOMPARE(walk(),
+                 (QStringList { start(), walked(QStringLiteral("apps")), walked(QStringLiteral("Docs")),
+                                walked(QStringLiteral("Photos")), walked(QStringLiteral("Docs/New")),
+                                walked(QStringLiteral("Docs/Old")), walked(QStringLiteral("Photos/2020")),
+                                walked(QStringLiteral("Docs/Old/Older")) }));
+        QCOMPARE(walk(false),
+                 (QStringList { start(), walked(QStringLiteral("apps")), walked(QStringLiteral("Docs")),
+                                walked(QStringLiteral("Photos")) }));
         QVERIFY(m_prompter->shown().isEmpty());
     }
 
@@ -74,11 +74,11 @@ private Q_SLOTS:
         QFile file(m_dir->filePath(QStringLiteral("only-a-file.txt")));
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.close();
-        QCOMPARE(walk(), QStringList{start()});
+        QCOMPARE(walk(), QStringList { start() });
 
-        QStringList missing{m_dir->path() + QStringLiteral("/not-there/")};
+        QStringList missing { m_dir->path() + QStringLiteral("/not-there/") };
         GetSubDirectories2016(missing, true);
-        QCOMPARE(missing, QStringList{m_dir->path() + QStringLiteral("/not-there/")});
+        QCOMPARE(missing, QStringList { m_dir->path() + QStringLiteral("/not-there/") });
     }
 
     void unusualNamesAreNeitherListedNorEntered()
@@ -86,9 +86,10 @@ private Q_SLOTS:
         const QString control = QStringLiteral("bell") + QChar(7);
         const QString c1 = QStringLiteral("next") + QChar(0x85);
         const QString wide = QStringLiteral("omega") + QChar(0x3a9);
-        makeFolders({control + QStringLiteral("/inner"), c1 + QStringLiteral("/inner"), wide + QStringLiteral("/inner"),
-                     QStringLiteral("why?/inner"), QStringLiteral("Caf") + QChar(0xe9) + QStringLiteral("/inner"),
-                     QStringLiteral("del") + QChar(0x7f), QStringLiteral("nbsp") + QChar(0xa0)});
+        makeFolders({ control + QStringLiteral("/inner"), c1 + QStringLiteral("/inner"),
+                      wide + QStringLiteral("/inner"), QStringLiteral("why?/inner"),
+                      QStringLiteral("Caf") + QChar(0xe9) + QStringLiteral("/inner"),
+                      QStringLiteral("del") + QChar(0x7f), QStringLiteral("nbsp") + QChar(0xa0) });
         // A name that is not valid UTF-8 at all.
         const QByteArray raw = QFile::encodeName(m_dir->path()) + "/latin1-\xe9t\xe9";
         QCOMPARE(::mkdir(raw.constData(), 0755), 0);
@@ -97,8 +98,9 @@ private Q_SLOTS:
         const QStringList set = walk();
         // The temporary folder cannot remove a name it cannot decode.
         ::rmdir(raw.constData());
-        QCOMPARE(set, (QStringList{start(), walked(cafe), walked(QStringLiteral("nbsp") + QChar(0xa0)),
-                                   walked(cafe + QStringLiteral("/inner"))}));
+        QCOMPARE(set,
+                 (QStringList { start(), walked(cafe), walked(QStringLiteral("nbsp") + QChar(0xa0)),
+                                walked(cafe + QStringLiteral("/inner")) }));
     }
 
     void hasUnusualChars_data()
@@ -131,21 +133,22 @@ private Q_SLOTS:
 
     void dotFoldersAreHiddenButNotSystem()
     {
-        makeFolders({QStringLiteral(".config/inner"), QStringLiteral("Docs")});
+        makeFolders({ QStringLiteral(".config/inner"), QStringLiteral("Docs") });
         const quint32 attributes = FolderAttributes(walked(QStringLiteral(".config")));
         QVERIFY(attributes & FolderAttribute::Hidden);
         QVERIFY(attributes & FolderAttribute::Directory);
         QVERIFY(!(attributes & FolderAttribute::System));
         QVERIFY(!(FolderAttributes(walked(QStringLiteral("Docs"))) & FolderAttribute::Hidden));
         // Only exactly hidden + system + directory is skipped, and Linux has no system folders.
-        QCOMPARE(walk(), (QStringList{start(), walked(QStringLiteral(".config")), walked(QStringLiteral("Docs")),
-                                      walked(QStringLiteral(".config/inner"))}));
+        QCOMPARE(walk(),
+                 (QStringList { start(), walked(QStringLiteral(".config")), walked(QStringLiteral("Docs")),
+                                walked(QStringLiteral(".config/inner")) }));
     }
 
     void exactAttributeRule()
     {
-        makeFolders({QStringLiteral("Sys/inner"), QStringLiteral("SysArchive/inner"), QStringLiteral("Junction/inner"),
-                     QStringLiteral("Plain")});
+        makeFolders({ QStringLiteral("Sys/inner"), QStringLiteral("SysArchive/inner"), QStringLiteral("Junction/inner"),
+                      QStringLiteral("Plain") });
         const auto reader = [](const QString& path) -> quint32 {
             const QString name = QDir(path).dirName();
             if (name == u"Sys")
@@ -156,10 +159,11 @@ private Q_SLOTS:
                 return 1046;
             return FolderAttributes(path);
         };
-        QStringList set{start()};
+        QStringList set { start() };
         GetSubDirectories2016(set, true, reader);
-        QCOMPARE(set, (QStringList{start(), walked(QStringLiteral("Plain")), walked(QStringLiteral("SysArchive")),
-                                   walked(QStringLiteral("SysArchive/inner"))}));
+        QCOMPARE(set,
+                 (QStringList { start(), walked(QStringLiteral("Plain")), walked(QStringLiteral("SysArchive")),
+                                walked(QStringLiteral("SysArchive/inner")) }));
         QVERIFY(IsHiddenSystemFolder(22));
         QVERIFY(IsHiddenSystemFolder(1046));
         QVERIFY(!IsHiddenSystemFolder(23));
@@ -168,12 +172,13 @@ private Q_SLOTS:
 
     void folderThatVanishesIsTakenOut()
     {
-        makeFolders({QStringLiteral("Gone/inner"), QStringLiteral("Kept/inner")});
-        QStringList set{walked(QStringLiteral("Gone")), walked(QStringLiteral("Kept"))};
+        makeFolders({ QStringLiteral("Gone/inner"), QStringLiteral("Kept/inner") });
+        QStringList set { walked(QStringLiteral("Gone")), walked(QStringLiteral("Kept")) };
         // The walk lets window events run before it looks into a folder: the folder goes then.
-        QTimer::singleShot(0, this, [this] { QVERIFY(QDir(m_dir->filePath(QStringLiteral("Gone"))).removeRecursively()); });
+        QTimer::singleShot(0, this,
+                           [this] { QVERIFY(QDir(m_dir->filePath(QStringLiteral("Gone"))).removeRecursively()); });
         GetSubDirectories2016(set, true);
-        QCOMPARE(set, (QStringList{walked(QStringLiteral("Kept")), walked(QStringLiteral("Kept/inner"))}));
+        QCOMPARE(set, (QStringList { walked(QStringLiteral("Kept")), walked(QStringLiteral("Kept/inner")) }));
         QVERIFY(m_prompter->shown().isEmpty());
     }
 
@@ -181,25 +186,25 @@ private Q_SLOTS:
     {
         if (::geteuid() == 0)
             QSKIP("root lists every folder; the vanishing folder covers the removal");
-        makeFolders({QStringLiteral("Locked/inner"), QStringLiteral("Open/inner")});
+        makeFolders({ QStringLiteral("Locked/inner"), QStringLiteral("Open/inner") });
         const QString locked = m_dir->filePath(QStringLiteral("Locked"));
         QVERIFY(QFile::setPermissions(locked, QFileDevice::Permissions()));
         const QStringList set = walk();
         QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        QCOMPARE(set, (QStringList{start(), walked(QStringLiteral("Open")), walked(QStringLiteral("Open/inner"))}));
+        QCOMPARE(set, (QStringList { start(), walked(QStringLiteral("Open")), walked(QStringLiteral("Open/inner")) }));
     }
 
     void otherFailuresShowTheBoxAndTheWalkGoesOn()
     {
-        makeFolders({QStringLiteral("Bad/inner"), QStringLiteral("Good/inner")});
+        makeFolders({ QStringLiteral("Bad/inner"), QStringLiteral("Good/inner") });
         const auto reader = [](const QString& path) -> quint32 {
             if (QDir(path).dirName() == u"Bad")
                 throw AppError::invalidProcedureCall(QStringLiteral("test"));
             return FolderAttributes(path);
         };
-        QStringList set{start()};
+        QStringList set { start() };
         GetSubDirectories2016(set, true, reader);
-        QCOMPARE(set, (QStringList{start(), walked(QStringLiteral("Good")), walked(QStringLiteral("Good/inner"))}));
+        QCOMPARE(set, (QStringList { start(), walked(QStringLiteral("Good")), walked(QStringLiteral("Good/inner")) }));
         QVERIFY(!m_prompter->shown().isEmpty());
         const TestPrompter::Shown box = m_prompter->shown().first();
         QCOMPARE(box.title, QStringLiteral("Application Error"));
@@ -213,22 +218,22 @@ private Q_SLOTS:
         // Two nested names of 150 characters make a path beyond 260 characters.
         const QString a(150, u'a');
         const QString b(150, u'b');
-        makeFolders({a + u'/' + b + QStringLiteral("/deeper")});
+        makeFolders({ a + u'/' + b + QStringLiteral("/deeper") });
         const QStringList set = walk();
-        QCOMPARE(set, (QStringList{start(), walked(a), walked(a + u'/' + b)}));
+        QCOMPARE(set, (QStringList { start(), walked(a), walked(a + u'/' + b) }));
         QVERIFY(walked(a + u'/' + b).size() >= 260);
     }
 
     void linksBackUpTheTreeAreNotFollowed()
     {
-        makeFolders({QStringLiteral("Docs")});
+        makeFolders({ QStringLiteral("Docs") });
         QVERIFY(QFile::link(m_dir->path(), m_dir->filePath(QStringLiteral("Docs/up"))));
         QVERIFY(QFile::link(m_dir->path(), m_dir->filePath(QStringLiteral("Docs/up-again"))));
         QVERIFY(QFile::link(m_dir->filePath(QStringLiteral("Docs")), m_dir->filePath(QStringLiteral("same-docs"))));
         QVERIFY(FolderAttributes(walked(QStringLiteral("same-docs"))) & FolderAttribute::ReparsePoint);
         QVERIFY(!(FolderAttributes(walked(QStringLiteral("Docs"))) & FolderAttribute::ReparsePoint));
         const QStringList set = walk();
-        QCOMPARE(set, (QStringList{start(), walked(QStringLiteral("Docs"))}));
+        QCOMPARE(set, (QStringList { start(), walked(QStringLiteral("Docs")) }));
     }
 };
 

@@ -1,21 +1,21 @@
-#include "app/Form1.h"
-#include "app/Prompter.h"
-#include "app/SettingsStore.h"
-#include "app/WindowTimer.h"
 #include "backup/Clock.h"
-#include "backup/HistoryFile.h"
 #include "backup/RunControl.h"
 #include "backup/TestClock.h"
+#include "base/Prompter.h"
+#include "base/SettingsStore.h"
+#include "base/WindowTimer.h"
 #include "desktop/FakeTrayBackend.h"
-#include "desktop/cSysTray.h"
+#include "desktop/TrayIcon.h"
 #include "folders/FolderListView.h"
+#include "history/HistoryFile.h"
 #include "schedule/ScheduleController.h"
 #include "support/WindowTest.h"
+#include "window/MainWindow.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QFocusEvent>
 #include <QFile>
+#include <QFocusEvent>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -59,9 +59,8 @@ class TestSchedule : public WindowTest
 
     QTemporaryDir m_files;
     std::unique_ptr<TestClock> m_clock;
-    std::unique_ptr<Form1> m_form;
+    std::unique_ptr<MainWindow> m_form;
     std::optional<QSignalBlocker> m_quietTimer;
-    ScheduleController* m_schedule = nullptr;
     const QDateTime m_moment { QDate(2021, 8, 31), QTime(14, 5) };
 
     QString backups() const { return m_files.path() + QStringLiteral("/Backups"); }
@@ -83,34 +82,33 @@ class TestSchedule : public WindowTest
 
     void start()
     {
-        m_form = std::make_unique<Form1>();
-        m_form->Form_Load();
-        m_quietTimer.emplace(m_form->Timer1);
-        m_schedule = m_form->findChild<ScheduleController*>();
-        QVERIFY(m_schedule);
-        m_schedule->setResultPauseSeconds(0.2);
+        m_form = std::make_unique<MainWindow>();
+        m_form->load();
+        m_quietTimer.emplace(m_form->controls().countdownTimer);
+        QVERIFY(m_form->findChild<ScheduleController*>());
+        schedule().setResultPauseSeconds(0.2);
     }
 
     // A window listing a folder that exists and one that does not, its notification area faked.
     void startFailing(FakeTrayBackend::Options tray)
     {
+        WriteSetting(SettingsKeys::Interval, QStringLiteral("1"));
         {
             FakeTrayFactory factory(tray);
             start();
         }
-        m_form->ListView1->AppendEntry(makeFolder(QStringLiteral("Docs")));
-        m_form->ListView1->AppendEntry(m_files.path() + QStringLiteral("/Missing"));
+        m_form->controls().folderList->appendEntry(makeFolder(QStringLiteral("Docs")));
+        m_form->controls().folderList->appendEntry(m_files.path() + QStringLiteral("/Missing"));
     }
-    FakeTrayBackend& tray() const { return static_cast<FakeTrayBackend&>(m_form->cSysTray1->backend()); }
+    FakeTrayBackend& tray() const { return static_cast<FakeTrayBackend&>(m_form->controls().trayIcon->backend()); }
     QImage trayIcon() const { return tray().iconShown.pixmap(22).toImage(); }
-    // The countdown's last second.
-    void timedRun()
-    {
-        m_form->ElapsedSeconds = m_schedule->SelectedIntervalSeconds() - 1;
-        tick();
-    }
+    // The countdown's seconds up to its run.
+    void timedRun() { ticks(schedule().selectedIntervalSeconds() - countdown().elapsedSeconds()); }
 
-    void tick() { m_schedule->Timer1_Timer(); }
+    // The current window's: a test may build another window halfway.
+    ScheduleController& schedule() const { return *m_form->findChild<ScheduleController*>(); }
+    Countdown& countdown() const { return schedule().countdown(); }
+    void tick() { countdown().tick(); }
     void ticks(int count)
     {
         for (int i = 0; i < count; ++i)
@@ -119,19 +117,9 @@ class TestSchedule : public WindowTest
 
     void clickRow(int row)
     {
-        QTreeWidget* list = m_form->ListView2;
+        QTreeWidget* list = m_form->controls().intervalList;
         QTreeWidgetItem* item = list->topLevelItem(row);
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
-    }
-
-    QStringList logLines() const
-    {
-        QFile file(HistoryFile());
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        QStringList lines = QString::fromLocal8Bit(file.readAll()).split(QStringLiteral("\r\n"));
-        lines.removeLast();
-        return lines;
     }
 
     // Calls `step` on every pass of the event loop while `body` runs, for as long as it returns true.
@@ -156,9 +144,9 @@ private Q_SLOTS:
         QFile::remove(m_settings.tempFolder() + QStringLiteral("/Tessaly.txt"));
         QDir(backups()).removeRecursively();
         QDir().mkpath(backups());
-        WriteSetting(SettingsKeys::Path, backups());
-        WriteSetting(SettingsKeys::Check1, QStringLiteral("0"));
-        WriteSetting(SettingsKeys::Check2, QStringLiteral("0"));
+        WriteSetting(SettingsKeys::BackupFolder, backups());
+        WriteSetting(SettingsKeys::DateStamp, QStringLiteral("0"));
+        WriteSetting(SettingsKeys::TimeStamp, QStringLiteral("0"));
         m_clock = std::make_unique<TestClock>(m_moment);
     }
 
@@ -168,7 +156,7 @@ private Q_SLOTS:
         m_form.reset();
         m_clock.reset();
         endTest();
-        QVERIFY(!RunControl::isRunning());
+        QVERIFY(!RunControl::IsRunning());
     }
 
     void fiveSecondTimeline()
@@ -176,18 +164,18 @@ private Q_SLOTS:
         start();
         m_form->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
-        m_form->ListView1->AppendEntry(makeFolder(QStringLiteral("Docs")));
+        m_form->controls().folderList->appendEntry(makeFolder(QStringLiteral("Docs")));
         ticks(3);
         clickRow(0);
-        QCOMPARE(ReadSetting(SettingsKeys::OftenIndex), QStringLiteral("1"));
-        QCOMPARE(m_form->ElapsedSeconds, 0);
-        QCOMPARE(m_form->IntervalSeconds, 5);
+        QCOMPARE(ReadSetting(SettingsKeys::Interval), QStringLiteral("1"));
+        QCOMPARE(countdown().elapsedSeconds(), 0);
+        QCOMPARE(countdown().intervalSeconds(), 5);
 
         for (int second = 1; second <= 4; ++second) {
             tick();
             QCOMPARE(m_form->status(), Next + QStringLiteral("00:00:0%1").arg(5 - second));
-            QCOMPARE(m_form->ProgressBar1->maximum(), 5);
-            QCOMPARE(m_form->ProgressBar1->value(), second);
+            QCOMPARE(m_form->controls().progressBar->maximum(), 5);
+            QCOMPARE(m_form->controls().progressBar->value(), second);
         }
         QVERIFY(logLines().isEmpty());
 
@@ -205,14 +193,14 @@ private Q_SLOTS:
         QCOMPARE(logLines().size(), 1);
         QVERIFY2(logLines().first().startsWith(QStringLiteral("Docs was")), qPrintable(logLines().first()));
         QCOMPARE(m_form->status(), Next + QStringLiteral("00:00:00"));
-        QCOMPARE(m_form->SavedStatus, Next + QStringLiteral("00:00:00"));
-        QCOMPARE(m_form->ElapsedSeconds, 0);
-        QCOMPARE(m_form->ProgressBar1->value(), 5);
+        QCOMPARE(countdown().savedStatus(), Next + QStringLiteral("00:00:00"));
+        QCOMPARE(countdown().elapsedSeconds(), 0);
+        QCOMPARE(m_form->controls().progressBar->value(), 5);
         QVERIFY(m_prompter->shown().isEmpty());
 
         tick();
         QCOMPARE(m_form->status(), Next + QStringLiteral("00:00:04"));
-        QCOMPARE(m_form->ProgressBar1->value(), 1);
+        QCOMPARE(m_form->controls().progressBar->value(), 1);
         ticks(4);
         QCOMPARE(logLines().size(), 2);
     }
@@ -220,18 +208,18 @@ private Q_SLOTS:
     void firstTicksFollowTheChosenInterval()
     {
         start();
-        QCOMPARE(m_form->ListView2->currentItem()->text(0), QStringLiteral("Backup every 15 minutes"));
+        QCOMPARE(m_form->controls().intervalList->currentItem()->text(0), QStringLiteral("Backup every 15 minutes"));
         tick();
         QCOMPARE(m_form->status(), Next + QStringLiteral("00:14:59"));
-        QCOMPARE(m_form->IntervalSeconds, 900);
+        QCOMPARE(countdown().intervalSeconds(), 900);
 
         m_form->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
         clickRow(14);
-        QCOMPARE(ReadSetting(SettingsKeys::OftenIndex), QStringLiteral("15"));
+        QCOMPARE(ReadSetting(SettingsKeys::Interval), QStringLiteral("15"));
         tick();
         QCOMPARE(m_form->status(), Next + QStringLiteral("23:59:59"));
-        QCOMPARE(m_form->ProgressBar1->maximum(), 86400);
+        QCOMPARE(m_form->controls().progressBar->maximum(), 86400);
 
         // A shorter interval than the time already counted still counts in full.
         ticks(100);
@@ -241,18 +229,18 @@ private Q_SLOTS:
 
         // Choosing the entry already chosen restarts the count and stores it again.
         ticks(5);
-        WriteSetting(SettingsKeys::OftenIndex, QStringLiteral("9"));
+        WriteSetting(SettingsKeys::Interval, QStringLiteral("9"));
         clickRow(1);
-        QCOMPARE(ReadSetting(SettingsKeys::OftenIndex), QStringLiteral("2"));
-        QCOMPARE(m_form->ElapsedSeconds, 0);
+        QCOMPARE(ReadSetting(SettingsKeys::Interval), QStringLiteral("2"));
+        QCOMPARE(countdown().elapsedSeconds(), 0);
 
         // So does a choice made with the keyboard.
         ticks(3);
-        m_form->ListView2->setFocus();
-        QTest::keyClick(m_form->ListView2, Qt::Key_Down);
-        QCOMPARE(m_form->ListView2->currentItem()->text(0), QStringLiteral("Backup every 30 seconds"));
-        QCOMPARE(ReadSetting(SettingsKeys::OftenIndex), QStringLiteral("3"));
-        QCOMPARE(m_form->ElapsedSeconds, 0);
+        m_form->controls().intervalList->setFocus();
+        QTest::keyClick(m_form->controls().intervalList, Qt::Key_Down);
+        QCOMPARE(m_form->controls().intervalList->currentItem()->text(0), QStringLiteral("Backup every 30 seconds"));
+        QCOMPARE(ReadSetting(SettingsKeys::Interval), QStringLiteral("3"));
+        QCOMPARE(countdown().elapsedSeconds(), 0);
         QVERIFY(logLines().isEmpty());
     }
 
@@ -272,7 +260,7 @@ private Q_SLOTS:
         QCOMPARE(m_launcher->paths, QStringList { HistoryFile() });
 
         // A manual run has its own boxes; the window's showing takes the mark away.
-        m_schedule->PushButton6_Click();
+        schedule().backUpNow();
         QCOMPARE(tray().count("showMessage"), 1);
         QVERIFY(trayIcon() != ordinary);
         m_form->show();
@@ -282,7 +270,7 @@ private Q_SLOTS:
         // So does a run without failures, with no balloon.
         timedRun();
         QVERIFY(trayIcon() != ordinary);
-        delete m_form->ListView1->takeTopLevelItem(1);
+        delete m_form->controls().folderList->takeTopLevelItem(1);
         timedRun();
         QCOMPARE(tray().count("showMessage"), 2);
         QCOMPARE(trayIcon(), ordinary);
@@ -305,13 +293,13 @@ private Q_SLOTS:
     void aLabelThatMatchesNoRowNeverRuns()
     {
         start();
-        m_form->ListView1->AppendEntry(makeFolder(QStringLiteral("Docs")));
-        m_form->ListView2->currentItem()->setText(0, QStringLiteral("backup every 15 minutes"));
+        m_form->controls().folderList->appendEntry(makeFolder(QStringLiteral("Docs")));
+        m_form->controls().intervalList->currentItem()->setText(0, QStringLiteral("backup every 15 minutes"));
         for (int second = 1; second <= 3; ++second) {
             tick();
             QCOMPARE(m_form->status(), Next + QStringLiteral("00:00:0%1").arg(second));
         }
-        QCOMPARE(m_form->IntervalSeconds, 0);
+        QCOMPARE(countdown().intervalSeconds(), 0);
         QVERIFY(logLines().isEmpty());
         QVERIFY(m_prompter->shown().isEmpty());
     }
@@ -319,32 +307,32 @@ private Q_SLOTS:
     void switchOffAndOnContinuesTheCount()
     {
         start();
-        QCOMPARE(m_form->PushButton5->text(), QStringLiteral("Turn Off Auto Zip And Backup"));
+        QCOMPARE(m_form->controls().autoBackupButton->text(), QStringLiteral("Turn Off Auto Zip And Backup"));
         ticks(3);
-        QTest::mouseClick(m_form->PushButton5, Qt::LeftButton);
-        QCOMPARE(m_form->PushButton5->text(), QStringLiteral("Turn On Auto Zip And Backup"));
-        QCOMPARE(m_form->Timer1->Interval(), 0);
-        QCOMPARE(ReadSetting(SettingsKeys::StartStopState), QStringLiteral("Off"));
+        QTest::mouseClick(m_form->controls().autoBackupButton, Qt::LeftButton);
+        QCOMPARE(m_form->controls().autoBackupButton->text(), QStringLiteral("Turn On Auto Zip And Backup"));
+        QCOMPARE(m_form->controls().countdownTimer->interval(), 0);
+        QCOMPARE(ReadSetting(SettingsKeys::AutoBackup), QStringLiteral("Off"));
         // Switching off leaves the last countdown text standing.
         QCOMPARE(m_form->status(), Next + QStringLiteral("00:14:57"));
         // A tick that still arrives once the timer is stopped says so and counts nothing.
         tick();
         QCOMPARE(m_form->status(), QStringLiteral("Auto Zip And Backup is Off."));
-        QCOMPARE(m_form->ElapsedSeconds, 3);
+        QCOMPARE(countdown().elapsedSeconds(), 3);
 
-        QTest::mouseClick(m_form->PushButton5, Qt::LeftButton);
-        QCOMPARE(m_form->PushButton5->text(), QStringLiteral("Turn Off Auto Zip And Backup"));
-        QCOMPARE(m_form->Timer1->Interval(), 1000);
-        QCOMPARE(ReadSetting(SettingsKeys::StartStopState), QStringLiteral("On"));
+        QTest::mouseClick(m_form->controls().autoBackupButton, Qt::LeftButton);
+        QCOMPARE(m_form->controls().autoBackupButton->text(), QStringLiteral("Turn Off Auto Zip And Backup"));
+        QCOMPARE(m_form->controls().countdownTimer->interval(), 1000);
+        QCOMPARE(ReadSetting(SettingsKeys::AutoBackup), QStringLiteral("On"));
         QCOMPARE(m_form->status(), QStringLiteral("Auto Zip And Backup is Off."));
         tick();
         QCOMPARE(m_form->status(), Next + QStringLiteral("00:14:56"));
 
         // A caption that is neither action changes nothing.
-        m_form->PushButton5->setText(QStringLiteral("turn off auto zip and backup"));
-        QTest::mouseClick(m_form->PushButton5, Qt::LeftButton);
-        QCOMPARE(m_form->Timer1->Interval(), 1000);
-        QCOMPARE(ReadSetting(SettingsKeys::StartStopState), QStringLiteral("On"));
+        m_form->controls().autoBackupButton->setText(QStringLiteral("turn off auto zip and backup"));
+        QTest::mouseClick(m_form->controls().autoBackupButton, Qt::LeftButton);
+        QCOMPARE(m_form->controls().countdownTimer->interval(), 1000);
+        QCOMPARE(ReadSetting(SettingsKeys::AutoBackup), QStringLiteral("On"));
     }
 
     // A tick queued just before the switch stopped the timer must not replace the frozen countdown.
@@ -354,76 +342,77 @@ private Q_SLOTS:
         m_quietTimer.reset();
         tick();
         const QString frozen = m_form->status();
-        QTimer* clock = m_form->Timer1->findChild<QTimer*>();
+        QTimer* clock = m_form->controls().countdownTimer->findChild<QTimer*>();
         // Switches off as the timer falls due, just after the window's tick was queued.
-        connect(clock, &QTimer::timeout, this, [this] { QTest::mouseClick(m_form->PushButton5, Qt::LeftButton); });
+        connect(clock, &QTimer::timeout, this,
+                [this] { QTest::mouseClick(m_form->controls().autoBackupButton, Qt::LeftButton); });
         QVERIFY(QSignalSpy(clock, &QTimer::timeout).wait(20000));
         QCoreApplication::processEvents();
-        QCOMPARE(m_form->Timer1->Interval(), 0);
+        QCOMPARE(m_form->controls().countdownTimer->interval(), 0);
         QCOMPARE(m_form->status(), frozen);
-        QCOMPARE(m_form->ElapsedSeconds, 1);
+        QCOMPARE(countdown().elapsedSeconds(), 1);
     }
 
     // Only the user's choice counts: not ticks let through by a start-up box, nor the row the list
     // makes current when it gets the focus, nor a click below the rows.
     void onlyTheUsersChoiceAfterStartUpCounts()
     {
-        WriteSetting(SettingsKeys::OftenIndex, QStringLiteral("99"));
-        WriteSetting(SettingsKeys::Check1, QStringLiteral("x"));
+        WriteSetting(SettingsKeys::Interval, QStringLiteral("99"));
+        WriteSetting(SettingsKeys::DateStamp, QStringLiteral("x"));
         {
             SlowBox box;
             start();
         }
-        QCOMPARE(m_form->ElapsedSeconds, 0);
+        QCOMPARE(countdown().elapsedSeconds(), 0);
         QFocusEvent tabbedInto(QEvent::FocusIn, Qt::TabFocusReason);
-        QApplication::sendEvent(m_form->ListView2, &tabbedInto);
+        QApplication::sendEvent(m_form->controls().intervalList, &tabbedInto);
         tick();
-        QCOMPARE(ReadSetting(SettingsKeys::OftenIndex), QStringLiteral("99"));
-        QCOMPARE(m_form->IntervalSeconds, 0);
+        QCOMPARE(ReadSetting(SettingsKeys::Interval), QStringLiteral("99"));
+        QCOMPARE(countdown().intervalSeconds(), 0);
 
-        QTest::keyClick(m_form->ListView2, Qt::Key_Space);
-        QCOMPARE(ReadSetting(SettingsKeys::OftenIndex), QStringLiteral("1"));
-        QWidget* rows = m_form->ListView2->viewport();
+        QTest::keyClick(m_form->controls().intervalList, Qt::Key_Space);
+        QCOMPARE(ReadSetting(SettingsKeys::Interval), QStringLiteral("1"));
+        QWidget* rows = m_form->controls().intervalList->viewport();
         QTest::mouseClick(rows, Qt::LeftButton, {}, QPoint(5, rows->height() - 5));
         tick();
-        QCOMPARE(m_form->IntervalSeconds, 5);
+        QCOMPARE(countdown().intervalSeconds(), 5);
     }
 
     void storedSwitchState()
     {
-        WriteSetting(SettingsKeys::StartStopState, QStringLiteral("Off"));
-        m_form = std::make_unique<Form1>();
-        m_form->Form_Load();
-        QCOMPARE(m_form->Timer1->Interval(), 0);
+        WriteSetting(SettingsKeys::AutoBackup, QStringLiteral("Off"));
+        m_form = std::make_unique<MainWindow>();
+        m_form->load();
+        QCOMPARE(m_form->controls().countdownTimer->interval(), 0);
         // The window's own timer is live here: no tick arrives while the switch is off.
         QTest::qWait(1500);
         QCOMPARE(m_form->status(), QStringLiteral("Auto Zip And Backup is Turned Off."));
-        QCOMPARE(m_form->ElapsedSeconds, 0);
+        QCOMPARE(countdown().elapsedSeconds(), 0);
 
-        WriteSetting(SettingsKeys::StartStopState, QStringLiteral("on"));
-        m_form = std::make_unique<Form1>();
-        m_form->Form_Load();
-        QCOMPARE(m_form->PushButton5->text(), QStringLiteral("Turn On Auto Zip And Backup"));
-        QCOMPARE(m_form->Timer1->Interval(), 0);
+        WriteSetting(SettingsKeys::AutoBackup, QStringLiteral("on"));
+        m_form = std::make_unique<MainWindow>();
+        m_form->load();
+        QCOMPARE(m_form->controls().autoBackupButton->text(), QStringLiteral("Turn On Auto Zip And Backup"));
+        QCOMPARE(m_form->controls().countdownTimer->interval(), 0);
         QCOMPARE(m_form->status(), QStringLiteral("Next backup will occur in xx:xx:xx"));
 
         // And with the switch on, the window's own timer does tick.
-        WriteSetting(SettingsKeys::StartStopState, QStringLiteral("On"));
-        m_form = std::make_unique<Form1>();
-        m_form->Form_Load();
+        WriteSetting(SettingsKeys::AutoBackup, QStringLiteral("On"));
+        m_form = std::make_unique<MainWindow>();
+        m_form->load();
         QTRY_VERIFY_WITH_TIMEOUT(m_form->status().startsWith(Next), 20000);
     }
 
     void ticksDuringALongRunStartNoSecondRun()
     {
-        WriteSetting(SettingsKeys::OftenIndex, QStringLiteral("1"));
+        WriteSetting(SettingsKeys::Interval, QStringLiteral("1"));
         start();
-        m_form->ListView1->AppendEntry(makeFolder(QStringLiteral("Big"), 40));
+        m_form->controls().folderList->appendEntry(makeFolder(QStringLiteral("Big"), 40));
         ticks(4);
         QStringList during;
         whileRunning(
             [&] {
-                if (!RunControl::isRunning())
+                if (!RunControl::IsRunning())
                     return true;
                 tick();
                 during.append(m_form->status());
@@ -433,15 +422,15 @@ private Q_SLOTS:
         QCOMPARE(during,
                  (QStringList { Next + QStringLiteral("00:00:01"), Next + QStringLiteral("00:00:02"),
                                 Next + QStringLiteral("00:00:03") }));
-        QCOMPARE(m_form->ProgressBar1->value(), 5);
+        QCOMPARE(m_form->controls().progressBar->value(), 5);
         QCOMPARE(logLines().size(), 1);
-        QCOMPARE(m_form->ElapsedSeconds, 0);
+        QCOMPARE(countdown().elapsedSeconds(), 0);
         QCOMPARE(m_form->status(), Next + QStringLiteral("00:00:00"));
     }
 
     void timedRunThatStopsEarly()
     {
-        WriteSetting(SettingsKeys::OftenIndex, QStringLiteral("1"));
+        WriteSetting(SettingsKeys::Interval, QStringLiteral("1"));
         start();
         ticks(4);
         QStringList seen;
@@ -452,19 +441,19 @@ private Q_SLOTS:
             },
             [&] { tick(); });
         QCOMPARE(m_form->status(), Next + QStringLiteral("00:00:00"));
-        QCOMPARE(m_form->ElapsedSeconds, 0);
+        QCOMPARE(countdown().elapsedSeconds(), 0);
         QVERIFY(logLines().isEmpty());
         QVERIFY(m_prompter->shown().isEmpty());
 
         // A missing backup folder: no folder is backed up, and with no notification area the status
         // line says so after the run.
-        m_form->ListView1->AppendEntry(makeFolder(QStringLiteral("Docs")));
-        m_form->Text5->setText(backups() + QStringLiteral("/gone"));
+        m_form->controls().folderList->appendEntry(makeFolder(QStringLiteral("Docs")));
+        m_form->controls().backupFolderEdit->setText(backups() + QStringLiteral("/gone"));
         ticks(5);
         QCOMPARE(m_form->status(),
                  QStringLiteral("1 of 1 folder was not backed up: \"Docs\". ") + backups()
                      + QStringLiteral("/gone does not exist."));
-        QCOMPARE(m_form->ElapsedSeconds, 0);
+        QCOMPARE(countdown().elapsedSeconds(), 0);
         QVERIFY(logLines().isEmpty());
     }
 
@@ -482,23 +471,23 @@ private Q_SLOTS:
                 busyDuringRun = busyDuringRun || m_form->isBusy();
                 return true;
             },
-            [&] { QTest::mouseClick(m_form->PushButton6, Qt::LeftButton); });
+            [&] { QTest::mouseClick(m_form->controls().backupNowButton, Qt::LeftButton); });
         // The run stops at once; its message stays up during the pause, then the old text is back.
         QVERIFY2(seen.contains(QStringLiteral("No files added to backup.")), qPrintable(seen.join(u'|')));
         QCOMPARE(m_form->status(), before);
         QVERIFY(!m_form->isBusy());
         QVERIFY(m_prompter->shown().isEmpty());
-        QCOMPARE(m_form->ProgressBar1->value(), 0);
-        QCOMPARE(m_form->ProgressBar1->text(), QStringLiteral("Progress Bar"));
-        QCOMPARE(m_form->ElapsedSeconds, 1);
+        QCOMPARE(m_form->controls().progressBar->value(), 0);
+        QCOMPARE(m_form->controls().progressBar->text(), QStringLiteral("Progress Bar"));
+        QCOMPARE(countdown().elapsedSeconds(), 1);
     }
 
     void manualRunIsBusyShowsDoneAndPausesForFiveSeconds()
     {
-        WriteSetting(SettingsKeys::StartStopState, QStringLiteral("Off"));
+        WriteSetting(SettingsKeys::AutoBackup, QStringLiteral("Off"));
         start();
-        m_schedule->setResultPauseSeconds(5);
-        m_form->ListView1->AppendEntry(makeFolder(QStringLiteral("Docs")));
+        schedule().setResultPauseSeconds(5);
+        m_form->controls().folderList->appendEntry(makeFolder(QStringLiteral("Docs")));
         QCOMPARE(m_form->status(), QStringLiteral("Auto Zip And Backup is Turned Off."));
         bool busyInRun = false;
         QString statusInRun;
@@ -507,7 +496,7 @@ private Q_SLOTS:
         qint64 pausedFor = 0;
         whileRunning(
             [&] {
-                if (RunControl::isRunning()) {
+                if (RunControl::IsRunning()) {
                     busyInRun = busyInRun || m_form->isBusy();
                     if (statusInRun.isEmpty())
                         statusInRun = m_form->status();
@@ -520,7 +509,7 @@ private Q_SLOTS:
                 }
                 return true;
             },
-            [&] { QTest::mouseClick(m_form->PushButton6, Qt::LeftButton); });
+            [&] { QTest::mouseClick(m_form->controls().backupNowButton, Qt::LeftButton); });
         QVERIFY(busyInRun);
         QCOMPARE(statusInRun, QStringLiteral("Zipping and backing up files..."));
         QCOMPARE(m_prompter->texts().last(), QStringLiteral("Done."));
@@ -530,15 +519,15 @@ private Q_SLOTS:
         QVERIFY2(pausedFor >= 4500, qPrintable(QString::number(pausedFor)));
         QCOMPARE(m_form->status(), QStringLiteral("Auto Zip And Backup is Turned Off."));
         QVERIFY(!m_form->isBusy());
-        QCOMPARE(m_form->ElapsedSeconds, 0);
+        QCOMPARE(countdown().elapsedSeconds(), 0);
     }
 
     void runsNeverOverlap()
     {
-        WriteSetting(SettingsKeys::OftenIndex, QStringLiteral("1"));
+        WriteSetting(SettingsKeys::Interval, QStringLiteral("1"));
         start();
-        m_form->ListView1->AppendEntry(makeFolder(QStringLiteral("One"), 20));
-        m_form->ListView1->AppendEntry(makeFolder(QStringLiteral("Two"), 20));
+        m_form->controls().folderList->appendEntry(makeFolder(QStringLiteral("One"), 20));
+        m_form->controls().folderList->appendEntry(makeFolder(QStringLiteral("Two"), 20));
         ticks(3);
 
         // During a manual run: a second click does nothing, and a timed run falling due is skipped.
@@ -546,10 +535,10 @@ private Q_SLOTS:
         QString statusAfterClick;
         whileRunning(
             [&] {
-                if (!RunControl::isRunning())
+                if (!RunControl::IsRunning())
                     return true;
                 if (clicks == 0) {
-                    QTest::mouseClick(m_form->PushButton6, Qt::LeftButton);
+                    QTest::mouseClick(m_form->controls().backupNowButton, Qt::LeftButton);
                     statusAfterClick = m_form->status();
                     ++clicks;
                     tick();
@@ -558,12 +547,12 @@ private Q_SLOTS:
                 }
                 return false;
             },
-            [&] { QTest::mouseClick(m_form->PushButton6, Qt::LeftButton); });
+            [&] { QTest::mouseClick(m_form->controls().backupNowButton, Qt::LeftButton); });
         QCOMPARE(clicks, 1);
         QCOMPARE(statusAfterClick, QStringLiteral("Zipping and backing up files..."));
         QCOMPARE(logLines().size(), 2);
         QCOMPARE(m_prompter->texts().count(QStringLiteral("Done.")), 1);
-        QCOMPARE(m_form->ElapsedSeconds, 0);
+        QCOMPARE(countdown().elapsedSeconds(), 0);
         tick();
         QCOMPARE(m_form->status(), Next + QStringLiteral("00:00:04"));
 
@@ -573,9 +562,9 @@ private Q_SLOTS:
         clicks = 0;
         whileRunning(
             [&] {
-                if (!RunControl::isRunning())
+                if (!RunControl::IsRunning())
                     return true;
-                QTest::mouseClick(m_form->PushButton6, Qt::LeftButton);
+                QTest::mouseClick(m_form->controls().backupNowButton, Qt::LeftButton);
                 ++clicks;
                 return false;
             },
@@ -586,7 +575,7 @@ private Q_SLOTS:
         QVERIFY(!m_form->isBusy());
 
         // Once the run is over the button works again.
-        QTest::mouseClick(m_form->PushButton6, Qt::LeftButton);
+        QTest::mouseClick(m_form->controls().backupNowButton, Qt::LeftButton);
         QCOMPARE(logLines().size(), 6);
     }
 };

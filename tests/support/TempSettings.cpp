@@ -1,6 +1,6 @@
 #include "support/TempSettings.h"
 
-#include "app/SettingsStore.h"
+#include "base/SettingsStore.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,9 +16,15 @@ TempSettings::TempSettings()
     clear();
 }
 
-QString TempSettings::storeFile() const { return SettingsStore::StoreFilePath(); }
+QString TempSettings::storeFile() const
+{
+    return SettingsStore::StoreFilePath();
+}
 
-void TempSettings::clear() { QFile::remove(storeFile()); }
+void TempSettings::clear()
+{
+    QFile::remove(storeFile());
+}
 
 QStringList TempSettings::storedKeys() const
 {

@@ -1,5 +1,11 @@
 #include "support/TestLauncher.h"
 
-TestLauncher::TestLauncher() { Launcher::install(this); }
+TestLauncher::TestLauncher()
+{
+    Launcher::install(this);
+}
 
-TestLauncher::~TestLauncher() { Launcher::install(nullptr); }
+TestLauncher::~TestLauncher()
+{
+    Launcher::install(nullptr);
+}

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Launcher.h"
+#include "base/Launcher.h"
 
 #include <QStringList>
 

@@ -2,13 +2,19 @@
 
 #include <QStringList>
 
-TestPrompter::TestPrompter() { Prompter::install(this); }
+TestPrompter::TestPrompter()
+{
+    Prompter::install(this);
+}
 
-TestPrompter::~TestPrompter() { Prompter::install(nullptr); }
+TestPrompter::~TestPrompter()
+{
+    Prompter::install(nullptr);
+}
 
 Prompter::Answer TestPrompter::show(const QString& text, const QString& title, Buttons buttons, Icon icon)
 {
-    m_shown.append({text, title, buttons, icon});
+    m_shown.append({ text, title, buttons, icon });
     if (!m_answers.isEmpty())
         return m_answers.dequeue();
     return buttons == Buttons::YesNo ? Answer::No : Answer::Ok;

@@ -1,12 +1,14 @@
 #pragma once
 
-#include "app/Form1.h"
+#include "history/HistoryFile.h"
 #include "support/TempSettings.h"
 #include "support/TestLauncher.h"
 #include "support/TestPrompter.h"
+#include "window/MainWindow.h"
 
+#include <QFile>
 #include <QObject>
-
+#include <QStringList>
 #include <memory>
 
 // What every test of the real window needs: a settings store of its own and recorders for message
@@ -28,11 +30,22 @@ protected:
     }
 
     // A main window after its start-up sequence.
-    static std::unique_ptr<Form1> load()
+    static std::unique_ptr<MainWindow> load()
     {
-        auto form = std::make_unique<Form1>();
-        form->Form_Load();
+        auto form = std::make_unique<MainWindow>();
+        form->load();
         return form;
+    }
+
+    // The history log's lines, without the line ends.
+    static QStringList logLines()
+    {
+        QFile file(HistoryFile());
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        QStringList lines = QString::fromLocal8Bit(file.readAll()).split(QStringLiteral("\r\n"));
+        lines.removeLast();
+        return lines;
     }
 
     TempSettings m_settings;

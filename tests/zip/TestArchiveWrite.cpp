@@ -2,8 +2,6 @@
 // limit, temporaries left by killed runs, files that vanish or turn into FIFOs or links after the
 // walk, a disk that fails to flush, and damage to the new archive before it replaces the old one.
 #include "ZipTestTools.h"
-#include "zip/CodeModule.h"
-#include "zip/ZipCancel.h"
 #include "zip/ZipEngine.h"
 
 #include <QCoreApplication>
@@ -79,7 +77,6 @@ private Q_SLOTS:
     {
         SetZipStageProbe({});
         g_failFlush = false;
-        ResetZipCancel();
         QDir(m_dir.path()).removeRecursively();
         QDir().mkpath(m_dir.path());
     }
@@ -98,17 +95,17 @@ private Q_SLOTS:
         // Left by killed runs: one of an earlier version (named after an archive with "["), one
         // of ours; one held by a live writer; and a file of someone else's.
         const QString archive = path(QStringLiteral("Photos [2020].zip"));
-        const QString legacy = archive + QStringLiteral(".tessaly-tmp");
+        const QString archiveNamed = archive + QStringLiteral(".tessaly-tmp");
         const QString dead = path(QStringLiteral(".tessaly-tmp-0123456789ab"));
         const QString live = path(QStringLiteral(".tessaly-tmp-livewriter00"));
         const QString foreign = path(QStringLiteral("Photos [2020].zip.keep"));
-        for (const QString& file : { legacy, dead, live, foreign })
+        for (const QString& file : { archiveNamed, dead, live, foreign })
             writeFile(file, "left behind");
         const int held = ::open(QFile::encodeName(live).constData(), O_RDONLY | O_CLOEXEC);
         QVERIFY(held >= 0 && ::flock(held, LOCK_EX) == 0);
         QCOMPARE(makeZip(archive, { path(QStringLiteral("Src/*.*")) }), 0);
         expectEntries(archive, files);
-        QVERIFY(!QFile::exists(legacy) && !QFile::exists(dead));
+        QVERIFY(!QFile::exists(archiveNamed) && !QFile::exists(dead));
         QVERIFY(QFile::exists(live) && QFile::exists(foreign));
         ::close(held);
 

@@ -1,6 +1,6 @@
 // The joining of pieces compressed apart into one deflate stream, with random piece sizes and
 // kinds of data; every joined stream is inflated by zlib and must give the input back exactly.
-#include "zip/ZipDeflate.h"
+#include "zip/DeflateWorker.h"
 
 #include <QRandomGenerator>
 #include <QTest>

@@ -2,7 +2,7 @@
 // every file that may have changed is read and compressed again. Which files the engine opens is
 // watched with inotify; every archive is read back by Python's zipfile, unzip and 7-Zip.
 #include "ZipTestTools.h"
-#include "zip/CGZipFiles.h"
+#include "zip/ZipFileSet.h"
 
 #include <QDir>
 #include <QFile>
@@ -126,12 +126,12 @@ private:
 
     int makeZipFrom(const QString& archive, const QString& reuseFrom)
     {
-        CGZipFiles zip;
+        ZipFileSet zip;
         zip.setZipFileName(archive);
         zip.setReuseFrom(reuseFrom);
         for (const QString& pattern : std::as_const(m_patterns))
-            zip.AddFile(pattern);
-        return zip.MakeZipFile();
+            zip.addFile(pattern);
+        return zip.makeZipFile();
     }
 
 private Q_SLOTS:

@@ -1,6 +1,7 @@
 #include "ZipTestTools.h"
 
-#include "zip/CGZipFiles.h"
+#include "base/EventYield.h"
+#include "zip/ZipFileSet.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -44,7 +45,7 @@ QMap<QString, ReadEntry> readWithPython(const QString& archive, QString* error)
 {
     QMap<QString, ReadEntry> entries;
     QProcess process;
-    process.start(QStringLiteral("python3"), {checker(), archive});
+    process.start(QStringLiteral("python3"), { checker(), archive });
     process.waitForFinished(10 * 60 * 1000);
     if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
         if (error)
@@ -72,12 +73,12 @@ QMap<QString, ReadEntry> readWithPython(const QString& archive, QString* error)
 
 bool unzipAccepts(const QString& archive, QString* output)
 {
-    return runTool(QStringLiteral("unzip"), {QStringLiteral("-tq"), archive}, output);
+    return runTool(QStringLiteral("unzip"), { QStringLiteral("-tq"), archive }, output);
 }
 
 bool sevenZipAccepts(const QString& archive, QString* output)
 {
-    return runTool(QStringLiteral("7zz"), {QStringLiteral("t"), archive}, output);
+    return runTool(QStringLiteral("7zz"), { QStringLiteral("t"), archive }, output);
 }
 
 QByteArray sha1OfFile(const QString& path)
@@ -106,10 +107,10 @@ QByteArray readFile(const QString& path)
 
 QByteArray textLike(qint64 size, quint32 seed)
 {
-    static const char* const words[] = {"the",    "backup", "folder", "archive", "of",    "and",   "a",
-                                        "zip",    "file",   "ann",    "report",  "2021",  "total", "line",
-                                        "value",  "to",     "in",     "is",      "error", "ok",    "data",
-                                        "record", "name",   "size",   "time",    "user",  "copy",  "saved"};
+    static const char* const words[]
+        = { "the",    "backup", "folder", "archive", "of",    "and",  "a",    "zip",  "file",  "ann",
+            "report", "2021",   "total",  "line",    "value", "to",   "in",   "is",   "error", "ok",
+            "data",   "record", "name",   "size",    "time",  "user", "copy", "saved" };
     QRandomGenerator random(seed);
     QByteArray out;
     out.reserve(size + 16);
@@ -149,16 +150,18 @@ QStringList temporariesOf(const QString& archive)
     return found;
 }
 
-int makeZip(const QString& archive, const QStringList& patterns, QString* message)
+int makeZip(const QString& archive, const QStringList& patterns, QString* message, std::function<bool()> cancelled)
 {
-    CGZipFiles zip;
+    ZipFileSet zip;
     zip.setZipFileName(archive);
     zip.setUpdatingZip(false);
+    zip.setCancelCheck(std::move(cancelled));
+    zip.setEventPump(YieldToEvents);
     for (const QString& pattern : patterns)
-        zip.AddFile(pattern);
-    const int result = zip.MakeZipFile();
+        zip.addFile(pattern);
+    const int result = zip.makeZipFile();
     if (message)
-        *message = zip.GetLastMessage();
+        *message = zip.lastMessage();
     return result;
 }
 
@@ -176,7 +179,7 @@ void dropFileCapabilities()
 #ifdef Q_OS_LINUX
     if (!runningAsRoot())
         return;
-    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_header_struct header { _LINUX_CAPABILITY_VERSION_3, 0 };
     __user_cap_data_struct data[2] = {};
     if (::syscall(SYS_capget, &header, data) != 0)
         return;

@@ -4,6 +4,7 @@
 #include <QMap>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 // What Python's zipfile reader found for one entry after reading it to its end.
 struct ReadEntry
@@ -34,8 +35,10 @@ QByteArray randomBytes(qint64 size, quint32 seed);
 // The temporaries a run of this archive may leave next to it (and other files named after it).
 QStringList temporariesOf(const QString& archive);
 
-// Makes the archive from the patterns as the backup run does (CGZipFiles, nothing else set).
-int makeZip(const QString& archive, const QStringList& patterns, QString* message = nullptr);
+// Makes the archive from the patterns as the backup run does (ZipFileSet letting window events
+// through, nothing else set), stopping once cancelled() says so.
+int makeZip(const QString& archive, const QStringList& patterns, QString* message = nullptr,
+            std::function<bool()> cancelled = {});
 
 // A test running as root drops the right to read and write any file, so permission failures are
 // real for it too.

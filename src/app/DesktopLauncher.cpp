@@ -1,8 +1,0 @@
-#include "app/DesktopLauncher.h"
-
-#include <QDesktopServices>
-#include <QUrl>
-
-void DesktopLauncher::openPath(const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); }
-
-void DesktopLauncher::openWebPage(const QString& address) { QDesktopServices::openUrl(QUrl(address)); }

@@ -1,0 +1,27 @@
+#pragma once
+
+// Every key the program keeps in its settings store, with the default given when it is read.
+namespace SettingsKeys {
+
+struct Key
+{
+    const char* name;
+    const char* fallback; // nullptr: the default is worked out by the reader
+};
+
+inline constexpr Key Folders { "Folders", "" };
+inline constexpr Key BackupFolder { "Path", nullptr }; // the desktop folder, followed by a separator
+inline constexpr Key Prefix { "Text1", "Backup" };
+inline constexpr Key DateStamp { "Check1", "1" };
+inline constexpr Key TimeStamp { "Check2", "1" };
+inline constexpr Key Interval { "OftenIndex", "7" };
+inline constexpr Key AutoBackup { "StartStopState", "On" };
+inline constexpr Key StartWithSystem { "Windows Startup", "Off" };
+inline constexpr Key StartInTray { "Minimized", "Off" };
+inline constexpr Key LastAddedFolder { "LastFolder", "" };
+inline constexpr Key KeepLast { "KeepLast", "0" }; // archives kept per folder; 0 keeps all
+
+inline constexpr Key All[] = { Folders,    BackupFolder,    Prefix,      DateStamp,       TimeStamp, Interval,
+                               AutoBackup, StartWithSystem, StartInTray, LastAddedFolder, KeepLast };
+
+} // namespace SettingsKeys

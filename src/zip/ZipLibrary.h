@@ -1,0 +1,9 @@
+#pragma once
+
+#include "zip/ZipJob.h"
+
+// The zip binding: makes the archive a job describes and gives back the code with the engine's
+// words (see ZipMessage). The engine works on another thread while the calling thread waits in a
+// local event loop, taking the engine's lines as they come and letting the job's events through;
+// without an application object the engine works on the calling thread.
+ZipResult MakeZipArchive(const ZipJob& job);
