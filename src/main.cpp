@@ -42,21 +42,22 @@ int main(int argc, char* argv[])
     DesktopLauncher launcher;
     Launcher::install(&launcher);
 
-    MainWindow form;
-    prompter.setOwner(&form);
+    MainWindow window;
+    prompter.setOwner(&window);
     TerminationSignals signals;
-    QObject::connect(&signals, &TerminationSignals::closeRequested, &form, &QWidget::close);
+    QObject::connect(&signals, &TerminationSignals::closeRequested, &window, &QWidget::close);
     // The end of the desktop session is a close request like any other.
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &form, [&form](QSessionManager&) { form.close(); });
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
+                     [&window](QSessionManager&) { window.close(); });
 
-    QObject::connect(&instance, &SingleInstance::showRequested, &form, &MainWindow::bringForward);
+    QObject::connect(&instance, &SingleInstance::showRequested, &window, &MainWindow::bringForward);
 
-    form.load();
+    window.load();
     // A close request while a start-up box was open (SIGTERM, the end of the session) has already
     // run the shutdown steps: the program ends here rather than start its event loop.
     int code = 0;
-    if (!form.isUnloaded()) {
-        form.show();
+    if (!window.isUnloaded()) {
+        window.show();
         code = app.exec();
     }
     Prompter::install(nullptr);

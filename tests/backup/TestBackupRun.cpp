@@ -32,7 +32,7 @@ class TestBackupRun : public WindowTest
 
     QTemporaryDir m_files;
     std::unique_ptr<TestClock> m_clock;
-    std::unique_ptr<MainWindow> m_form;
+    std::unique_ptr<MainWindow> m_window;
     const QDateTime m_moment { QDate(2021, 8, 31), QTime(14, 5) };
 
     QString src() const { return m_files.path() + QStringLiteral("/Src/"); }
@@ -81,15 +81,15 @@ class TestBackupRun : public WindowTest
 
     void options(const QString& prefix, bool date, bool time)
     {
-        m_form->controls().prefixEdit->setText(prefix);
-        m_form->controls().dateStampBox->setChecked(date);
-        m_form->controls().timeStampBox->setChecked(time);
+        m_window->controls().prefixEdit->setText(prefix);
+        m_window->controls().dateStampBox->setChecked(date);
+        m_window->controls().timeStampBox->setChecked(time);
     }
 
     void run(bool silent)
     {
-        const ControlsBackupChoices choices(m_form->controls());
-        StatusFrameLine status(*m_form->controls().statusFrame);
+        const ControlsBackupChoices choices(m_window->controls());
+        StatusFrameLine status(*m_window->controls().statusFrame);
         RunBackup(choices, status, silent);
     }
 
@@ -121,8 +121,8 @@ private Q_SLOTS:
         QDir(backups()).removeRecursively();
         QVERIFY(QDir().mkpath(backups()));
         m_clock = std::make_unique<TestClock>(m_moment);
-        m_form = std::make_unique<MainWindow>();
-        m_form->controls().backupFolderEdit->setText(backups());
+        m_window = std::make_unique<MainWindow>();
+        m_window->controls().backupFolderEdit->setText(backups());
         options(QStringLiteral("Backup"), true, true);
         SetHistoryFile(HistoryFilePath(QStringLiteral("Tessaly")));
         QFile::remove(HistoryFile());
@@ -130,7 +130,7 @@ private Q_SLOTS:
 
     void cleanup()
     {
-        m_form.reset();
+        m_window.reset();
         m_clock.reset();
         endTest();
     }
@@ -143,7 +143,7 @@ private Q_SLOTS:
         write(src() + QStringLiteral("Documents/Other/d.txt"), "other");
         write(src() + QStringLiteral("Documents/.hidden/h.txt"), "hidden");
         write(src() + QStringLiteral("Documents/.hidden/Inner/i.txt"), "below hidden");
-        m_form->controls().folderList->appendEntry(src() + QStringLiteral("Documents/"));
+        m_window->controls().folderList->appendEntry(src() + QStringLiteral("Documents/"));
         run(false);
 
         const QString archive = backups() + QStringLiteral("/Backup 2021-08-31 02-05-PM Documents.zip");
@@ -158,9 +158,9 @@ private Q_SLOTS:
                                + when() });
         QCOMPARE(m_prompter->texts(), QStringList { QStringLiteral("Done.") });
         QCOMPARE(m_prompter->shown().first().title, ApplicationTitle());
-        QCOMPARE(m_form->status(), QStringLiteral("Auto Backup Complete at ") + when());
+        QCOMPARE(m_window->status(), QStringLiteral("Auto Backup Complete at ") + when());
         // The list is left as it was.
-        QCOMPARE(m_form->controls().folderList->entries(), QStringList { src() + QStringLiteral("Documents/") });
+        QCOMPARE(m_window->controls().folderList->entries(), QStringList { src() + QStringLiteral("Documents/") });
     }
 
     void archiveNames_data()
@@ -213,8 +213,8 @@ private Q_SLOTS:
         QFETCH(QString, logName);
         write(src() + QStringLiteral("Documents/a.txt"), "a");
         options(prefix, date, time);
-        m_form->controls().backupFolderEdit->setText(backups() + backupSuffix);
-        m_form->controls().folderList->appendEntry(src() + entry);
+        m_window->controls().backupFolderEdit->setText(backups() + backupSuffix);
+        m_window->controls().folderList->appendEntry(src() + entry);
         run(true);
         QCOMPARE(backupFiles(), QStringList { archive });
         QCOMPARE(filesIn(backups() + u'/' + archive), QStringList { QStringLiteral("Documents/a.txt") });
@@ -229,8 +229,8 @@ private Q_SLOTS:
         write(src() + QStringLiteral("Zeta/z.txt"), "z");
         write(src() + QStringLiteral("Alpha/old.txt"), "old");
         options(QStringLiteral("Backup"), false, false);
-        m_form->controls().folderList->appendEntry(src() + QStringLiteral("Zeta"));
-        m_form->controls().folderList->appendEntry(src() + QStringLiteral("Alpha"));
+        m_window->controls().folderList->appendEntry(src() + QStringLiteral("Zeta"));
+        m_window->controls().folderList->appendEntry(src() + QStringLiteral("Alpha"));
         run(true);
         const QString alpha = backups() + QStringLiteral("/Backup Alpha.zip");
         const QString zeta = backups() + QStringLiteral("/Backup Zeta.zip");
@@ -255,7 +255,7 @@ private Q_SLOTS:
     {
         write(src() + QStringLiteral("Gone/g.txt"), "g");
         options(QStringLiteral("Backup"), false, false);
-        m_form->controls().folderList->appendEntry(src() + QStringLiteral("Gone"));
+        m_window->controls().folderList->appendEntry(src() + QStringLiteral("Gone"));
         run(true);
         const QString archive = backups() + QStringLiteral("/Backup Gone.zip");
         const QByteArray older = read(archive);
@@ -263,7 +263,7 @@ private Q_SLOTS:
 
         QVERIFY(QDir(src() + QStringLiteral("Gone")).removeRecursively());
         write(src() + QStringLiteral("Kept/k.txt"), "k");
-        m_form->controls().folderList->appendEntry(src() + QStringLiteral("Kept"));
+        m_window->controls().folderList->appendEntry(src() + QStringLiteral("Kept"));
         run(false);
         // The engine's two lines ("name not matched", "nothing to do") stay two lines of the log.
         QCOMPARE(logLines().size(), 4);
@@ -290,8 +290,8 @@ private Q_SLOTS:
         // An entry naming a file fails the same way.
         m_prompter->clear();
         write(src() + QStringLiteral("plain.txt"), "p");
-        m_form->controls().folderList->clear();
-        m_form->controls().folderList->appendEntry(src() + QStringLiteral("plain.txt"));
+        m_window->controls().folderList->clear();
+        m_window->controls().folderList->appendEntry(src() + QStringLiteral("plain.txt"));
         run(true);
         const QString plain = logLines().at(logLines().size() - 2); // the first of the entry's two lines
         QVERIFY2(plain.startsWith(QStringLiteral("plain.txt was not backup and zipped because ")), qPrintable(plain));
@@ -304,7 +304,7 @@ private Q_SLOTS:
         const QString fifo = src() + QStringLiteral("Pipes/queue");
         QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
         options(QStringLiteral("Backup"), false, false);
-        m_form->controls().folderList->appendEntry(src() + QStringLiteral("Pipes"));
+        m_window->controls().folderList->appendEntry(src() + QStringLiteral("Pipes"));
         run(true);
         const QString archive = backups() + QStringLiteral("/Backup Pipes.zip");
         QCOMPARE(filesIn(archive), QStringList { QStringLiteral("Pipes/a.txt") });
@@ -318,21 +318,21 @@ private Q_SLOTS:
     void earlyExitsLogNothing()
     {
         // The list is checked first, even when the backup folder is missing too.
-        m_form->controls().backupFolderEdit->setText(backups() + QStringLiteral("/missing"));
+        m_window->controls().backupFolderEdit->setText(backups() + QStringLiteral("/missing"));
         run(false);
-        QCOMPARE(m_form->status(), QStringLiteral("No files added to backup."));
+        QCOMPARE(m_window->status(), QStringLiteral("No files added to backup."));
 
         write(src() + QStringLiteral("Docs/a.txt"), "a");
-        m_form->controls().folderList->appendEntry(src() + QStringLiteral("Docs"));
+        m_window->controls().folderList->appendEntry(src() + QStringLiteral("Docs"));
         run(false);
-        QCOMPARE(m_form->status(), backups() + QStringLiteral("/missing does not exist"));
-        m_form->controls().backupFolderEdit->clear();
+        QCOMPARE(m_window->status(), backups() + QStringLiteral("/missing does not exist"));
+        m_window->controls().backupFolderEdit->clear();
         run(false);
-        QCOMPARE(m_form->status(), QStringLiteral(" does not exist"));
+        QCOMPARE(m_window->status(), QStringLiteral(" does not exist"));
         write(backups() + QStringLiteral("/a file"), "f");
-        m_form->controls().backupFolderEdit->setText(backups() + QStringLiteral("/a file"));
+        m_window->controls().backupFolderEdit->setText(backups() + QStringLiteral("/a file"));
         run(true);
-        QCOMPARE(m_form->status(), backups() + QStringLiteral("/a file does not exist"));
+        QCOMPARE(m_window->status(), backups() + QStringLiteral("/a file does not exist"));
 
         QVERIFY(m_prompter->shown().isEmpty());
         QVERIFY(!QFile::exists(HistoryFile()));
@@ -342,11 +342,11 @@ private Q_SLOTS:
     void clearedLogStartsAgainWithTheNextEntry()
     {
         write(src() + QStringLiteral("Docs/a.txt"), "a");
-        m_form->controls().folderList->appendEntry(src() + QStringLiteral("Docs"));
+        m_window->controls().folderList->appendEntry(src() + QStringLiteral("Docs"));
         run(true);
         QCOMPARE(logLines().size(), 1);
         m_prompter->setNextAnswer(Prompter::Answer::Yes);
-        QTest::mouseClick(m_form->controls().clearHistoryButton, Qt::LeftButton);
+        QTest::mouseClick(m_window->controls().clearHistoryButton, Qt::LeftButton);
         QVERIFY(!QFile::exists(HistoryFile()));
         m_clock->set(m_moment.addSecs(3600));
         run(true);
@@ -360,12 +360,12 @@ private Q_SLOTS:
     {
         for (const char* name : { "One", "Two", "Three" }) {
             write(src() + QLatin1String(name) + QStringLiteral("/f.txt"), "f");
-            m_form->controls().folderList->appendEntry(src() + QLatin1String(name));
+            m_window->controls().folderList->appendEntry(src() + QLatin1String(name));
         }
         options(QString(), false, false);
         runWhile(true, [&] {
-            delete m_form->controls().folderList->topLevelItem(2);
-            delete m_form->controls().folderList->topLevelItem(1);
+            delete m_window->controls().folderList->topLevelItem(2);
+            delete m_window->controls().folderList->topLevelItem(1);
             return false;
         });
         // One box for the position that is gone, even in a silent run; the rest of the run goes on.
@@ -376,19 +376,19 @@ private Q_SLOTS:
             qPrintable(m_prompter->texts().first()));
         QCOMPARE(backupFiles(), QStringList { QStringLiteral("One.zip") });
         QCOMPARE(logLines().size(), 1);
-        QCOMPARE(m_form->status(), QStringLiteral("Auto Backup Complete at ") + when());
+        QCOMPARE(m_window->status(), QStringLiteral("Auto Backup Complete at ") + when());
     }
 
     void optionsAndClockAreReadForEveryFolder()
     {
         write(src() + QStringLiteral("A/a.txt"), "a");
         write(src() + QStringLiteral("B/b.txt"), "b");
-        m_form->controls().folderList->appendEntry(src() + QStringLiteral("A"));
-        m_form->controls().folderList->appendEntry(src() + QStringLiteral("B"));
+        m_window->controls().folderList->appendEntry(src() + QStringLiteral("A"));
+        m_window->controls().folderList->appendEntry(src() + QStringLiteral("B"));
         // Every read of the clock is a minute later than the one before.
         m_clock->setStepSeconds(60);
         runWhile(true, [&] {
-            m_form->controls().prefixEdit->setText(QStringLiteral("Changed"));
+            m_window->controls().prefixEdit->setText(QStringLiteral("Changed"));
             return false;
         });
         const auto at = [&](int minutes) { return RegionalDateTime(m_moment.addSecs(60 * minutes)); };
@@ -397,15 +397,15 @@ private Q_SLOTS:
                                     + QStringLiteral("/Backup 2021-08-31 02-06-PM A.zip at ") + at(2),
                                 QStringLiteral("B was backup and zipped as ") + backups()
                                     + QStringLiteral("/Changed 2021-08-31 02-09-PM B.zip at ") + at(5) }));
-        QCOMPARE(m_form->status(), QStringLiteral("Auto Backup Complete at ") + at(6));
+        QCOMPARE(m_window->status(), QStringLiteral("Auto Backup Complete at ") + at(6));
     }
 
     void unwritableLogLosesTheEntryNotTheArchive()
     {
         write(src() + QStringLiteral("A/a.txt"), "a");
         write(src() + QStringLiteral("B/b.txt"), "b");
-        m_form->controls().folderList->appendEntry(src() + QStringLiteral("A"));
-        m_form->controls().folderList->appendEntry(src() + QStringLiteral("B"));
+        m_window->controls().folderList->appendEntry(src() + QStringLiteral("A"));
+        m_window->controls().folderList->appendEntry(src() + QStringLiteral("B"));
         options(QString(), false, false);
         SetHistoryFile(m_files.path() + QStringLiteral("/no such folder/Tessaly.txt"));
         run(true);
@@ -413,17 +413,17 @@ private Q_SLOTS:
         for (const QString& text : m_prompter->texts())
             QVERIFY2(text.contains(applicationError(200)), qPrintable(text));
         QCOMPARE(backupFiles(), (QStringList { QStringLiteral("A.zip"), QStringLiteral("B.zip") }));
-        QCOMPARE(m_form->status(), QStringLiteral("Auto Backup Complete at ") + when());
+        QCOMPARE(m_window->status(), QStringLiteral("Auto Backup Complete at ") + when());
     }
 
     void cancelStopsBeforeTheNextFolder()
     {
         write(src() + QStringLiteral("A/a.txt"), "a");
         write(src() + QStringLiteral("B/b.txt"), "b");
-        m_form->controls().folderList->appendEntry(src() + QStringLiteral("A"));
-        m_form->controls().folderList->appendEntry(src() + QStringLiteral("B"));
+        m_window->controls().folderList->appendEntry(src() + QStringLiteral("A"));
+        m_window->controls().folderList->appendEntry(src() + QStringLiteral("B"));
         options(QString(), false, false);
-        const QString before = m_form->status();
+        const QString before = m_window->status();
         {
             RunControl::Guard guard;
             QVERIFY(guard.owns());
@@ -435,7 +435,7 @@ private Q_SLOTS:
         QVERIFY(!backupFiles().contains(QStringLiteral("B.zip")));
         QVERIFY(logLines().size() <= 1);
         QVERIFY(m_prompter->shown().isEmpty());
-        QCOMPARE(m_form->status(), before);
+        QCOMPARE(m_window->status(), before);
         // The next run is not cancelled.
         {
             RunControl::Guard guard;
@@ -475,12 +475,12 @@ private Q_SLOTS:
         for (const QString& name : others)
             old(name, 100);
         write(src() + QStringLiteral("Docs/a.txt"), "a");
-        m_form->controls().folderList->appendEntry(src() + QStringLiteral("Docs"));
-        m_form->controls().folderList->appendEntry(src() + QStringLiteral("Missing"));
+        m_window->controls().folderList->appendEntry(src() + QStringLiteral("Docs"));
+        m_window->controls().folderList->appendEntry(src() + QStringLiteral("Missing"));
         run(true);
         QCOMPARE(backupFiles().size(), docs.size() + others.size() + 1);
 
-        m_form->controls().keepLastBox->setValue(2);
+        m_window->controls().keepLastBox->setValue(2);
         run(true);
         QCOMPARE(logLines().filter(QStringLiteral("Old backup ")), removals(docs.first(3)));
         QStringList left = others + QStringList { docs.last(), QStringLiteral("Backup 2021-08-31 02-05-PM Docs.zip") };
@@ -488,7 +488,7 @@ private Q_SLOTS:
         QCOMPARE(backupFiles(), left);
 
         // A time stamp alone cannot tell old from new: the modification time does.
-        m_form->controls().dateStampBox->setChecked(false);
+        m_window->controls().dateStampBox->setChecked(false);
         old(QStringLiteral("Backup 01-00-AM Docs.zip"), 5);
         old(QStringLiteral("Backup 11-00-PM Docs.zip"), 50);
         old(QStringLiteral("Backup 03-00-PM Docs.zip"), 30);

@@ -48,11 +48,11 @@ private Q_SLOTS:
         write(second + QStringLiteral("/b.txt"), "b");
         write(backups + QStringLiteral("/Backup First.zip"), "the previous archive");
 
-        MainWindow form;
-        form.load();
-        form.controls().folderList->appendEntry(first);
-        form.controls().folderList->appendEntry(second);
-        form.findChild<ScheduleController*>()->setResultPauseSeconds(60);
+        MainWindow window;
+        window.load();
+        window.controls().folderList->appendEntry(first);
+        window.controls().folderList->appendEntry(second);
+        window.findChild<ScheduleController*>()->setResultPauseSeconds(60);
 
         bool closedDuringRun = false;
         QElapsedTimer sinceClose;
@@ -62,11 +62,11 @@ private Q_SLOTS:
             if (RunControl::IsRunning() && !sinceClose.isValid()) {
                 closedDuringRun = true;
                 sinceClose.start();
-                form.close();
+                window.close();
             }
         });
         closer.start();
-        QTest::mouseClick(form.controls().backupNowButton, Qt::LeftButton);
+        QTest::mouseClick(window.controls().backupNowButton, Qt::LeftButton);
         closer.stop();
 
         QVERIFY(closedDuringRun);
@@ -79,9 +79,9 @@ private Q_SLOTS:
         QFile previous(backups + QStringLiteral("/Backup First.zip"));
         QVERIFY(previous.open(QIODevice::ReadOnly));
         QCOMPARE(previous.readAll(), QByteArray("the previous archive"));
-        QVERIFY(!form.isBusy());
+        QVERIFY(!window.isBusy());
         // The list was saved on the way out.
-        QCOMPARE(SettingsStore::ReadSetting(SettingsKeys::Folders), form.controls().folderList->encodeFolders());
+        QCOMPARE(SettingsStore::ReadSetting(SettingsKeys::Folders), window.controls().folderList->encodeFolders());
     }
 };
 

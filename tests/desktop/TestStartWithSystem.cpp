@@ -118,11 +118,11 @@ private Q_SLOTS:
 
     void checkingRegistersTheRunningProgram()
     {
-        auto form = load();
+        auto window = load();
         QVERIFY(!QFile::exists(autostartFile()));
-        form->controls().startWithSystemBox->click();
-        QVERIFY(form->controls().startWithSystemBox->isChecked());
-        QVERIFY(!form->controls().startInTrayBox->isHidden());
+        window->controls().startWithSystemBox->click();
+        QVERIFY(window->controls().startWithSystemBox->isChecked());
+        QVERIFY(!window->controls().startInTrayBox->isHidden());
         QCOMPARE(ReadSetting(SettingsKeys::StartWithSystem), QStringLiteral("On"));
 
         const auto entry = readEntry(autostartFile());
@@ -142,23 +142,23 @@ private Q_SLOTS:
 
     void uncheckingRemovesAndTakesStartInTrayAlong()
     {
-        auto form = load();
-        form->controls().startWithSystemBox->click();
-        form->controls().startInTrayBox->click();
+        auto window = load();
+        window->controls().startWithSystemBox->click();
+        window->controls().startInTrayBox->click();
         QCOMPARE(ReadSetting(SettingsKeys::StartInTray), QStringLiteral("On"));
         QVERIFY(QFile::exists(autostartFile()));
 
-        form->controls().startWithSystemBox->click();
-        QVERIFY(!form->controls().startInTrayBox->isChecked());
-        QVERIFY(form->controls().startInTrayBox->isHidden());
+        window->controls().startWithSystemBox->click();
+        QVERIFY(!window->controls().startInTrayBox->isChecked());
+        QVERIFY(window->controls().startInTrayBox->isHidden());
         QCOMPARE(ReadSetting(SettingsKeys::StartInTray), QStringLiteral("Off"));
         QCOMPARE(ReadSetting(SettingsKeys::StartWithSystem), QStringLiteral("Off"));
         QVERIFY(!QFile::exists(autostartFile()));
 
         // Checking again offers the option again, unchecked.
-        form->controls().startWithSystemBox->click();
-        QVERIFY(!form->controls().startInTrayBox->isHidden());
-        QVERIFY(!form->controls().startInTrayBox->isChecked());
+        window->controls().startWithSystemBox->click();
+        QVERIFY(!window->controls().startInTrayBox->isHidden());
+        QVERIFY(!window->controls().startInTrayBox->isChecked());
         QVERIFY(QFile::exists(autostartFile()));
     }
 
@@ -172,17 +172,17 @@ private Q_SLOTS:
 
         WriteSetting(SettingsKeys::StartWithSystem, QStringLiteral("Off"));
         {
-            auto form = load();
-            QVERIFY(!form->controls().startWithSystemBox->isChecked());
+            auto window = load();
+            QVERIFY(!window->controls().startWithSystemBox->isChecked());
         }
         WriteSetting(SettingsKeys::StartWithSystem, QStringLiteral("On"));
-        auto form = load();
-        QVERIFY(form->controls().startWithSystemBox->isChecked());
+        auto window = load();
+        QVERIFY(window->controls().startWithSystemBox->isChecked());
         QCOMPARE(readEntry(autostartFile()).value(QStringLiteral("Exec")), QStringLiteral("/old/place/tessaly"));
 
         // The user's own click writes the entry of the program as it is now.
-        form->controls().startWithSystemBox->click();
-        form->controls().startWithSystemBox->click();
+        window->controls().startWithSystemBox->click();
+        window->controls().startWithSystemBox->click();
         QCOMPARE(execArguments(readEntry(autostartFile()).value(QStringLiteral("Exec"))),
                  QStringList { QCoreApplication::applicationFilePath() });
     }
@@ -193,11 +193,11 @@ private Q_SLOTS:
         QFile blocker(m_settings.configHome() + QStringLiteral("/autostart"));
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
-        auto form = load();
-        form->controls().startWithSystemBox->click();
-        QVERIFY(form->controls().startWithSystemBox->isChecked());
+        auto window = load();
+        window->controls().startWithSystemBox->click();
+        QVERIFY(window->controls().startWithSystemBox->isChecked());
         QCOMPARE(ReadSetting(SettingsKeys::StartWithSystem), QStringLiteral("On"));
-        form->controls().startWithSystemBox->click();
+        window->controls().startWithSystemBox->click();
         QCOMPARE(ReadSetting(SettingsKeys::StartWithSystem), QStringLiteral("Off"));
         QVERIFY(QFileInfo(blocker.fileName()).isFile());
         QVERIFY(m_prompter->shown().isEmpty());

@@ -25,34 +25,34 @@ using Pointer = MousePointer;
 
 namespace {
 
-FakeTrayBackend& fakeOf(const MainWindow& form)
+FakeTrayBackend& fakeOf(const MainWindow& window)
 {
-    return static_cast<FakeTrayBackend&>(form.controls().trayIcon->backend());
+    return static_cast<FakeTrayBackend&>(window.controls().trayIcon->backend());
 }
 
-TrayWindowBehaviour& behaviourOf(MainWindow& form)
+TrayWindowBehaviour& behaviourOf(MainWindow& window)
 {
-    return *form.findChild<TrayWindowBehaviour*>();
+    return *window.findChild<TrayWindowBehaviour*>();
 }
 
-void appendFolder(MainWindow& form)
+void appendFolder(MainWindow& window)
 {
-    form.controls().folderList->appendEntry(QStringLiteral("/srv/data"));
+    window.controls().folderList->appendEntry(QStringLiteral("/srv/data"));
 }
 
-bool hiddenInTray(const MainWindow& form)
+bool hiddenInTray(const MainWindow& window)
 {
-    return form.isHidden();
+    return window.isHidden();
 }
 
-bool shownNormal(const MainWindow& form)
+bool shownNormal(const MainWindow& window)
 {
-    return form.isVisible() && !(form.windowState() & Qt::WindowMinimized);
+    return window.isVisible() && !(window.windowState() & Qt::WindowMinimized);
 }
 
-bool ordinaryMinimised(const MainWindow& form)
+bool ordinaryMinimised(const MainWindow& window)
 {
-    return form.isVisible() && (form.windowState() & Qt::WindowMinimized);
+    return window.isVisible() && (window.windowState() & Qt::WindowMinimized);
 }
 
 } // namespace
@@ -65,15 +65,15 @@ class TestTrayWindow : public WindowTest
     std::unique_ptr<MainWindow> start(FakeTrayBackend::Options options)
     {
         FakeTrayFactory factory(options);
-        auto form = std::make_unique<MainWindow>();
-        form->load();
-        form->show();
-        return form;
+        auto window = std::make_unique<MainWindow>();
+        window->load();
+        window->show();
+        return window;
     }
 
-    void userMinimises(MainWindow& form) { form.setWindowState(form.windowState() | Qt::WindowMinimized); }
+    void userMinimises(MainWindow& window) { window.setWindowState(window.windowState() | Qt::WindowMinimized); }
 
-    void leftClickOnIcon(MainWindow& form) { Q_EMIT fakeOf(form).activated(QSystemTrayIcon::Trigger); }
+    void leftClickOnIcon(MainWindow& window) { Q_EMIT fakeOf(window).activated(QSystemTrayIcon::Trigger); }
 
 private Q_SLOTS:
     void init() { beginTest(); }
@@ -83,100 +83,100 @@ private Q_SLOTS:
     void startInTrayStartsHiddenWithTheBalloon()
     {
         WriteSetting(SettingsKeys::StartInTray, QStringLiteral("On"));
-        auto form = start({ .clickBalloons = true });
-        FakeTrayBackend& tray = fakeOf(*form);
-        QVERIFY(form->controls().startInTrayBox->isChecked());
-        QTRY_VERIFY_WITH_TIMEOUT(hiddenInTray(*form), 30000);
+        auto window = start({ .clickBalloons = true });
+        FakeTrayBackend& tray = fakeOf(*window);
+        QVERIFY(window->controls().startInTrayBox->isChecked());
+        QTRY_VERIFY_WITH_TIMEOUT(hiddenInTray(*window), 30000);
         QTRY_COMPARE_WITH_TIMEOUT(tray.count("showMessage"), 1, 30000);
         QCOMPARE(tray.balloonTitle, QStringLiteral("Tessaly"));
         QVERIFY(tray.balloonText.startsWith(QStringLiteral("has been minimized to the system tray.\r\n")));
         QVERIFY(tray.balloonText.contains(QStringLiteral("(Quarnell)")));
         QVERIFY(tray.balloonText.contains(QStringLiteral("blue")));
         QCOMPARE(tray.balloonMilliseconds, 5000);
-        QVERIFY(form->controls().trayIcon->isInTray());
+        QVERIFY(window->controls().trayIcon->isInTray());
         QCOMPARE(tray.tipShown, QStringLiteral("Tessaly"));
 
-        leftClickOnIcon(*form);
-        QVERIFY(shownNormal(*form));
-        QVERIFY(behaviourOf(*form).minimizedToTrayOnce());
+        leftClickOnIcon(*window);
+        QVERIFY(shownNormal(*window));
+        QVERIFY(behaviourOf(*window).minimizedToTrayOnce());
     }
 
     void firstMinimiseHidesLaterOnesDoNot()
     {
-        auto form = start({ .clickBalloons = true });
-        FakeTrayBackend& tray = fakeOf(*form);
-        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        auto window = start({ .clickBalloons = true });
+        FakeTrayBackend& tray = fakeOf(*window);
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
         // A left click on the icon over a shown window changes nothing.
-        leftClickOnIcon(*form);
-        QVERIFY(shownNormal(*form));
+        leftClickOnIcon(*window);
+        QVERIFY(shownNormal(*window));
 
-        userMinimises(*form);
-        QVERIFY(hiddenInTray(*form));
+        userMinimises(*window);
+        QVERIFY(hiddenInTray(*window));
         QCOMPARE(tray.count("showMessage"), 1);
-        QCOMPARE(form->controls().trayIcon->onceBalloonCount(), 1);
-        leftClickOnIcon(*form);
-        QVERIFY(shownNormal(*form));
+        QCOMPARE(window->controls().trayIcon->onceBalloonCount(), 1);
+        leftClickOnIcon(*window);
+        QVERIFY(shownNormal(*window));
 
-        userMinimises(*form);
-        QVERIFY(ordinaryMinimised(*form));
+        userMinimises(*window);
+        QVERIFY(ordinaryMinimised(*window));
         QCOMPARE(tray.count("showMessage"), 1);
-        leftClickOnIcon(*form);
-        QVERIFY(shownNormal(*form));
+        leftClickOnIcon(*window);
+        QVERIFY(shownNormal(*window));
 
         // The icon stayed in the tray all along.
         QCOMPARE(tray.count("add"), 1);
         QCOMPARE(tray.count("remove"), 0);
-        form->close();
+        window->close();
         QCOMPARE(tray.count("remove"), 1);
     }
 
     void rightAndDoubleClicksDoNotRestore()
     {
-        auto form = start({ .clickBalloons = true });
-        FakeTrayBackend& tray = fakeOf(*form);
-        userMinimises(*form);
-        QVERIFY(hiddenInTray(*form));
+        auto window = start({ .clickBalloons = true });
+        FakeTrayBackend& tray = fakeOf(*window);
+        userMinimises(*window);
+        QVERIFY(hiddenInTray(*window));
         Q_EMIT tray.activated(QSystemTrayIcon::Context);
         Q_EMIT tray.activated(QSystemTrayIcon::MiddleClick);
         Q_EMIT tray.activated(QSystemTrayIcon::DoubleClick);
-        QVERIFY(hiddenInTray(*form));
+        QVERIFY(hiddenInTray(*window));
         // A double click reaches us as a click first, then the double click.
         Q_EMIT tray.activated(QSystemTrayIcon::Trigger);
         Q_EMIT tray.activated(QSystemTrayIcon::DoubleClick);
-        QVERIFY(shownNormal(*form));
+        QVERIFY(shownNormal(*window));
     }
 
     void windowLivesWhileTheBalloonWaits()
     {
-        auto form = start({});
-        FakeTrayBackend& tray = fakeOf(*form);
+        auto window = start({});
+        FakeTrayBackend& tray = fakeOf(*window);
         bool restoredDuringWait = false;
         bool balloonUpWhenRestored = false;
         QTimer::singleShot(0, this, [&] {
-            leftClickOnIcon(*form);
-            restoredDuringWait = shownNormal(*form);
-            balloonUpWhenRestored = form->controls().trayIcon->isBalloonVisible();
+            leftClickOnIcon(*window);
+            restoredDuringWait = shownNormal(*window);
+            balloonUpWhenRestored = window->controls().trayIcon->isBalloonVisible();
             Q_EMIT tray.messageClicked();
         });
-        userMinimises(*form);
+        userMinimises(*window);
         QVERIFY(restoredDuringWait);
         QVERIFY(balloonUpWhenRestored);
-        QVERIFY(shownNormal(*form));
-        QVERIFY(!form->controls().trayIcon->isBalloonVisible());
+        QVERIFY(shownNormal(*window));
+        QVERIFY(!window->controls().trayIcon->isBalloonVisible());
         // Clicked away: no clearing call after the wait.
         QCOMPARE(tray.count("hideMessage"), 0);
     }
 
     void closingDuringTheBalloonEndsTheWait()
     {
-        auto form = start({});
-        FakeTrayBackend& tray = fakeOf(*form);
-        appendFolder(*form);
-        QTimer::singleShot(0, form.get(), &QWidget::close);
-        userMinimises(*form);
+        auto window = start({});
+        FakeTrayBackend& tray = fakeOf(*window);
+        appendFolder(*window);
+        QTimer::singleShot(0, window.get(), &QWidget::close);
+        userMinimises(*window);
         // The icon left with the close, and its balloon with it; the list was saved.
-        QVERIFY(!form->controls().trayIcon->isInTray());
-        QVERIFY(!form->controls().trayIcon->isBalloonVisible());
+        QVERIFY(!window->controls().trayIcon->isInTray());
+        QVERIFY(!window->controls().trayIcon->isBalloonVisible());
         QCOMPARE(tray.count("remove"), 1);
         QCOMPARE(ReadSetting(SettingsKeys::Folders), QStringLiteral("/srv/data;"));
     }
@@ -185,18 +185,18 @@ private Q_SLOTS:
     // back, even during the balloon, and a shown one is left alone.
     void losingTheTrayBringsAHiddenWindowBack()
     {
-        auto form = start({});
-        FakeTrayBackend& tray = fakeOf(*form);
+        auto window = start({});
+        FakeTrayBackend& tray = fakeOf(*window);
         QTimer::singleShot(0, this, [&] { tray.setAvailable(false); });
-        userMinimises(*form);
-        QVERIFY(shownNormal(*form));
-        QVERIFY(!form->controls().trayIcon->isBalloonVisible());
+        userMinimises(*window);
+        QVERIFY(shownNormal(*window));
+        QVERIFY(!window->controls().trayIcon->isBalloonVisible());
 
         tray.setAvailable(true);
-        userMinimises(*form);
-        QVERIFY(ordinaryMinimised(*form));
+        userMinimises(*window);
+        QVERIFY(ordinaryMinimised(*window));
         tray.setAvailable(false);
-        QVERIFY(ordinaryMinimised(*form));
+        QVERIFY(ordinaryMinimised(*window));
 
         WriteSetting(SettingsKeys::StartInTray, QStringLiteral("On"));
         auto hidden = start({ .clickBalloons = true });
@@ -216,34 +216,34 @@ private Q_SLOTS:
         started.reset();
 
         WriteSetting(SettingsKeys::StartInTray, QStringLiteral("Off"));
-        auto form = start({ .available = false, .clickBalloons = true });
-        FakeTrayBackend& tray = fakeOf(*form);
-        userMinimises(*form);
-        QVERIFY(ordinaryMinimised(*form));
+        auto window = start({ .available = false, .clickBalloons = true });
+        FakeTrayBackend& tray = fakeOf(*window);
+        userMinimises(*window);
+        QVERIFY(ordinaryMinimised(*window));
         QCOMPARE(tray.count("showMessage"), 0);
 
         // A notification area that turns up later is used from then on.
-        form->setWindowState(Qt::WindowNoState);
+        window->setWindowState(Qt::WindowNoState);
         tray.setAvailable(true);
-        userMinimises(*form);
-        QVERIFY(hiddenInTray(*form));
+        userMinimises(*window);
+        QVERIFY(hiddenInTray(*window));
         QCOMPARE(tray.count("showMessage"), 1);
     }
 
     void startInTrayOptionIsStoredAtOnce()
     {
-        auto form = start({ .clickBalloons = true });
-        QVERIFY(!form->controls().startInTrayBox->isHidden());
-        form->controls().startInTrayBox->click();
+        auto window = start({ .clickBalloons = true });
+        QVERIFY(!window->controls().startInTrayBox->isHidden());
+        window->controls().startInTrayBox->click();
         QCOMPARE(ReadSetting(SettingsKeys::StartInTray), QStringLiteral("On"));
-        form->controls().startInTrayBox->click();
+        window->controls().startInTrayBox->click();
         QCOMPARE(ReadSetting(SettingsKeys::StartInTray), QStringLiteral("Off"));
     }
 
     void helpNamesTheContactPage()
     {
-        auto form = start({ .clickBalloons = true });
-        QTest::mouseClick(form->controls().helpButton, Qt::LeftButton);
+        auto window = start({ .clickBalloons = true });
+        QTest::mouseClick(window->controls().helpButton, Qt::LeftButton);
         QCOMPARE(m_prompter->shown().size(), 1);
         const TestPrompter::Shown& box = m_prompter->shown().first();
         QCOMPARE(box.text,
@@ -256,10 +256,10 @@ private Q_SLOTS:
 
     void pointerFollowsTheHoverTable()
     {
-        auto form = start({ .clickBalloons = true });
-        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-        QWindow* window = form->windowHandle();
-        auto moveOver = [&](QWidget* widget, QPoint at) { QTest::mouseMove(window, widget->mapTo(form.get(), at)); };
+        auto window = start({ .clickBalloons = true });
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QWindow* handle = window->windowHandle();
+        auto moveOver = [&](QWidget* widget, QPoint at) { QTest::mouseMove(handle, widget->mapTo(window.get(), at)); };
         auto centre = [](QWidget* widget) { return widget->rect().center(); };
         // A point of a frame that none of its controls covers.
         auto frameEdge = [](QGroupBox* frame) { return QPoint(3, frame->height() - 3); };
@@ -271,61 +271,61 @@ private Q_SLOTS:
             Pointer pointer;
         };
         const QList<Row> table = {
-            { form.get(), QPoint(2, 2), Pointer::Default },
-            { form->controls().statusFrame, frameEdge(form->controls().statusFrame), Pointer::Default },
-            { form->controls().backupFolderFrame, frameEdge(form->controls().backupFolderFrame), Pointer::Default },
-            { form->controls().optionsFrame, frameEdge(form->controls().optionsFrame), Pointer::Default },
-            { form->controls().fileNameFrame, frameEdge(form->controls().fileNameFrame), Pointer::Default },
-            { form->controls().prefixEdit, centre(form->controls().prefixEdit), Pointer::Default },
-            { form->controls().backupFolderEdit, centre(form->controls().backupFolderEdit), Pointer::Default },
-            { form->controls().intervalList, centre(form->controls().intervalList), Pointer::Default },
-            { form->controls().intervalList->header(), centre(form->controls().intervalList->header()),
+            { window.get(), QPoint(2, 2), Pointer::Default },
+            { window->controls().statusFrame, frameEdge(window->controls().statusFrame), Pointer::Default },
+            { window->controls().backupFolderFrame, frameEdge(window->controls().backupFolderFrame), Pointer::Default },
+            { window->controls().optionsFrame, frameEdge(window->controls().optionsFrame), Pointer::Default },
+            { window->controls().fileNameFrame, frameEdge(window->controls().fileNameFrame), Pointer::Default },
+            { window->controls().prefixEdit, centre(window->controls().prefixEdit), Pointer::Default },
+            { window->controls().backupFolderEdit, centre(window->controls().backupFolderEdit), Pointer::Default },
+            { window->controls().intervalList, centre(window->controls().intervalList), Pointer::Default },
+            { window->controls().intervalList->header(), centre(window->controls().intervalList->header()),
               Pointer::Default },
-            { form->controls().intervalList->viewport(),
-              QPoint(5, form->controls().intervalList->viewport()->height() - 5), Pointer::Default },
-            { form->controls().chooseBackupFolderButton, centre(form->controls().chooseBackupFolderButton),
+            { window->controls().intervalList->viewport(),
+              QPoint(5, window->controls().intervalList->viewport()->height() - 5), Pointer::Default },
+            { window->controls().chooseBackupFolderButton, centre(window->controls().chooseBackupFolderButton),
               Pointer::Custom },
-            { form->controls().viewBackupFolderButton, centre(form->controls().viewBackupFolderButton),
+            { window->controls().viewBackupFolderButton, centre(window->controls().viewBackupFolderButton),
               Pointer::Custom },
-            { form->controls().viewHistoryButton, centre(form->controls().viewHistoryButton), Pointer::Custom },
-            { form->controls().copyHistoryButton, centre(form->controls().copyHistoryButton), Pointer::Custom },
-            { form->controls().autoBackupButton, centre(form->controls().autoBackupButton), Pointer::Custom },
-            { form->controls().backupNowButton, centre(form->controls().backupNowButton), Pointer::Custom },
-            { form->controls().addFolderButton, centre(form->controls().addFolderButton), Pointer::Custom },
-            { form->controls().clearListButton, centre(form->controls().clearListButton), Pointer::Custom },
-            { form->controls().loadSamplesButton, centre(form->controls().loadSamplesButton), Pointer::Custom },
-            { form->controls().helpButton, centre(form->controls().helpButton), Pointer::Custom },
-            { form->controls().clearHistoryButton, centre(form->controls().clearHistoryButton), Pointer::Custom },
+            { window->controls().viewHistoryButton, centre(window->controls().viewHistoryButton), Pointer::Custom },
+            { window->controls().copyHistoryButton, centre(window->controls().copyHistoryButton), Pointer::Custom },
+            { window->controls().autoBackupButton, centre(window->controls().autoBackupButton), Pointer::Custom },
+            { window->controls().backupNowButton, centre(window->controls().backupNowButton), Pointer::Custom },
+            { window->controls().addFolderButton, centre(window->controls().addFolderButton), Pointer::Custom },
+            { window->controls().clearListButton, centre(window->controls().clearListButton), Pointer::Custom },
+            { window->controls().loadSamplesButton, centre(window->controls().loadSamplesButton), Pointer::Custom },
+            { window->controls().helpButton, centre(window->controls().helpButton), Pointer::Custom },
+            { window->controls().clearHistoryButton, centre(window->controls().clearHistoryButton), Pointer::Custom },
         };
         for (const Row& row : table) {
             const QString name = row.widget->objectName();
             // The point really lies on that control.
-            QWidget* under = form->childAt(row.widget->mapTo(form.get(), row.at));
+            QWidget* under = window->childAt(row.widget->mapTo(window.get(), row.at));
             QVERIFY2(under == row.widget || (under && row.widget->isAncestorOf(under))
-                         || (row.widget == form.get() && !under),
+                         || (row.widget == window.get() && !under),
                      qPrintable(name));
             const Pointer other = row.pointer == Pointer::Custom ? Pointer::Default : Pointer::Custom;
-            form->setMousePointer(other);
+            window->setMousePointer(other);
             moveOver(row.widget, row.at);
-            QVERIFY2(form->mousePointer() == row.pointer, qPrintable(name));
-            QCOMPARE(form->cursor().shape() == Qt::ArrowCursor, row.pointer == Pointer::Default);
+            QVERIFY2(window->mousePointer() == row.pointer, qPrintable(name));
+            QCOMPARE(window->cursor().shape() == Qt::ArrowCursor, row.pointer == Pointer::Default);
 
             // The busy pointer is never replaced.
-            form->setMousePointer(Pointer::Busy);
+            window->setMousePointer(Pointer::Busy);
             moveOver(row.widget, row.at);
-            QVERIFY2(form->isBusy(), qPrintable(name));
+            QVERIFY2(window->isBusy(), qPrintable(name));
         }
 
         // Controls without a rule leave the pointer as it was, also where they lie inside a frame.
-        for (QWidget* widget : { static_cast<QWidget*>(form->controls().startWithSystemBox),
-                                 static_cast<QWidget*>(form->controls().startInTrayBox),
-                                 static_cast<QWidget*>(form->controls().dateStampBox),
-                                 static_cast<QWidget*>(form->controls().timeStampBox),
-                                 static_cast<QWidget*>(form->controls().progressBar) }) {
+        for (QWidget* widget : { static_cast<QWidget*>(window->controls().startWithSystemBox),
+                                 static_cast<QWidget*>(window->controls().startInTrayBox),
+                                 static_cast<QWidget*>(window->controls().dateStampBox),
+                                 static_cast<QWidget*>(window->controls().timeStampBox),
+                                 static_cast<QWidget*>(window->controls().progressBar) }) {
             for (const Pointer pointer : { Pointer::Custom, Pointer::Default }) {
-                form->setMousePointer(pointer);
+                window->setMousePointer(pointer);
                 moveOver(widget, centre(widget));
-                QVERIFY2(form->mousePointer() == pointer, qPrintable(widget->objectName()));
+                QVERIFY2(window->mousePointer() == pointer, qPrintable(widget->objectName()));
             }
         }
     }

@@ -25,7 +25,7 @@ class TestFolderButtons : public WindowTest
 {
     Q_OBJECT
     std::unique_ptr<StubFolderDialog> m_dialog;
-    std::unique_ptr<MainWindow> m_form;
+    std::unique_ptr<MainWindow> m_window;
 
     static QString stored(const SettingsKeys::Key& key)
     {
@@ -66,15 +66,15 @@ private Q_SLOTS:
     {
         beginTest();
         m_dialog = std::make_unique<StubFolderDialog>();
-        m_form = std::make_unique<MainWindow>();
-        m_form->load();
-        m_form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+        m_window = std::make_unique<MainWindow>();
+        m_window->load();
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     }
 
     void cleanup()
     {
-        m_form.reset();
+        m_window.reset();
         m_dialog.reset();
         endTest();
     }
@@ -85,54 +85,54 @@ private Q_SLOTS:
         m_dialog->setNextDirectory(QStringLiteral("/srv/Team Docs"));
         m_dialog->setNextDirectory(QStringLiteral("/"));
         for (int i = 0; i < 4; ++i)
-            QTest::mouseClick(m_form->controls().addFolderButton, Qt::LeftButton);
+            QTest::mouseClick(m_window->controls().addFolderButton, Qt::LeftButton);
         // The fourth pick is cancelled and adds nothing.
         QCOMPARE(
-            m_form->controls().folderList->entries(),
+            m_window->controls().folderList->entries(),
             (QStringList { QStringLiteral("/srv/Team Docs"), QStringLiteral("/srv/Team Docs"), QStringLiteral("/") }));
         QCOMPARE(m_dialog->requests.size(), 4);
         for (const StubFolderDialog::Request& request : std::as_const(m_dialog->requests)) {
-            QCOMPARE(request.owner, m_form.get());
+            QCOMPARE(request.owner, m_window.get());
             QCOMPARE(request.prompt, QStringLiteral("Browse for folder:"));
             QCOMPARE(request.initialFolder, QString());
         }
         // Adding is not blocked while the window is busy.
-        m_form->setMousePointer(MousePointer::Busy);
+        m_window->setMousePointer(MousePointer::Busy);
         m_dialog->setNextDirectory(QStringLiteral("/home/ann"));
-        QTest::mouseClick(m_form->controls().addFolderButton, Qt::LeftButton);
-        QCOMPARE(m_form->controls().folderList->entryCount(), 4);
+        QTest::mouseClick(m_window->controls().addFolderButton, Qt::LeftButton);
+        QCOMPARE(m_window->controls().folderList->entryCount(), 4);
     }
 
     void backupFolderPickerStartsAtLastFolder()
     {
-        const QString before = m_form->controls().backupFolderEdit->text();
-        QTest::mouseClick(m_form->controls().chooseBackupFolderButton, Qt::LeftButton);
+        const QString before = m_window->controls().backupFolderEdit->text();
+        QTest::mouseClick(m_window->controls().chooseBackupFolderButton, Qt::LeftButton);
         QCOMPARE(m_dialog->requests.last().initialFolder, QString());
         QCOMPARE(m_dialog->requests.last().prompt, QStringLiteral("Please select folder:"));
-        QCOMPARE(m_dialog->requests.last().owner, m_form.get());
-        QCOMPARE(m_form->controls().backupFolderEdit->text(), before);
+        QCOMPARE(m_dialog->requests.last().owner, m_window.get());
+        QCOMPARE(m_window->controls().backupFolderEdit->text(), before);
         QCOMPARE(stored(SettingsKeys::BackupFolder), before);
 
         WriteSetting(SettingsKeys::LastAddedFolder, QStringLiteral("/srv/last place"));
         m_dialog->setNextDirectory(QStringLiteral("/srv/Backups"));
-        QTest::mouseClick(m_form->controls().chooseBackupFolderButton, Qt::LeftButton);
+        QTest::mouseClick(m_window->controls().chooseBackupFolderButton, Qt::LeftButton);
         QCOMPARE(m_dialog->requests.last().initialFolder, QStringLiteral("/srv/last place"));
-        QCOMPARE(m_form->controls().backupFolderEdit->text(), QStringLiteral("/srv/Backups"));
+        QCOMPARE(m_window->controls().backupFolderEdit->text(), QStringLiteral("/srv/Backups"));
         QCOMPARE(stored(SettingsKeys::BackupFolder), QStringLiteral("/srv/Backups"));
         // Read each time, never written.
         WriteSetting(SettingsKeys::LastAddedFolder, QStringLiteral("/srv/changed"));
-        QTest::mouseClick(m_form->controls().chooseBackupFolderButton, Qt::LeftButton);
+        QTest::mouseClick(m_window->controls().chooseBackupFolderButton, Qt::LeftButton);
         QCOMPARE(m_dialog->requests.last().initialFolder, QStringLiteral("/srv/changed"));
         QCOMPARE(stored(SettingsKeys::LastAddedFolder), QStringLiteral("/srv/changed"));
-        QCOMPARE(m_form->controls().backupFolderEdit->text(), QStringLiteral("/srv/Backups"));
+        QCOMPARE(m_window->controls().backupFolderEdit->text(), QStringLiteral("/srv/Backups"));
     }
 
     void lastFolderIsNeverCreated()
     {
         m_dialog->setNextDirectory(QStringLiteral("/srv/Backups"));
-        QTest::mouseClick(m_form->controls().chooseBackupFolderButton, Qt::LeftButton);
-        QCOMPARE(m_form->controls().backupFolderEdit->text(), QStringLiteral("/srv/Backups"));
-        m_form->unload();
+        QTest::mouseClick(m_window->controls().chooseBackupFolderButton, Qt::LeftButton);
+        QCOMPARE(m_window->controls().backupFolderEdit->text(), QStringLiteral("/srv/Backups"));
+        m_window->unload();
         QVERIFY(!m_settings.storedKeys().contains(QStringLiteral("LastFolder")));
     }
 
@@ -150,23 +150,23 @@ private Q_SLOTS:
             title = dialog->windowTitle();
             dialog->reject();
         });
-        const QString before = m_form->controls().backupFolderEdit->text();
-        QTest::mouseClick(m_form->controls().chooseBackupFolderButton, Qt::LeftButton);
+        const QString before = m_window->controls().backupFolderEdit->text();
+        QTest::mouseClick(m_window->controls().chooseBackupFolderButton, Qt::LeftButton);
         QCOMPARE(shownAt, last.path());
         QCOMPARE(title, QStringLiteral("Please select folder:"));
-        QCOMPARE(m_form->controls().backupFolderEdit->text(), before);
+        QCOMPARE(m_window->controls().backupFolderEdit->text(), before);
     }
 
     void clearListWaitsWhileBusy()
     {
-        m_form->controls().folderList->appendEntry(QStringLiteral("/a"));
-        m_form->controls().folderList->appendEntry(QStringLiteral("/b"));
-        m_form->setMousePointer(MousePointer::Busy);
-        QTest::mouseClick(m_form->controls().clearListButton, Qt::LeftButton);
-        QCOMPARE(m_form->controls().folderList->entryCount(), 2);
-        m_form->setMousePointer(MousePointer::Default);
-        QTest::mouseClick(m_form->controls().clearListButton, Qt::LeftButton);
-        QCOMPARE(m_form->controls().folderList->entryCount(), 0);
+        m_window->controls().folderList->appendEntry(QStringLiteral("/a"));
+        m_window->controls().folderList->appendEntry(QStringLiteral("/b"));
+        m_window->setMousePointer(MousePointer::Busy);
+        QTest::mouseClick(m_window->controls().clearListButton, Qt::LeftButton);
+        QCOMPARE(m_window->controls().folderList->entryCount(), 2);
+        m_window->setMousePointer(MousePointer::Default);
+        QTest::mouseClick(m_window->controls().clearListButton, Qt::LeftButton);
+        QCOMPARE(m_window->controls().folderList->entryCount(), 0);
         // Nothing is written until the window closes.
         QCOMPARE(stored(SettingsKeys::Folders), QStringLiteral("absent"));
         QVERIFY(m_prompter->shown().isEmpty());
@@ -174,26 +174,27 @@ private Q_SLOTS:
 
     void samplesLoadLevelByLevelAndAsk()
     {
-        m_form->controls().folderList->appendEntry(QStringLiteral("/mine"));
+        m_window->controls().folderList->appendEntry(QStringLiteral("/mine"));
         bool busyDuringWalk = false;
         int countDuringWalk = -1;
         // The walk lets window events through: the window is busy then, and removal waits.
         QTimer::singleShot(0, this, [&] {
-            busyDuringWalk = m_form->isBusy();
-            m_form->controls().folderList->setCurrentItem(m_form->controls().folderList->topLevelItem(0));
-            QTest::keyClick(m_form->controls().folderList, Qt::Key_Delete);
-            QTest::mouseClick(m_form->controls().clearListButton, Qt::LeftButton);
-            countDuringWalk = m_form->controls().folderList->entryCount();
+            busyDuringWalk = m_window->isBusy();
+            m_window->controls().folderList->setCurrentItem(m_window->controls().folderList->topLevelItem(0));
+            QTest::keyClick(m_window->controls().folderList, Qt::Key_Delete);
+            QTest::mouseClick(m_window->controls().clearListButton, Qt::LeftButton);
+            countDuringWalk = m_window->controls().folderList->entryCount();
         });
         m_prompter->setNextAnswer(Prompter::Answer::No);
-        QTest::mouseClick(m_form->controls().loadSamplesButton, Qt::LeftButton);
+        QTest::mouseClick(m_window->controls().loadSamplesButton, Qt::LeftButton);
         QVERIFY(busyDuringWalk);
         QCOMPARE(countDuringWalk, 1);
 
-        QCOMPARE(m_form->controls().folderList->entries(), QStringList { QStringLiteral("/mine") } + shippedSamples());
-        for (const QString& entry : m_form->controls().folderList->entries())
+        QCOMPARE(m_window->controls().folderList->entries(),
+                 QStringList { QStringLiteral("/mine") } + shippedSamples());
+        for (const QString& entry : m_window->controls().folderList->entries())
             QVERIFY2(!entry.contains(QStringLiteral("//")), qPrintable(entry));
-        QCOMPARE(m_form->mousePointer(), MousePointer::Default);
+        QCOMPARE(m_window->mousePointer(), MousePointer::Default);
         QCOMPARE(m_prompter->shown().size(), 1);
         const TestPrompter::Shown question = m_prompter->shown().first();
         QCOMPARE(question.text,
@@ -207,8 +208,8 @@ private Q_SLOTS:
 
         // A second load lists everything again; Yes opens the samples folder.
         m_prompter->setNextAnswer(Prompter::Answer::Yes);
-        QTest::mouseClick(m_form->controls().loadSamplesButton, Qt::LeftButton);
-        QCOMPARE(m_form->controls().folderList->entries(),
+        QTest::mouseClick(m_window->controls().loadSamplesButton, Qt::LeftButton);
+        QCOMPARE(m_window->controls().folderList->entries(),
                  QStringList { QStringLiteral("/mine") } + shippedSamples() + shippedSamples());
         QCOMPARE(m_launcher->paths, QStringList { samples() });
     }
@@ -218,17 +219,17 @@ private Q_SLOTS:
         SamplesAside aside(samples());
         QVERIFY(!QDir(samples()).exists());
         m_prompter->setNextAnswer(Prompter::Answer::Yes);
-        QTest::mouseClick(m_form->controls().loadSamplesButton, Qt::LeftButton);
-        QCOMPARE(m_form->controls().folderList->entryCount(), 0);
+        QTest::mouseClick(m_window->controls().loadSamplesButton, Qt::LeftButton);
+        QCOMPARE(m_window->controls().folderList->entryCount(), 0);
         QCOMPARE(m_prompter->shown().size(), 1);
         QCOMPARE(m_launcher->paths, QStringList { samples() });
 
         QVERIFY(QDir().mkpath(samples()));
         m_prompter->setNextAnswer(Prompter::Answer::No);
-        QTest::mouseClick(m_form->controls().loadSamplesButton, Qt::LeftButton);
-        QCOMPARE(m_form->controls().folderList->entryCount(), 0);
+        QTest::mouseClick(m_window->controls().loadSamplesButton, Qt::LeftButton);
+        QCOMPARE(m_window->controls().folderList->entryCount(), 0);
         QCOMPARE(m_prompter->shown().size(), 2);
-        QCOMPARE(m_form->mousePointer(), MousePointer::Default);
+        QCOMPARE(m_window->mousePointer(), MousePointer::Default);
     }
 };
 

@@ -21,7 +21,7 @@
 class TestFolderListView : public WindowTest
 {
     Q_OBJECT
-    std::unique_ptr<MainWindow> m_form;
+    std::unique_ptr<MainWindow> m_window;
     FolderListView* m_list = nullptr;
 
     // Screen rows inside the band where a reorder step scrolls nothing.
@@ -99,15 +99,15 @@ private Q_SLOTS:
     void init()
     {
         beginTest();
-        m_form = std::make_unique<MainWindow>();
-        m_list = m_form->controls().folderList;
-        m_form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+        m_window = std::make_unique<MainWindow>();
+        m_list = m_window->controls().folderList;
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     }
 
     void cleanup()
     {
-        m_form.reset();
+        m_window.reset();
         endTest();
     }
 
@@ -133,7 +133,7 @@ private Q_SLOTS:
         QCOMPARE(m_list->entries(), (QStringList { QStringLiteral("/already/there"), second, folder, first }));
 
         // The same folder again is simply listed twice, and a drop is taken while the window is busy.
-        m_form->setMousePointer(MousePointer::Busy);
+        m_window->setMousePointer(MousePointer::Busy);
         std::unique_ptr<QMimeData> again(fileUrls({ folder }));
         QVERIFY(dragOnto(again.get(), true));
         QCOMPARE(m_list->entryCount(), 5);
@@ -196,14 +196,14 @@ private Q_SLOTS:
         fill({ QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("D") });
         m_list->setCurrentItem(m_list->topLevelItem(1));
         m_list->setFocus();
-        m_form->setMousePointer(MousePointer::Busy);
+        m_window->setMousePointer(MousePointer::Busy);
 
         QTest::keyClick(m_list, Qt::Key_Delete);
         doubleClick(rowCentre(1));
-        QTest::mouseClick(m_form->controls().clearListButton, Qt::LeftButton);
+        QTest::mouseClick(m_window->controls().clearListButton, Qt::LeftButton);
         QCOMPARE(m_list->entryCount(), 4);
 
-        m_form->setMousePointer(MousePointer::Default);
+        m_window->setMousePointer(MousePointer::Default);
         QTest::keyClick(m_list, Qt::Key_Delete);
         QCOMPARE(m_list->entries(), (QStringList { QStringLiteral("A"), QStringLiteral("C"), QStringLiteral("D") }));
 
@@ -216,7 +216,7 @@ private Q_SLOTS:
         doubleClick(belowLast);
         QCOMPARE(m_list->entries(), (QStringList { QStringLiteral("C"), QStringLiteral("D") }));
 
-        QTest::mouseClick(m_form->controls().clearListButton, Qt::LeftButton);
+        QTest::mouseClick(m_window->controls().clearListButton, Qt::LeftButton);
         QCOMPARE(m_list->entryCount(), 0);
         QVERIFY(m_prompter->shown().isEmpty());
     }
@@ -289,20 +289,20 @@ private Q_SLOTS:
     {
         QVERIFY(QFile::exists(QCoreApplication::applicationDirPath() + QStringLiteral("/drag.ico")));
         fill({ QStringLiteral("A"), QStringLiteral("B") });
-        m_form->setMousePointer(MousePointer::Custom);
+        m_window->setMousePointer(MousePointer::Custom);
         press(1);
         QCOMPARE(m_list->viewport()->cursor().shape(), Qt::BitmapCursor);
         QVERIFY(!m_list->viewport()->cursor().pixmap().isNull());
         // Moving over the list gives the window its arrow back.
         moveTo(1);
-        QCOMPARE(m_form->mousePointer(), MousePointer::Default);
+        QCOMPARE(m_window->mousePointer(), MousePointer::Default);
         release(1);
         QCOMPARE(m_list->viewport()->cursor().shape(), Qt::ArrowCursor);
 
         // The hourglass is never replaced.
-        m_form->setMousePointer(MousePointer::Busy);
+        m_window->setMousePointer(MousePointer::Busy);
         moveTo(0);
-        QCOMPARE(m_form->mousePointer(), MousePointer::Busy);
+        QCOMPARE(m_window->mousePointer(), MousePointer::Busy);
     }
 
     void scrollFollowsThePointersScreenRow()
@@ -376,7 +376,7 @@ private Q_SLOTS:
         QFETCH(QString, stored);
         QFETCH(QStringList, restored);
         fill(entries);
-        m_form->unload();
+        m_window->unload();
         QCOMPARE(SettingsStore::ReadSetting(QLatin1String(SettingsKeys::Folders.name), QStringLiteral("absent")),
                  stored);
 

@@ -16,7 +16,7 @@ class TestHistoryButtons : public WindowTest
 {
     Q_OBJECT
 
-    std::unique_ptr<MainWindow> m_form;
+    std::unique_ptr<MainWindow> m_window;
 
     const QString noHistory
         = QStringLiteral("There isn't a history to view because actions have not been performed yet.");
@@ -35,7 +35,7 @@ private Q_SLOTS:
     void init()
     {
         beginTest();
-        m_form = std::make_unique<MainWindow>();
+        m_window = std::make_unique<MainWindow>();
         SetHistoryFile(HistoryFilePath(QStringLiteral("Tessaly")));
         QFile::remove(HistoryFile());
         QDir(HistoryFile()).removeRecursively();
@@ -44,27 +44,27 @@ private Q_SLOTS:
 
     void cleanup()
     {
-        m_form.reset();
+        m_window.reset();
         endTest();
     }
 
     void viewOpensTheLogOrSaysThereIsNone()
     {
-        click(m_form->controls().viewHistoryButton);
+        click(m_window->controls().viewHistoryButton);
         QCOMPARE(m_prompter->texts(), QStringList { noHistory });
         QCOMPARE(m_prompter->shown().first().buttons, Prompter::Buttons::Ok);
         QVERIFY(m_launcher->paths.isEmpty());
 
         m_prompter->clear();
         AddToHistory(QStringLiteral("an entry"));
-        click(m_form->controls().viewHistoryButton);
+        click(m_window->controls().viewHistoryButton);
         QVERIFY(m_prompter->shown().isEmpty());
         QCOMPARE(m_launcher->paths, QStringList { HistoryFile() });
     }
 
     void copyPutsTheWholeLogOnTheClipboard()
     {
-        click(m_form->controls().copyHistoryButton);
+        click(m_window->controls().copyHistoryButton);
         QVERIFY(m_prompter->shown().isEmpty());
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("before"));
 
@@ -74,20 +74,20 @@ private Q_SLOTS:
                              "nothing to do, 8/31/21 2:05:01 PM");
         AddToHistory(first);
         AddToHistory(second);
-        click(m_form->controls().copyHistoryButton);
+        click(m_window->controls().copyHistoryButton);
         QVERIFY(m_prompter->shown().isEmpty());
         const QString expected = first + QStringLiteral("\r\n") + second + QStringLiteral("\r\n");
         QCOMPARE(QGuiApplication::clipboard()->text(), expected);
 
         writeLog("short\r\n");
-        click(m_form->controls().copyHistoryButton);
+        click(m_window->controls().copyHistoryButton);
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("short\r\n"));
     }
 
     void rich_text_markup_is_copied_as_plain_text()
     {
         writeLog("<b>Docs</b> was backup and zipped as /b/&amp;.zip at T\r\n");
-        click(m_form->controls().copyHistoryButton);
+        click(m_window->controls().copyHistoryButton);
         QCOMPARE(QGuiApplication::clipboard()->text(),
                  QStringLiteral("<b>Docs</b> was backup and zipped as /b/&amp;.zip at T\r\n"));
     }
@@ -96,21 +96,21 @@ private Q_SLOTS:
     {
         AddToHistory(QStringLiteral("kept"));
         m_prompter->setNextAnswer(Prompter::Answer::No);
-        click(m_form->controls().clearHistoryButton);
+        click(m_window->controls().clearHistoryButton);
         QCOMPARE(m_prompter->texts(), QStringList { clearQuestion });
         QCOMPARE(m_prompter->shown().first().buttons, Prompter::Buttons::YesNo);
         QVERIFY(QFile::exists(HistoryFile()));
 
         m_prompter->clear();
         m_prompter->setNextAnswer(Prompter::Answer::Yes);
-        click(m_form->controls().clearHistoryButton);
+        click(m_window->controls().clearHistoryButton);
         QCOMPARE(m_prompter->texts(), QStringList { clearQuestion });
         QVERIFY(!QFile::exists(HistoryFile()));
 
         // Clearing a log that is not there asks, then quietly does nothing.
         m_prompter->clear();
         m_prompter->setNextAnswer(Prompter::Answer::Yes);
-        click(m_form->controls().clearHistoryButton);
+        click(m_window->controls().clearHistoryButton);
         QCOMPARE(m_prompter->texts(), QStringList { clearQuestion });
 
         // The next entry starts a new file.
@@ -125,7 +125,7 @@ private Q_SLOTS:
         AddToHistory(QStringLiteral("entry"));
         QVERIFY(QFile::setPermissions(HistoryFile(), QFile::ReadOwner));
         m_prompter->setNextAnswer(Prompter::Answer::Yes);
-        click(m_form->controls().clearHistoryButton);
+        click(m_window->controls().clearHistoryButton);
         QVERIFY(!QFile::exists(HistoryFile()));
     }
 
@@ -133,7 +133,7 @@ private Q_SLOTS:
     {
         // A folder where the log should be: it "exists", but cannot be read as a file.
         QVERIFY(QDir().mkpath(HistoryFile()));
-        click(m_form->controls().copyHistoryButton);
+        click(m_window->controls().copyHistoryButton);
         QCOMPARE(m_prompter->shown().size(), 1);
         const TestPrompter::Shown box = m_prompter->shown().first();
         QCOMPARE(box.title, QStringLiteral("Application Error"));

@@ -59,7 +59,7 @@ class TestSchedule : public WindowTest
 
     QTemporaryDir m_files;
     std::unique_ptr<TestClock> m_clock;
-    std::unique_ptr<MainWindow> m_form;
+    std::unique_ptr<MainWindow> m_window;
     std::optional<QSignalBlocker> m_quietTimer;
     const QDateTime m_moment { QDate(2021, 8, 31), QTime(14, 5) };
 
@@ -82,10 +82,10 @@ class TestSchedule : public WindowTest
 
     void start()
     {
-        m_form = std::make_unique<MainWindow>();
-        m_form->load();
-        m_quietTimer.emplace(m_form->controls().countdownTimer);
-        QVERIFY(m_form->findChild<ScheduleController*>());
+        m_window = std::make_unique<MainWindow>();
+        m_window->load();
+        m_quietTimer.emplace(m_window->controls().countdownTimer);
+        QVERIFY(m_window->findChild<ScheduleController*>());
         schedule().setResultPauseSeconds(0.2);
     }
 
@@ -97,16 +97,16 @@ class TestSchedule : public WindowTest
             FakeTrayFactory factory(tray);
             start();
         }
-        m_form->controls().folderList->appendEntry(makeFolder(QStringLiteral("Docs")));
-        m_form->controls().folderList->appendEntry(m_files.path() + QStringLiteral("/Missing"));
+        m_window->controls().folderList->appendEntry(makeFolder(QStringLiteral("Docs")));
+        m_window->controls().folderList->appendEntry(m_files.path() + QStringLiteral("/Missing"));
     }
-    FakeTrayBackend& tray() const { return static_cast<FakeTrayBackend&>(m_form->controls().trayIcon->backend()); }
+    FakeTrayBackend& tray() const { return static_cast<FakeTrayBackend&>(m_window->controls().trayIcon->backend()); }
     QImage trayIcon() const { return tray().iconShown.pixmap(22).toImage(); }
     // The countdown's seconds up to its run.
     void timedRun() { ticks(schedule().selectedIntervalSeconds() - countdown().elapsedSeconds()); }
 
     // The current window's: a test may build another window halfway.
-    ScheduleController& schedule() const { return *m_form->findChild<ScheduleController*>(); }
+    ScheduleController& schedule() const { return *m_window->findChild<ScheduleController*>(); }
     Countdown& countdown() const { return schedule().countdown(); }
     void tick() { countdown().tick(); }
     void ticks(int count)
@@ -117,7 +117,7 @@ class TestSchedule : public WindowTest
 
     void clickRow(int row)
     {
-        QTreeWidget* list = m_form->controls().intervalList;
+        QTreeWidget* list = m_window->controls().intervalList;
         QTreeWidgetItem* item = list->topLevelItem(row);
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
     }
@@ -153,7 +153,7 @@ private Q_SLOTS:
     void cleanup()
     {
         m_quietTimer.reset();
-        m_form.reset();
+        m_window.reset();
         m_clock.reset();
         endTest();
         QVERIFY(!RunControl::IsRunning());
@@ -162,9 +162,9 @@ private Q_SLOTS:
     void fiveSecondTimeline()
     {
         start();
-        m_form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
-        m_form->controls().folderList->appendEntry(makeFolder(QStringLiteral("Docs")));
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        m_window->controls().folderList->appendEntry(makeFolder(QStringLiteral("Docs")));
         ticks(3);
         clickRow(0);
         QCOMPARE(ReadSetting(SettingsKeys::Interval), QStringLiteral("1"));
@@ -173,17 +173,17 @@ private Q_SLOTS:
 
         for (int second = 1; second <= 4; ++second) {
             tick();
-            QCOMPARE(m_form->status(), Next + QStringLiteral("00:00:0%1").arg(5 - second));
-            QCOMPARE(m_form->controls().progressBar->maximum(), 5);
-            QCOMPARE(m_form->controls().progressBar->value(), second);
+            QCOMPARE(m_window->status(), Next + QStringLiteral("00:00:0%1").arg(5 - second));
+            QCOMPARE(m_window->controls().progressBar->maximum(), 5);
+            QCOMPARE(m_window->controls().progressBar->value(), second);
         }
         QVERIFY(logLines().isEmpty());
 
         QStringList seen;
         whileRunning(
             [&] {
-                if (seen.isEmpty() || seen.last() != m_form->status())
-                    seen.append(m_form->status());
+                if (seen.isEmpty() || seen.last() != m_window->status())
+                    seen.append(m_window->status());
                 return true;
             },
             [&] { tick(); });
@@ -192,15 +192,15 @@ private Q_SLOTS:
                  qPrintable(seen.join(u'|')));
         QCOMPARE(logLines().size(), 1);
         QVERIFY2(logLines().first().startsWith(QStringLiteral("Docs was")), qPrintable(logLines().first()));
-        QCOMPARE(m_form->status(), Next + QStringLiteral("00:00:00"));
+        QCOMPARE(m_window->status(), Next + QStringLiteral("00:00:00"));
         QCOMPARE(countdown().savedStatus(), Next + QStringLiteral("00:00:00"));
         QCOMPARE(countdown().elapsedSeconds(), 0);
-        QCOMPARE(m_form->controls().progressBar->value(), 5);
+        QCOMPARE(m_window->controls().progressBar->value(), 5);
         QVERIFY(m_prompter->shown().isEmpty());
 
         tick();
-        QCOMPARE(m_form->status(), Next + QStringLiteral("00:00:04"));
-        QCOMPARE(m_form->controls().progressBar->value(), 1);
+        QCOMPARE(m_window->status(), Next + QStringLiteral("00:00:04"));
+        QCOMPARE(m_window->controls().progressBar->value(), 1);
         ticks(4);
         QCOMPARE(logLines().size(), 2);
     }
@@ -208,24 +208,24 @@ private Q_SLOTS:
     void firstTicksFollowTheChosenInterval()
     {
         start();
-        QCOMPARE(m_form->controls().intervalList->currentItem()->text(0), QStringLiteral("Backup every 15 minutes"));
+        QCOMPARE(m_window->controls().intervalList->currentItem()->text(0), QStringLiteral("Backup every 15 minutes"));
         tick();
-        QCOMPARE(m_form->status(), Next + QStringLiteral("00:14:59"));
+        QCOMPARE(m_window->status(), Next + QStringLiteral("00:14:59"));
         QCOMPARE(countdown().intervalSeconds(), 900);
 
-        m_form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
         clickRow(14);
         QCOMPARE(ReadSetting(SettingsKeys::Interval), QStringLiteral("15"));
         tick();
-        QCOMPARE(m_form->status(), Next + QStringLiteral("23:59:59"));
-        QCOMPARE(m_form->controls().progressBar->maximum(), 86400);
+        QCOMPARE(m_window->status(), Next + QStringLiteral("23:59:59"));
+        QCOMPARE(m_window->controls().progressBar->maximum(), 86400);
 
         // A shorter interval than the time already counted still counts in full.
         ticks(100);
         clickRow(1);
         tick();
-        QCOMPARE(m_form->status(), Next + QStringLiteral("00:00:09"));
+        QCOMPARE(m_window->status(), Next + QStringLiteral("00:00:09"));
 
         // Choosing the entry already chosen restarts the count and stores it again.
         ticks(5);
@@ -236,9 +236,9 @@ private Q_SLOTS:
 
         // So does a choice made with the keyboard.
         ticks(3);
-        m_form->controls().intervalList->setFocus();
-        QTest::keyClick(m_form->controls().intervalList, Qt::Key_Down);
-        QCOMPARE(m_form->controls().intervalList->currentItem()->text(0), QStringLiteral("Backup every 30 seconds"));
+        m_window->controls().intervalList->setFocus();
+        QTest::keyClick(m_window->controls().intervalList, Qt::Key_Down);
+        QCOMPARE(m_window->controls().intervalList->currentItem()->text(0), QStringLiteral("Backup every 30 seconds"));
         QCOMPARE(ReadSetting(SettingsKeys::Interval), QStringLiteral("3"));
         QCOMPARE(countdown().elapsedSeconds(), 0);
         QVERIFY(logLines().isEmpty());
@@ -263,14 +263,14 @@ private Q_SLOTS:
         schedule().backUpNow();
         QCOMPARE(tray().count("showMessage"), 1);
         QVERIFY(trayIcon() != ordinary);
-        m_form->show();
+        m_window->show();
         QCOMPARE(trayIcon(), ordinary);
         QCOMPARE(tray().tipShown, QStringLiteral("Tessaly"));
 
         // So does a run without failures, with no balloon.
         timedRun();
         QVERIFY(trayIcon() != ordinary);
-        delete m_form->controls().folderList->takeTopLevelItem(1);
+        delete m_window->controls().folderList->takeTopLevelItem(1);
         timedRun();
         QCOMPARE(tray().count("showMessage"), 2);
         QCOMPARE(trayIcon(), ordinary);
@@ -283,21 +283,21 @@ private Q_SLOTS:
         timedRun();
         const QString notice
             = QStringLiteral("1 of 2 folders was not backed up: \"Missing\". The history log has the details.");
-        QCOMPARE(m_form->status(), notice);
+        QCOMPARE(m_window->status(), notice);
         // The countdown goes on without taking it away.
         tick();
-        QCOMPARE(m_form->status(), notice);
+        QCOMPARE(m_window->status(), notice);
         QCOMPARE(tray().count("showMessage"), 0);
     }
 
     void aLabelThatMatchesNoRowNeverRuns()
     {
         start();
-        m_form->controls().folderList->appendEntry(makeFolder(QStringLiteral("Docs")));
-        m_form->controls().intervalList->currentItem()->setText(0, QStringLiteral("backup every 15 minutes"));
+        m_window->controls().folderList->appendEntry(makeFolder(QStringLiteral("Docs")));
+        m_window->controls().intervalList->currentItem()->setText(0, QStringLiteral("backup every 15 minutes"));
         for (int second = 1; second <= 3; ++second) {
             tick();
-            QCOMPARE(m_form->status(), Next + QStringLiteral("00:00:0%1").arg(second));
+            QCOMPARE(m_window->status(), Next + QStringLiteral("00:00:0%1").arg(second));
         }
         QCOMPARE(countdown().intervalSeconds(), 0);
         QVERIFY(logLines().isEmpty());
@@ -307,31 +307,31 @@ private Q_SLOTS:
     void switchOffAndOnContinuesTheCount()
     {
         start();
-        QCOMPARE(m_form->controls().autoBackupButton->text(), QStringLiteral("Turn Off Auto Zip And Backup"));
+        QCOMPARE(m_window->controls().autoBackupButton->text(), QStringLiteral("Turn Off Auto Zip And Backup"));
         ticks(3);
-        QTest::mouseClick(m_form->controls().autoBackupButton, Qt::LeftButton);
-        QCOMPARE(m_form->controls().autoBackupButton->text(), QStringLiteral("Turn On Auto Zip And Backup"));
-        QCOMPARE(m_form->controls().countdownTimer->interval(), 0);
+        QTest::mouseClick(m_window->controls().autoBackupButton, Qt::LeftButton);
+        QCOMPARE(m_window->controls().autoBackupButton->text(), QStringLiteral("Turn On Auto Zip And Backup"));
+        QCOMPARE(m_window->controls().countdownTimer->interval(), 0);
         QCOMPARE(ReadSetting(SettingsKeys::AutoBackup), QStringLiteral("Off"));
         // Switching off leaves the last countdown text standing.
-        QCOMPARE(m_form->status(), Next + QStringLiteral("00:14:57"));
+        QCOMPARE(m_window->status(), Next + QStringLiteral("00:14:57"));
         // A tick that still arrives once the timer is stopped says so and counts nothing.
         tick();
-        QCOMPARE(m_form->status(), QStringLiteral("Auto Zip And Backup is Off."));
+        QCOMPARE(m_window->status(), QStringLiteral("Auto Zip And Backup is Off."));
         QCOMPARE(countdown().elapsedSeconds(), 3);
 
-        QTest::mouseClick(m_form->controls().autoBackupButton, Qt::LeftButton);
-        QCOMPARE(m_form->controls().autoBackupButton->text(), QStringLiteral("Turn Off Auto Zip And Backup"));
-        QCOMPARE(m_form->controls().countdownTimer->interval(), 1000);
+        QTest::mouseClick(m_window->controls().autoBackupButton, Qt::LeftButton);
+        QCOMPARE(m_window->controls().autoBackupButton->text(), QStringLiteral("Turn Off Auto Zip And Backup"));
+        QCOMPARE(m_window->controls().countdownTimer->interval(), 1000);
         QCOMPARE(ReadSetting(SettingsKeys::AutoBackup), QStringLiteral("On"));
-        QCOMPARE(m_form->status(), QStringLiteral("Auto Zip And Backup is Off."));
+        QCOMPARE(m_window->status(), QStringLiteral("Auto Zip And Backup is Off."));
         tick();
-        QCOMPARE(m_form->status(), Next + QStringLiteral("00:14:56"));
+        QCOMPARE(m_window->status(), Next + QStringLiteral("00:14:56"));
 
         // A caption that is neither action changes nothing.
-        m_form->controls().autoBackupButton->setText(QStringLiteral("turn off auto zip and backup"));
-        QTest::mouseClick(m_form->controls().autoBackupButton, Qt::LeftButton);
-        QCOMPARE(m_form->controls().countdownTimer->interval(), 1000);
+        m_window->controls().autoBackupButton->setText(QStringLiteral("turn off auto zip and backup"));
+        QTest::mouseClick(m_window->controls().autoBackupButton, Qt::LeftButton);
+        QCOMPARE(m_window->controls().countdownTimer->interval(), 1000);
         QCOMPARE(ReadSetting(SettingsKeys::AutoBackup), QStringLiteral("On"));
     }
 
@@ -341,15 +341,15 @@ private Q_SLOTS:
         start();
         m_quietTimer.reset();
         tick();
-        const QString frozen = m_form->status();
-        QTimer* clock = m_form->controls().countdownTimer->findChild<QTimer*>();
+        const QString frozen = m_window->status();
+        QTimer* clock = m_window->controls().countdownTimer->findChild<QTimer*>();
         // Switches off as the timer falls due, just after the window's tick was queued.
         connect(clock, &QTimer::timeout, this,
-                [this] { QTest::mouseClick(m_form->controls().autoBackupButton, Qt::LeftButton); });
+                [this] { QTest::mouseClick(m_window->controls().autoBackupButton, Qt::LeftButton); });
         QVERIFY(QSignalSpy(clock, &QTimer::timeout).wait(20000));
         QCoreApplication::processEvents();
-        QCOMPARE(m_form->controls().countdownTimer->interval(), 0);
-        QCOMPARE(m_form->status(), frozen);
+        QCOMPARE(m_window->controls().countdownTimer->interval(), 0);
+        QCOMPARE(m_window->status(), frozen);
         QCOMPARE(countdown().elapsedSeconds(), 1);
     }
 
@@ -365,14 +365,14 @@ private Q_SLOTS:
         }
         QCOMPARE(countdown().elapsedSeconds(), 0);
         QFocusEvent tabbedInto(QEvent::FocusIn, Qt::TabFocusReason);
-        QApplication::sendEvent(m_form->controls().intervalList, &tabbedInto);
+        QApplication::sendEvent(m_window->controls().intervalList, &tabbedInto);
         tick();
         QCOMPARE(ReadSetting(SettingsKeys::Interval), QStringLiteral("99"));
         QCOMPARE(countdown().intervalSeconds(), 0);
 
-        QTest::keyClick(m_form->controls().intervalList, Qt::Key_Space);
+        QTest::keyClick(m_window->controls().intervalList, Qt::Key_Space);
         QCOMPARE(ReadSetting(SettingsKeys::Interval), QStringLiteral("1"));
-        QWidget* rows = m_form->controls().intervalList->viewport();
+        QWidget* rows = m_window->controls().intervalList->viewport();
         QTest::mouseClick(rows, Qt::LeftButton, {}, QPoint(5, rows->height() - 5));
         tick();
         QCOMPARE(countdown().intervalSeconds(), 5);
@@ -381,33 +381,33 @@ private Q_SLOTS:
     void storedSwitchState()
     {
         WriteSetting(SettingsKeys::AutoBackup, QStringLiteral("Off"));
-        m_form = std::make_unique<MainWindow>();
-        m_form->load();
-        QCOMPARE(m_form->controls().countdownTimer->interval(), 0);
+        m_window = std::make_unique<MainWindow>();
+        m_window->load();
+        QCOMPARE(m_window->controls().countdownTimer->interval(), 0);
         // The window's own timer is live here: no tick arrives while the switch is off.
         QTest::qWait(1500);
-        QCOMPARE(m_form->status(), QStringLiteral("Auto Zip And Backup is Turned Off."));
+        QCOMPARE(m_window->status(), QStringLiteral("Auto Zip And Backup is Turned Off."));
         QCOMPARE(countdown().elapsedSeconds(), 0);
 
         WriteSetting(SettingsKeys::AutoBackup, QStringLiteral("on"));
-        m_form = std::make_unique<MainWindow>();
-        m_form->load();
-        QCOMPARE(m_form->controls().autoBackupButton->text(), QStringLiteral("Turn On Auto Zip And Backup"));
-        QCOMPARE(m_form->controls().countdownTimer->interval(), 0);
-        QCOMPARE(m_form->status(), QStringLiteral("Next backup will occur in xx:xx:xx"));
+        m_window = std::make_unique<MainWindow>();
+        m_window->load();
+        QCOMPARE(m_window->controls().autoBackupButton->text(), QStringLiteral("Turn On Auto Zip And Backup"));
+        QCOMPARE(m_window->controls().countdownTimer->interval(), 0);
+        QCOMPARE(m_window->status(), QStringLiteral("Next backup will occur in xx:xx:xx"));
 
         // And with the switch on, the window's own timer does tick.
         WriteSetting(SettingsKeys::AutoBackup, QStringLiteral("On"));
-        m_form = std::make_unique<MainWindow>();
-        m_form->load();
-        QTRY_VERIFY_WITH_TIMEOUT(m_form->status().startsWith(Next), 20000);
+        m_window = std::make_unique<MainWindow>();
+        m_window->load();
+        QTRY_VERIFY_WITH_TIMEOUT(m_window->status().startsWith(Next), 20000);
     }
 
     void ticksDuringALongRunStartNoSecondRun()
     {
         WriteSetting(SettingsKeys::Interval, QStringLiteral("1"));
         start();
-        m_form->controls().folderList->appendEntry(makeFolder(QStringLiteral("Big"), 40));
+        m_window->controls().folderList->appendEntry(makeFolder(QStringLiteral("Big"), 40));
         ticks(4);
         QStringList during;
         whileRunning(
@@ -415,17 +415,17 @@ private Q_SLOTS:
                 if (!RunControl::IsRunning())
                     return true;
                 tick();
-                during.append(m_form->status());
+                during.append(m_window->status());
                 return during.size() < 3;
             },
             [&] { tick(); });
         QCOMPARE(during,
                  (QStringList { Next + QStringLiteral("00:00:01"), Next + QStringLiteral("00:00:02"),
                                 Next + QStringLiteral("00:00:03") }));
-        QCOMPARE(m_form->controls().progressBar->value(), 5);
+        QCOMPARE(m_window->controls().progressBar->value(), 5);
         QCOMPARE(logLines().size(), 1);
         QCOMPARE(countdown().elapsedSeconds(), 0);
-        QCOMPARE(m_form->status(), Next + QStringLiteral("00:00:00"));
+        QCOMPARE(m_window->status(), Next + QStringLiteral("00:00:00"));
     }
 
     void timedRunThatStopsEarly()
@@ -436,21 +436,21 @@ private Q_SLOTS:
         QStringList seen;
         whileRunning(
             [&] {
-                seen.append(m_form->status());
+                seen.append(m_window->status());
                 return true;
             },
             [&] { tick(); });
-        QCOMPARE(m_form->status(), Next + QStringLiteral("00:00:00"));
+        QCOMPARE(m_window->status(), Next + QStringLiteral("00:00:00"));
         QCOMPARE(countdown().elapsedSeconds(), 0);
         QVERIFY(logLines().isEmpty());
         QVERIFY(m_prompter->shown().isEmpty());
 
         // A missing backup folder: no folder is backed up, and with no notification area the status
         // line says so after the run.
-        m_form->controls().folderList->appendEntry(makeFolder(QStringLiteral("Docs")));
-        m_form->controls().backupFolderEdit->setText(backups() + QStringLiteral("/gone"));
+        m_window->controls().folderList->appendEntry(makeFolder(QStringLiteral("Docs")));
+        m_window->controls().backupFolderEdit->setText(backups() + QStringLiteral("/gone"));
         ticks(5);
-        QCOMPARE(m_form->status(),
+        QCOMPARE(m_window->status(),
                  QStringLiteral("1 of 1 folder was not backed up: \"Docs\". ") + backups()
                      + QStringLiteral("/gone does not exist."));
         QCOMPARE(countdown().elapsedSeconds(), 0);
@@ -461,24 +461,24 @@ private Q_SLOTS:
     {
         start();
         tick();
-        const QString before = m_form->status();
+        const QString before = m_window->status();
         QStringList seen;
         bool busyDuringRun = false;
         whileRunning(
             [&] {
-                if (seen.isEmpty() || seen.last() != m_form->status())
-                    seen.append(m_form->status());
-                busyDuringRun = busyDuringRun || m_form->isBusy();
+                if (seen.isEmpty() || seen.last() != m_window->status())
+                    seen.append(m_window->status());
+                busyDuringRun = busyDuringRun || m_window->isBusy();
                 return true;
             },
-            [&] { QTest::mouseClick(m_form->controls().backupNowButton, Qt::LeftButton); });
+            [&] { QTest::mouseClick(m_window->controls().backupNowButton, Qt::LeftButton); });
         // The run stops at once; its message stays up during the pause, then the old text is back.
         QVERIFY2(seen.contains(QStringLiteral("No files added to backup.")), qPrintable(seen.join(u'|')));
-        QCOMPARE(m_form->status(), before);
-        QVERIFY(!m_form->isBusy());
+        QCOMPARE(m_window->status(), before);
+        QVERIFY(!m_window->isBusy());
         QVERIFY(m_prompter->shown().isEmpty());
-        QCOMPARE(m_form->controls().progressBar->value(), 0);
-        QCOMPARE(m_form->controls().progressBar->text(), QStringLiteral("Progress Bar"));
+        QCOMPARE(m_window->controls().progressBar->value(), 0);
+        QCOMPARE(m_window->controls().progressBar->text(), QStringLiteral("Progress Bar"));
         QCOMPARE(countdown().elapsedSeconds(), 1);
     }
 
@@ -487,8 +487,8 @@ private Q_SLOTS:
         WriteSetting(SettingsKeys::AutoBackup, QStringLiteral("Off"));
         start();
         schedule().setResultPauseSeconds(5);
-        m_form->controls().folderList->appendEntry(makeFolder(QStringLiteral("Docs")));
-        QCOMPARE(m_form->status(), QStringLiteral("Auto Zip And Backup is Turned Off."));
+        m_window->controls().folderList->appendEntry(makeFolder(QStringLiteral("Docs")));
+        QCOMPARE(m_window->status(), QStringLiteral("Auto Zip And Backup is Turned Off."));
         bool busyInRun = false;
         QString statusInRun;
         QStringList afterRun;
@@ -497,19 +497,19 @@ private Q_SLOTS:
         whileRunning(
             [&] {
                 if (RunControl::IsRunning()) {
-                    busyInRun = busyInRun || m_form->isBusy();
+                    busyInRun = busyInRun || m_window->isBusy();
                     if (statusInRun.isEmpty())
-                        statusInRun = m_form->status();
+                        statusInRun = m_window->status();
                 } else if (!statusInRun.isEmpty()) {
                     if (!clock.isValid())
                         clock.start();
-                    if (afterRun.isEmpty() || afterRun.last() != m_form->status())
-                        afterRun.append(m_form->status());
+                    if (afterRun.isEmpty() || afterRun.last() != m_window->status())
+                        afterRun.append(m_window->status());
                     pausedFor = clock.elapsed();
                 }
                 return true;
             },
-            [&] { QTest::mouseClick(m_form->controls().backupNowButton, Qt::LeftButton); });
+            [&] { QTest::mouseClick(m_window->controls().backupNowButton, Qt::LeftButton); });
         QVERIFY(busyInRun);
         QCOMPARE(statusInRun, QStringLiteral("Zipping and backing up files..."));
         QCOMPARE(m_prompter->texts().last(), QStringLiteral("Done."));
@@ -517,8 +517,8 @@ private Q_SLOTS:
         // The run's final words stayed up, with the window live, for the pause.
         QCOMPARE(afterRun, QStringList { QStringLiteral("Auto Backup Complete at ") + RegionalDateTime(m_moment) });
         QVERIFY2(pausedFor >= 4500, qPrintable(QString::number(pausedFor)));
-        QCOMPARE(m_form->status(), QStringLiteral("Auto Zip And Backup is Turned Off."));
-        QVERIFY(!m_form->isBusy());
+        QCOMPARE(m_window->status(), QStringLiteral("Auto Zip And Backup is Turned Off."));
+        QVERIFY(!m_window->isBusy());
         QCOMPARE(countdown().elapsedSeconds(), 0);
     }
 
@@ -526,8 +526,8 @@ private Q_SLOTS:
     {
         WriteSetting(SettingsKeys::Interval, QStringLiteral("1"));
         start();
-        m_form->controls().folderList->appendEntry(makeFolder(QStringLiteral("One"), 20));
-        m_form->controls().folderList->appendEntry(makeFolder(QStringLiteral("Two"), 20));
+        m_window->controls().folderList->appendEntry(makeFolder(QStringLiteral("One"), 20));
+        m_window->controls().folderList->appendEntry(makeFolder(QStringLiteral("Two"), 20));
         ticks(3);
 
         // During a manual run: a second click does nothing, and a timed run falling due is skipped.
@@ -538,8 +538,8 @@ private Q_SLOTS:
                 if (!RunControl::IsRunning())
                     return true;
                 if (clicks == 0) {
-                    QTest::mouseClick(m_form->controls().backupNowButton, Qt::LeftButton);
-                    statusAfterClick = m_form->status();
+                    QTest::mouseClick(m_window->controls().backupNowButton, Qt::LeftButton);
+                    statusAfterClick = m_window->status();
                     ++clicks;
                     tick();
                     tick();
@@ -547,14 +547,14 @@ private Q_SLOTS:
                 }
                 return false;
             },
-            [&] { QTest::mouseClick(m_form->controls().backupNowButton, Qt::LeftButton); });
+            [&] { QTest::mouseClick(m_window->controls().backupNowButton, Qt::LeftButton); });
         QCOMPARE(clicks, 1);
         QCOMPARE(statusAfterClick, QStringLiteral("Zipping and backing up files..."));
         QCOMPARE(logLines().size(), 2);
         QCOMPARE(m_prompter->texts().count(QStringLiteral("Done.")), 1);
         QCOMPARE(countdown().elapsedSeconds(), 0);
         tick();
-        QCOMPARE(m_form->status(), Next + QStringLiteral("00:00:04"));
+        QCOMPARE(m_window->status(), Next + QStringLiteral("00:00:04"));
 
         // During a timed run: a click does nothing either.
         m_prompter->clear();
@@ -564,7 +564,7 @@ private Q_SLOTS:
             [&] {
                 if (!RunControl::IsRunning())
                     return true;
-                QTest::mouseClick(m_form->controls().backupNowButton, Qt::LeftButton);
+                QTest::mouseClick(m_window->controls().backupNowButton, Qt::LeftButton);
                 ++clicks;
                 return false;
             },
@@ -572,10 +572,10 @@ private Q_SLOTS:
         QCOMPARE(clicks, 1);
         QCOMPARE(logLines().size(), 4);
         QVERIFY(m_prompter->shown().isEmpty());
-        QVERIFY(!m_form->isBusy());
+        QVERIFY(!m_window->isBusy());
 
         // Once the run is over the button works again.
-        QTest::mouseClick(m_form->controls().backupNowButton, Qt::LeftButton);
+        QTest::mouseClick(m_window->controls().backupNowButton, Qt::LeftButton);
         QCOMPARE(logLines().size(), 6);
     }
 };

@@ -32,9 +32,9 @@ protected:
     // A main window after its start-up sequence.
     static std::unique_ptr<MainWindow> load()
     {
-        auto form = std::make_unique<MainWindow>();
-        form->load();
-        return form;
+        auto window = std::make_unique<MainWindow>();
+        window->load();
+        return window;
     }
 
     // The history log's lines, without the line ends.

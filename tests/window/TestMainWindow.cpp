@@ -34,7 +34,7 @@ private Q_SLOTS:
 
     void everyControlInItsPlace()
     {
-        MainWindow form;
+        MainWindow window;
         struct Expected
         {
             const char* name;
@@ -68,56 +68,57 @@ private Q_SLOTS:
             { "clearHistoryButton", "mainWindow", 12000, 7050, 3840, 405 },
         };
         for (const Expected& e : table) {
-            auto* control = form.findChild<QWidget*>(QLatin1String(e.name));
+            auto* control = window.findChild<QWidget*>(QLatin1String(e.name));
             QVERIFY2(control, e.name);
             QCOMPARE(control->parentWidget()->objectName(), QLatin1String(e.parent));
             QCOMPARE(control->geometry(), TwipsRect(e.l, e.t, e.w, e.h));
         }
-        QCOMPARE(form.size(), QSize(TwipsToPixels(15960), TwipsToPixels(7545)));
-        QCOMPARE(form.font().family(), QStringLiteral("Arial"));
+        QCOMPARE(window.size(), QSize(TwipsToPixels(15960), TwipsToPixels(7545)));
+        QCOMPARE(window.font().family(), QStringLiteral("Arial"));
 
-        QCOMPARE(form.controls().statusFrame->title(), QStringLiteral("Next backup will occur in xx:xx:xx"));
-        QCOMPARE(form.controls().progressBar->text(), QStringLiteral("Progress Bar"));
-        QCOMPARE(form.controls().autoBackupButton->text(), QStringLiteral("Turn On Auto Zip And Backup"));
-        QCOMPARE(form.controls().backupNowButton->text(), QStringLiteral("Zip And Backup Now (Test)"));
-        QCOMPARE(form.controls().loadSamplesButton->text(), QStringLiteral("Load Sample/Example Folders"));
-        QCOMPARE(form.controls().backupFolderFrame->title(), QStringLiteral("Save All Backups To This Folder"));
-        QCOMPARE(form.controls().fileNameFrame->title(), QStringLiteral("Backup Filename (Prefix)"));
-        QCOMPARE(form.controls().startWithSystemBox->text(), QStringLiteral("Load this software on Windows startup"));
-        QCOMPARE(form.controls().prefixEdit->text(), QStringLiteral("Text1"));
-        QCOMPARE(form.controls().backupFolderEdit->text(), QStringLiteral("Text1"));
-        QVERIFY(!form.controls().dateStampBox->isChecked() && !form.controls().timeStampBox->isChecked()
-                && !form.controls().startWithSystemBox->isChecked() && !form.controls().startInTrayBox->isChecked());
-        QCOMPARE(form.controls().folderList->toolTip(),
+        QCOMPARE(window.controls().statusFrame->title(), QStringLiteral("Next backup will occur in xx:xx:xx"));
+        QCOMPARE(window.controls().progressBar->text(), QStringLiteral("Progress Bar"));
+        QCOMPARE(window.controls().autoBackupButton->text(), QStringLiteral("Turn On Auto Zip And Backup"));
+        QCOMPARE(window.controls().backupNowButton->text(), QStringLiteral("Zip And Backup Now (Test)"));
+        QCOMPARE(window.controls().loadSamplesButton->text(), QStringLiteral("Load Sample/Example Folders"));
+        QCOMPARE(window.controls().backupFolderFrame->title(), QStringLiteral("Save All Backups To This Folder"));
+        QCOMPARE(window.controls().fileNameFrame->title(), QStringLiteral("Backup Filename (Prefix)"));
+        QCOMPARE(window.controls().startWithSystemBox->text(), QStringLiteral("Load this software on Windows startup"));
+        QCOMPARE(window.controls().prefixEdit->text(), QStringLiteral("Text1"));
+        QCOMPARE(window.controls().backupFolderEdit->text(), QStringLiteral("Text1"));
+        QVERIFY(!window.controls().dateStampBox->isChecked() && !window.controls().timeStampBox->isChecked()
+                && !window.controls().startWithSystemBox->isChecked()
+                && !window.controls().startInTrayBox->isChecked());
+        QCOMPARE(window.controls().folderList->toolTip(),
                  QStringLiteral("Drag and drop files here. Double-click item to remove it. Move | line to right "
                                 "and out of window to reveal full names."));
-        QCOMPARE(form.controls().countdownTimer->interval(), 0);
+        QCOMPARE(window.controls().countdownTimer->interval(), 0);
     }
 
     void firstStartRunsOnDefaults()
     {
-        auto form = load();
+        auto window = load();
         QVERIFY(m_prompter->shown().isEmpty());
-        QVERIFY(!form->isLoading());
-        QCOMPARE(form->windowTitle(), QStringLiteral("Tessaly"));
-        QCOMPARE(form->controls().folderList->entryCount(), 0);
-        QCOMPARE(form->controls().folderList->headerItem()->text(0), QStringLiteral("Folder(s) To Zip And Backup"));
-        QCOMPARE(form->controls().backupFolderEdit->text(), DesktopFolder());
-        QCOMPARE(form->controls().intervalList->topLevelItemCount(), 15);
-        QCOMPARE(form->controls().intervalList->currentItem()->text(0), QStringLiteral("Backup every 15 minutes"));
-        QCOMPARE(form->controls().intervalList->headerItem()->text(0),
+        QVERIFY(!window->isLoading());
+        QCOMPARE(window->windowTitle(), QStringLiteral("Tessaly"));
+        QCOMPARE(window->controls().folderList->entryCount(), 0);
+        QCOMPARE(window->controls().folderList->headerItem()->text(0), QStringLiteral("Folder(s) To Zip And Backup"));
+        QCOMPARE(window->controls().backupFolderEdit->text(), DesktopFolder());
+        QCOMPARE(window->controls().intervalList->topLevelItemCount(), 15);
+        QCOMPARE(window->controls().intervalList->currentItem()->text(0), QStringLiteral("Backup every 15 minutes"));
+        QCOMPARE(window->controls().intervalList->headerItem()->text(0),
                  QStringLiteral("How often would you like to backup?"));
-        QCOMPARE(form->controls().autoBackupButton->text(), QStringLiteral("Turn Off Auto Zip And Backup"));
-        QCOMPARE(form->controls().countdownTimer->interval(), 1000);
-        QVERIFY(form->controls().trayIcon->isInTray());
-        QCOMPARE(form->controls().trayIcon->tip(), QStringLiteral("Tessaly"));
-        QVERIFY(!form->controls().startWithSystemBox->isChecked());
-        QVERIFY(!form->controls().startInTrayBox->isChecked());
-        QCOMPARE(form->controls().prefixEdit->text(), QStringLiteral("Backup"));
-        QCOMPARE(form->controls().dateStampBox->checkState(), Qt::Checked);
-        QCOMPARE(form->controls().timeStampBox->checkState(), Qt::Checked);
+        QCOMPARE(window->controls().autoBackupButton->text(), QStringLiteral("Turn Off Auto Zip And Backup"));
+        QCOMPARE(window->controls().countdownTimer->interval(), 1000);
+        QVERIFY(window->controls().trayIcon->isInTray());
+        QCOMPARE(window->controls().trayIcon->tip(), QStringLiteral("Tessaly"));
+        QVERIFY(!window->controls().startWithSystemBox->isChecked());
+        QVERIFY(!window->controls().startInTrayBox->isChecked());
+        QCOMPARE(window->controls().prefixEdit->text(), QStringLiteral("Backup"));
+        QCOMPARE(window->controls().dateStampBox->checkState(), Qt::Checked);
+        QCOMPARE(window->controls().timeStampBox->checkState(), Qt::Checked);
         QCOMPARE(HistoryFile(), m_settings.tempFolder() + QStringLiteral("/Tessaly.txt"));
-        QVERIFY(form->hasCustomPointer());
+        QVERIFY(window->hasCustomPointer());
 
         // Restores write back what differs from the design values, and nothing else.
         QStringList keys = m_settings.storedKeys();
@@ -128,11 +129,11 @@ private Q_SLOTS:
         QCOMPARE(ReadSetting(SettingsKeys::BackupFolder), DesktopFolder());
         QCOMPARE(ReadSetting(SettingsKeys::DateStamp), QStringLiteral("1"));
 
-        form->close();
+        window->close();
         QVERIFY(m_settings.storedKeys().contains(QStringLiteral("Folders")));
         QCOMPARE(ReadSetting(QStringLiteral("Folders"), QStringLiteral("absent")), QString());
-        QCOMPARE(form->controls().countdownTimer->interval(), 0);
-        QVERIFY(!form->controls().trayIcon->isInTray());
+        QCOMPARE(window->controls().countdownTimer->interval(), 0);
+        QVERIFY(!window->controls().trayIcon->isInTray());
     }
 
     void storedStateIsRestored()
@@ -144,20 +145,20 @@ private Q_SLOTS:
         WriteSetting(SettingsKeys::Prefix, QString());
         WriteSetting(SettingsKeys::DateStamp, QStringLiteral("0"));
         WriteSetting(SettingsKeys::TimeStamp, QStringLiteral("1"));
-        auto form = load();
+        auto window = load();
         QVERIFY(m_prompter->shown().isEmpty());
-        QCOMPARE(form->controls().folderList->entries(),
+        QCOMPARE(window->controls().folderList->entries(),
                  (QStringList { QStringLiteral("/home/ann/Docs"), QStringLiteral("  /srv/a b/  ") }));
-        QCOMPARE(form->controls().backupFolderEdit->text(), QStringLiteral("/media/backup"));
-        QCOMPARE(form->controls().intervalList->currentItem()->text(0), QStringLiteral("Backup every 24 hours"));
-        QCOMPARE(form->controls().autoBackupButton->text(), QStringLiteral("Turn On Auto Zip And Backup"));
-        QCOMPARE(form->status(), QStringLiteral("Auto Zip And Backup is Turned Off."));
-        QCOMPARE(form->controls().countdownTimer->interval(), 0);
-        QCOMPARE(form->controls().prefixEdit->text(), QString());
-        QCOMPARE(form->controls().dateStampBox->checkState(), Qt::Unchecked);
-        QCOMPARE(form->controls().timeStampBox->checkState(), Qt::Checked);
+        QCOMPARE(window->controls().backupFolderEdit->text(), QStringLiteral("/media/backup"));
+        QCOMPARE(window->controls().intervalList->currentItem()->text(0), QStringLiteral("Backup every 24 hours"));
+        QCOMPARE(window->controls().autoBackupButton->text(), QStringLiteral("Turn On Auto Zip And Backup"));
+        QCOMPARE(window->status(), QStringLiteral("Auto Zip And Backup is Turned Off."));
+        QCOMPARE(window->controls().countdownTimer->interval(), 0);
+        QCOMPARE(window->controls().prefixEdit->text(), QString());
+        QCOMPARE(window->controls().dateStampBox->checkState(), Qt::Unchecked);
+        QCOMPARE(window->controls().timeStampBox->checkState(), Qt::Checked);
 
-        form->close();
+        window->close();
         QCOMPARE(ReadSetting(SettingsKeys::Folders), QStringLiteral("/home/ann/Docs;  /srv/a b/  ;"));
     }
 
@@ -170,17 +171,17 @@ private Q_SLOTS:
         WriteSetting(SettingsKeys::Prefix, longPrefix);
         WriteSetting(SettingsKeys::BackupFolder, longPath);
         WriteSetting(SettingsKeys::TimeStamp, QStringLiteral("2"));
-        auto form = load();
-        QCOMPARE(form->controls().prefixEdit->text(), longPrefix);
+        auto window = load();
+        QCOMPARE(window->controls().prefixEdit->text(), longPrefix);
         QCOMPARE(ReadSetting(SettingsKeys::Prefix), longPrefix);
-        QCOMPARE(form->controls().backupFolderEdit->text(), longPath);
+        QCOMPARE(window->controls().backupFolderEdit->text(), longPath);
         QCOMPARE(ReadSetting(SettingsKeys::BackupFolder), longPath);
 
-        QCOMPARE(form->controls().timeStampBox->checkState(), Qt::PartiallyChecked);
+        QCOMPARE(window->controls().timeStampBox->checkState(), Qt::PartiallyChecked);
         QStringList clicked;
         for (int i = 0; i < 3; ++i) {
-            QTest::mouseClick(form->controls().timeStampBox, Qt::LeftButton, Qt::NoModifier,
-                              QPoint(6, form->controls().timeStampBox->height() / 2));
+            QTest::mouseClick(window->controls().timeStampBox, Qt::LeftButton, Qt::NoModifier,
+                              QPoint(6, window->controls().timeStampBox->height() / 2));
             clicked << ReadSetting(SettingsKeys::TimeStamp);
         }
         QCOMPARE(clicked, (QStringList { QStringLiteral("1"), QStringLiteral("0"), QStringLiteral("1") }));
@@ -189,18 +190,18 @@ private Q_SLOTS:
     void unknownSwitchTextKeepsTheInitialState()
     {
         WriteSetting(SettingsKeys::AutoBackup, QStringLiteral("on"));
-        auto form = load();
-        QCOMPARE(form->controls().autoBackupButton->text(), QStringLiteral("Turn On Auto Zip And Backup"));
-        QCOMPARE(form->status(), QStringLiteral("Next backup will occur in xx:xx:xx"));
-        QCOMPARE(form->controls().countdownTimer->interval(), 0);
+        auto window = load();
+        QCOMPARE(window->controls().autoBackupButton->text(), QStringLiteral("Turn On Auto Zip And Backup"));
+        QCOMPARE(window->status(), QStringLiteral("Next backup will occur in xx:xx:xx"));
+        QCOMPARE(window->controls().countdownTimer->interval(), 0);
     }
 
     void startWithSystemIsRestoredWithoutWriting()
     {
         WriteSetting(SettingsKeys::StartWithSystem, QStringLiteral("On"));
-        auto form = load();
-        QVERIFY(form->controls().startWithSystemBox->isChecked());
-        QVERIFY(!form->controls().startInTrayBox->isHidden());
+        auto window = load();
+        QVERIFY(window->controls().startWithSystemBox->isChecked());
+        QVERIFY(!window->controls().startInTrayBox->isHidden());
         QCOMPARE(ReadSetting(SettingsKeys::StartWithSystem), QStringLiteral("On"));
         QVERIFY(!QFile::exists(m_settings.configHome() + QStringLiteral("/autostart")));
     }
@@ -208,9 +209,9 @@ private Q_SLOTS:
     void startInTrayMinimises()
     {
         WriteSetting(SettingsKeys::StartInTray, QStringLiteral("On"));
-        auto form = load();
-        QVERIFY(form->controls().startInTrayBox->isChecked());
-        QVERIFY(form->windowState() & Qt::WindowMinimized);
+        auto window = load();
+        QVERIFY(window->controls().startInTrayBox->isChecked());
+        QVERIFY(window->windowState() & Qt::WindowMinimized);
 
         WriteSetting(SettingsKeys::StartInTray, QStringLiteral("on"));
         auto second = load();
@@ -251,7 +252,7 @@ private Q_SLOTS:
         QFETCH(QString, description);
         QFETCH(int, line);
         WriteSetting(key, value);
-        auto form = load();
+        auto window = load();
         QCOMPARE(m_prompter->shown().size(), 1);
         QCOMPARE(m_prompter->shown().first().title, QStringLiteral("Application Error"));
         QVERIFY2(m_prompter->shown().first().text.startsWith(
@@ -259,13 +260,13 @@ private Q_SLOTS:
                      + QString::number(line) + QStringLiteral("\r\r")),
                  qPrintable(m_prompter->shown().first().text));
         // Start-up went on to its last step.
-        QVERIFY(!form->isLoading());
+        QVERIFY(!window->isLoading());
         QCOMPARE(HistoryFile(), m_settings.tempFolder() + QStringLiteral("/Tessaly.txt"));
         if (key == QLatin1String("OftenIndex"))
-            QVERIFY(form->controls().intervalList->selectedItems().isEmpty());
+            QVERIFY(window->controls().intervalList->selectedItems().isEmpty());
         if (key == QLatin1String("Check1")) {
-            QCOMPARE(form->controls().dateStampBox->checkState(), Qt::Unchecked);
-            QCOMPARE(form->controls().timeStampBox->checkState(), Qt::Checked);
+            QCOMPARE(window->controls().dateStampBox->checkState(), Qt::Unchecked);
+            QCOMPARE(window->controls().timeStampBox->checkState(), Qt::Checked);
         }
     }
 
@@ -281,9 +282,9 @@ private Q_SLOTS:
                     value.append(QChar(char16_t(random->bounded(1, 0xD7FF))));
                 WriteSetting(key, value);
             }
-            auto form = load();
-            QVERIFY(!form->isLoading());
-            form->close();
+            auto window = load();
+            QVERIFY(!window->isLoading());
+            window->close();
         }
     }
 
@@ -295,11 +296,11 @@ private Q_SLOTS:
         QVERIFY(skin.open(QIODevice::WriteOnly));
         skin.write("QPushButton { color: rgb(1, 2, 3); }");
         skin.close();
-        auto form = load();
+        auto window = load();
         QDir(folder).removeRecursively();
-        QCOMPARE(form->styleSheet(), QStringLiteral("QPushButton { color: rgb(1, 2, 3); }"));
-        QCOMPARE(form->controls().statusFrame->palette().color(QPalette::Window),
-                 form->palette().color(QPalette::Button));
+        QCOMPARE(window->styleSheet(), QStringLiteral("QPushButton { color: rgb(1, 2, 3); }"));
+        QCOMPARE(window->controls().statusFrame->palette().color(QPalette::Window),
+                 window->palette().color(QPalette::Button));
 
         auto plain = load();
         QVERIFY(plain->styleSheet().isEmpty());
