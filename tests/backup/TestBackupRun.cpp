@@ -96,16 +96,7 @@ class TestBackupRun : public WindowTest
     // Runs with `step` called on every pass of the event loop for as long as it returns true.
     void runWhile(bool silent, const std::function<bool()>& step)
     {
-        QTimer timer;
-        timer.setInterval(0);
-        bool active = true;
-        connect(&timer, &QTimer::timeout, this, [&] {
-            if (active)
-                active = step();
-        });
-        timer.start();
-        run(silent);
-        timer.stop();
+        whileRunning(step, [&] { run(silent); });
     }
 
     QString applicationError(int line) const

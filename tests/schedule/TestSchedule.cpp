@@ -122,21 +122,6 @@ class TestSchedule : public WindowTest
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
     }
 
-    // Calls `step` on every pass of the event loop while `body` runs, for as long as it returns true.
-    void whileRunning(const std::function<bool()>& step, const std::function<void()>& body)
-    {
-        QTimer timer;
-        timer.setInterval(0);
-        bool active = true;
-        connect(&timer, &QTimer::timeout, this, [&] {
-            if (active)
-                active = step();
-        });
-        timer.start();
-        body();
-        timer.stop();
-    }
-
 private Q_SLOTS:
     void init()
     {

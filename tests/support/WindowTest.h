@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QObject>
 #include <QStringList>
+#include <QTimer>
+#include <functional>
 #include <memory>
 
 // What every test of the real window needs: a settings store of its own and recorders for message
@@ -46,6 +48,21 @@ protected:
         QStringList lines = QString::fromLocal8Bit(file.readAll()).split(QStringLiteral("\r\n"));
         lines.removeLast();
         return lines;
+    }
+
+    // Calls `step` on every pass of the event loop while `body` runs, for as long as it returns true.
+    void whileRunning(const std::function<bool()>& step, const std::function<void()>& body)
+    {
+        QTimer timer;
+        timer.setInterval(0);
+        bool active = true;
+        connect(&timer, &QTimer::timeout, this, [&] {
+            if (active)
+                active = step();
+        });
+        timer.start();
+        body();
+        timer.stop();
     }
 
     TempSettings m_settings;
