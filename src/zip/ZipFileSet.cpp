@@ -26,67 +26,6 @@ ZipFileSet::ZipFileSet()
     , m_rootDirectory(QStringLiteral("\\"))
 { }
 
-bool ZipFileSet::recurseFolders() const
-{
-    return m_recurse;
-}
-void ZipFileSet::setRecurseFolders(bool value)
-{
-    m_recurse = value;
-}
-QString ZipFileSet::zipFileName() const
-{
-    return m_zipFileName;
-}
-void ZipFileSet::setZipFileName(const QString& value)
-{
-    m_zipFileName = value;
-}
-bool ZipFileSet::encrypted() const
-{
-    return m_encrypt;
-}
-void ZipFileSet::setEncrypted(bool value)
-{
-    m_encrypt = value;
-}
-bool ZipFileSet::includeSystemFiles() const
-{
-    return m_systemFiles;
-}
-void ZipFileSet::setIncludeSystemFiles(bool value)
-{
-    m_systemFiles = value;
-}
-qint32 ZipFileSet::zipFileCount() const
-{
-    return static_cast<qint32>(m_fileList.size()) - 1;
-}
-QString ZipFileSet::rootDirectory() const
-{
-    return m_rootDirectory;
-}
-void ZipFileSet::setRootDirectory(const QString& value)
-{
-    m_rootDirectory = value;
-}
-bool ZipFileSet::updatingZip() const
-{
-    return m_update;
-}
-void ZipFileSet::setUpdatingZip(bool value)
-{
-    m_update = value;
-}
-bool ZipFileSet::ignorePath() const
-{
-    return m_ignorePath;
-}
-void ZipFileSet::setIgnorePath(bool value)
-{
-    m_ignorePath = value;
-}
-
 QString ZipFileSet::key(const QString& name)
 {
     return NameCase == Qt::CaseInsensitive ? name.toCaseFolded() : name;

@@ -19,24 +19,24 @@ class ZipFileSet final
 public:
     ZipFileSet();
 
-    bool recurseFolders() const;
-    void setRecurseFolders(bool value);
-    QString zipFileName() const;
-    void setZipFileName(const QString& value);
+    bool recurseFolders() const { return m_recurse; }
+    void setRecurseFolders(bool value) { m_recurse = value; }
+    QString zipFileName() const { return m_zipFileName; }
+    void setZipFileName(const QString& value) { m_zipFileName = value; }
     // Stored and returned only: archives are never encrypted.
-    bool encrypted() const;
-    void setEncrypted(bool value);
+    bool encrypted() const { return m_encrypt; }
+    void setEncrypted(bool value) { m_encrypt = value; }
     // Stored and returned only: hidden and system files are always left out.
-    bool includeSystemFiles() const;
-    void setIncludeSystemFiles(bool value);
+    bool includeSystemFiles() const { return m_systemFiles; }
+    void setIncludeSystemFiles(bool value) { m_systemFiles = value; }
     // Names added, not counting the placeholder.
-    qint32 zipFileCount() const;
-    QString rootDirectory() const;
-    void setRootDirectory(const QString& value);
-    bool updatingZip() const;
-    void setUpdatingZip(bool value);
-    bool ignorePath() const;
-    void setIgnorePath(bool value);
+    qint32 zipFileCount() const { return static_cast<qint32>(m_fileList.size()) - 1; }
+    QString rootDirectory() const { return m_rootDirectory; }
+    void setRootDirectory(const QString& value) { m_rootDirectory = value; }
+    bool updatingZip() const { return m_update; }
+    void setUpdatingZip(bool value) { m_update = value; }
+    bool ignorePath() const { return m_ignorePath; }
+    void setIgnorePath(bool value) { m_ignorePath = value; }
     // An earlier archive of the same files: when the archive to write does not exist yet, the
     // data of files unchanged since that one was written is copied from it instead of compressed.
     QString reuseFrom() const { return m_reuseFrom; }
