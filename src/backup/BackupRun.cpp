@@ -1,6 +1,7 @@
 #include "backup/BackupRun.h"
 
 #include "backup/ArchiveName.h"
+#include "backup/ArchiveSeries.h"
 #include "backup/BackupChoices.h"
 #include "backup/Clock.h"
 #include "backup/FolderWalk.h"
@@ -30,10 +31,20 @@ enum class FolderOutcome
     ListEnded
 };
 
-// Removes the folder's archives beyond the last `keep`, oldest first, one log entry for each.
-void removeOldBackups(const ArchiveSeries& series, const QString& newArchive, int keep)
+// The list's entries as they are now: the list may change while the run lets events through.
+QStringList listedEntries(const BackupChoices& choices)
 {
-    for (const QString& old : ArchivesBeyondLast(series, newArchive, keep, PathSeparator())) {
+    QStringList entries;
+    const int count = choices.folderCount();
+    for (int position = 1; position <= count; ++position)
+        entries.append(choices.folderEntry(position));
+    return entries;
+}
+
+// Removes the archives keep-last lets go, oldest first, one log entry for each.
+void removeOldBackups(const Pruning& pruning, int keep)
+{
+    for (const QString& old : pruning.removed) {
         if (QFile::remove(old))
             AddToHistory(RemovalEntry(old, keep));
     }
@@ -54,18 +65,30 @@ FolderOutcome backupFolder(ErrorTrap& trap, const BackupChoices& choices, int po
     QString folderName;
     QString archivePath;
     ArchiveSeries series;
+    QDateTime now; // when the stamps were read: an archive stamped later is not taken as newest
     int keep = 0;
     trap.line(110, [&] {
         folderPath = FolderPathOf(*entry, separator);
         folderName = LastPathPart(folderPath, separator);
     });
     trap.line(120, [&] {
-        const QString dateStamp = choices.dateStamped() ? DateStamp(Clock::currentDateTime()) : QString();
-        const QString timeStamp = choices.timeStamped() ? TimeStamp(Clock::currentDateTime()) : QString();
-        series = { choices.backupFolder(), choices.prefix(), folderName, !dateStamp.isEmpty(), !timeStamp.isEmpty() };
+        QString dateStamp;
+        QString timeStamp;
+        if (choices.dateStamped()) {
+            now = Clock::currentDateTime();
+            dateStamp = DateStamp(now);
+        }
+        if (choices.timeStamped()) {
+            now = Clock::currentDateTime();
+            timeStamp = TimeStamp(now);
+        }
+        const ArchiveNaming naming { choices.backupFolder(), choices.prefix(), !dateStamp.isEmpty(),
+                                     !timeStamp.isEmpty() };
+        // Folders of the list that share a name get names that tell them apart.
+        series = SeriesOfListedFolder(listedEntries(choices), *entry, naming, separator);
         keep = choices.keepLast();
-        const QString baseName = ArchiveBaseName(series.prefix, dateStamp, timeStamp, folderName);
-        archivePath = ArchivePath(series.backupFolder, baseName, separator);
+        const QString baseName = ArchiveBaseName(naming.prefix, dateStamp, timeStamp, series.folderName);
+        archivePath = ArchivePath(naming.backupFolder, baseName, separator);
     });
     // No delete of the old archive here: the zip layer replaces it only once the new one is
     // complete, so a failed run leaves the previous backup in place.
@@ -79,7 +102,7 @@ FolderOutcome backupFolder(ErrorTrap& trap, const BackupChoices& choices, int po
         zip.setCancelCheck([] { return RunControl::CancelRequested(); });
         zip.setEventPump(YieldToEvents);
         // Files unchanged since the folder's last backup are copied from it, not compressed again.
-        zip.setReuseFrom(LatestArchiveBefore(series, archivePath, separator));
+        zip.setReuseFrom(LatestArchiveBefore(series, archivePath, now, separator));
     });
     trap.line(160, [&] { zip.addFile(folderPath + separator + QStringLiteral("*.*")); });
     QStringList subFolders;
@@ -105,10 +128,14 @@ FolderOutcome backupFolder(ErrorTrap& trap, const BackupChoices& choices, int po
         }
     });
     ++outcome.folders;
+    // Once an archive is written, also one that left files out, keep-last decides which older ones
+    // go; it never lets go of the newest complete one nor of the last full backup.
+    Pruning pruning;
+    if (result == 0 || result == ZipCode::FilesSkipped)
+        trap.line(195, [&] { pruning = PlanPruning(series, archivePath, keep, now, separator); });
     if (result == 0) {
-        trap.line(200, [&] { AddToHistory(SuccessEntry(folderName, archivePath, CurrentDateTimeText())); });
-        // Only after a complete archive: one with files left out may lack what only an older one holds.
-        trap.line(205, [&] { removeOldBackups(series, archivePath, keep); });
+        trap.line(200,
+                  [&] { AddToHistory(SuccessEntry(folderName, archivePath, CurrentDateTimeText(), pruning.note())); });
     } else {
         if (outcome.failed == 0)
             outcome.firstFailed = folderName.isEmpty() ? folderPath : folderName;
@@ -119,6 +146,8 @@ FolderOutcome backupFolder(ErrorTrap& trap, const BackupChoices& choices, int po
             // The archive was written and replaced the old one, only without the files named.
             if (result == ZipCode::FilesSkipped)
                 reason = archivePath + QStringLiteral(" was written, but these files are missing from it:\n") + reason;
+            if (!pruning.note().isEmpty())
+                reason += (reason.endsWith(u'\n') ? QString() : QStringLiteral("\n")) + pruning.note();
         });
         // A closing window does not wait for a box nobody asked for.
         if (!silent && !RunControl::CancelRequested())
@@ -127,6 +156,7 @@ FolderOutcome backupFolder(ErrorTrap& trap, const BackupChoices& choices, int po
             });
         trap.line(230, [&] { AddToHistory(FailureEntry(folderName, reason, CurrentDateTimeText())); });
     }
+    trap.line(235, [&] { removeOldBackups(pruning, keep); });
     trap.line(240, [&] { YieldToEvents(); });
     return FolderOutcome::Handled;
 }

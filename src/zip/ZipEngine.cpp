@@ -2,6 +2,7 @@
 
 #include "base/NativePath.h"
 #include "zip/ArchiveCheck.h"
+#include "zip/ArchiveSummary.h"
 #include "zip/ArchiveTemporary.h"
 #include "zip/CompressionPipeline.h"
 #include "zip/DiskFlush.h"
@@ -127,7 +128,8 @@ public:
         m_previousIsTarget = m_previous.open(m_target);
         if (!m_previousIsTarget && !m_job.reuseFrom.isEmpty())
             m_previous.open(m_job.reuseFrom);
-        if (m_items.empty())
+        // Folders alone are no backup: an archive without a file never replaces one with files.
+        if (std::none_of(m_items.begin(), m_items.end(), [](const ZipItem& item) { return !item.isDir; }))
             return nothingToDo();
         return writeArchive(plan({}));
     }
@@ -142,16 +144,30 @@ private:
         return [this] { return cancelRequested(); };
     }
 
+    // What became of the target when no new archive takes its place: only one that exists was
+    // left as it was.
+    QString targetLeft() const
+    {
+        return QFileInfo::exists(m_target) ? QStringLiteral("%1 was left as it was").arg(m_target)
+                                           : QStringLiteral("no archive was written");
+    }
+
     std::int32_t cancelled()
     {
-        line(QStringLiteral("cancelled: %1 was left as it was").arg(m_target));
+        line(QStringLiteral("cancelled: %1").arg(targetLeft()));
         return ZipCode::Cancelled;
     }
 
     std::int32_t nothingToDo()
     {
-        line(QStringLiteral("nothing to do: no file to archive, %1 was left as it was").arg(m_target));
+        line(QStringLiteral("nothing to do: no file to archive, %1").arg(targetLeft()));
         return ZipCode::NothingToDo;
+    }
+
+    // The note that ends every archive (see ArchiveSummary.h): complete when no file was left out.
+    QByteArray summaryComment(const ZipWriter& writer) const
+    {
+        return SummaryComment({ writer.fileCount(), writer.fileBytes(), !m_warnings });
     }
 
     std::int32_t finished() { return m_warnings ? ZipCode::FilesSkipped : ZipCode::Ok; }
@@ -226,8 +242,6 @@ private:
         const std::int32_t result = writeEntries(*temporary, planned, threads(), expected);
         if (result != ZipCode::Ok)
             return result;
-        if (expected.isEmpty())
-            return nothingToDo();
         reachStage(ZipStage::Written, temporary->path());
         // The disk takes the rest of the archive while it is read back from memory: it must be on
         // the disk before it takes the old archive's place.
@@ -244,8 +258,7 @@ private:
             return writeArchive(plan({}));
         }
         if (!check.problem.isEmpty()) {
-            line(QStringLiteral("the new archive did not read back intact, %1 was left as it was: %2")
-                     .arg(m_target, check.problem));
+            line(QStringLiteral("the new archive did not read back intact, %1: %2").arg(targetLeft(), check.problem));
             return ZipCode::WriteError;
         }
         if (syncError != 0) {
@@ -296,10 +309,10 @@ private:
             return cancelled();
         if (!ok && writer.error() == 0)
             return cancelled(); // the pipeline gave up because of a cancel
-        if (ok && expected.isEmpty())
-            return ZipCode::Ok;
+        if (ok && writer.fileCount() == 0)
+            return nothingToDo(); // every file failed to be read
         if (ok)
-            ok = writer.finish();
+            ok = writer.finish(summaryComment(writer));
         if (!ok) {
             line(writeErrorText(writer, temporary.path()));
             return ZipCode::WriteError;
@@ -335,7 +348,7 @@ private:
                     { entry.reused->data.dataOffset, entry.reused->data.compressedSize, entry.reused->dataCrc });
         }
         // Its data is read as a new archive's copied data would be checked.
-        return probe.finish() && !probe.differs()
+        return probe.finish(summaryComment(probe)) && !probe.differs()
             && RecordedDataIntact(m_previous.descriptor(), data, threads(), cancelCheck());
     }
 

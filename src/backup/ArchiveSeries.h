@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QChar>
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// How a run names archives: the user's choices.
+struct ArchiveNaming
+{
+    QString backupFolder;
+    QString prefix;
+    bool dateStamp = false;
+    bool timeStamp = false;
+};
+
+// One folder's archives in the backup folder: what the naming rule writes for one name of a folder
+// (ArchiveFolderName) under one naming.
+struct ArchiveSeries
+{
+    ArchiveNaming naming;
+    QString folderName;
+
+    bool stamped() const { return naming.dateStamp || naming.timeStamp; }
+};
+
+// The series of a listed folder: `entry` is one of the list's `entries`, as the list holds them.
+ArchiveSeries SeriesOfListedFolder(const QStringList& entries, const QString& entry, const ArchiveNaming& naming,
+                                   QChar separator);
+
+// The archives that belong to the listed folder `entry` of `entries`, newest first (as
+// SeriesArchives orders them, at the current moment), as paths.
+QStringList ListedFolderArchives(const QStringList& entries, const QString& entry, const ArchiveNaming& naming);
+
+struct SeriesArchive
+{
+    QString path; // built like the archive paths of the run
+    QDateTime stamped; // invalid when the name carries no date
+    QDateTime modified;
+    // When the archive was written, as far as can be told: its stamps, or its modification time
+    // where the stamps lie later than `now` (a clock that was ahead when it was written). Invalid
+    // when neither can be trusted.
+    QDateTime written;
+};
+
+// The series' archives other than `except`, newest first. Only regular files whose whole name the
+// naming rule gives for the series count. Their order is the one their stamps give, the
+// modification time where the stamps do not decide (a time stamp alone names no day), except that
+// an archive stamped later than `now` is placed by its modification time, and one whose
+// modification time lies well past `now` too is taken as older than every other.
+QList<SeriesArchive> SeriesArchives(const ArchiveSeries& series, const QDateTime& now, QChar separator,
+                                    const QString& except = {});
+
+// The archive whose unchanged data the next archive of the series reuses: the newest other than
+// newArchive that was not stamped later than `now` (any other when all were), or nothing. A series
+// without stamps has only newArchive itself.
+QString LatestArchiveBefore(const ArchiveSeries& series, const QString& newArchive, const QDateTime& now,
+                            QChar separator);
