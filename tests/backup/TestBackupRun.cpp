@@ -1,5 +1,8 @@
+#include "backup/ArchiveName.h"
+#include "backup/ArchiveSeries.h"
 #include "backup/BackupRun.h"
 #include "backup/Clock.h"
+#include "backup/PathHelpers.h"
 #include "backup/RunControl.h"
 #include "backup/TestClock.h"
 #include "base/Prompter.h"
@@ -17,6 +20,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QSet>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
@@ -491,6 +495,139 @@ private Q_SLOTS:
         QCOMPARE(load()->controls().keepLastBox->value(), 2);
         SettingsStore::WriteSetting(SettingsKeys::KeepLast, QStringLiteral("-3"));
         QCOMPARE(load()->controls().keepLastBox->value(), 0);
+    }
+
+    void foldersSharingANameKeepArchivesOfTheirOwn()
+    {
+        // Two folders of one name, one differing only in case, and one whose own name is what the
+        // first would be told apart by.
+        const QStringList entries { src() + QStringLiteral("x/Docs"), src() + QStringLiteral("y/Docs"),
+                                    src() + QStringLiteral("z/docs"), src() + QStringLiteral("w/Docs (x)") };
+        for (const QString& entry : entries) {
+            write(entry + QStringLiteral("/own.txt"), entry.toUtf8());
+            m_window->controls().folderList->appendEntry(entry);
+        }
+        m_window->controls().keepLastBox->setValue(1);
+        run(true);
+        m_clock->set(m_moment.addSecs(60));
+        run(true);
+        QCOMPARE(logLines().filter(QStringLiteral("Old backup ")).size(), 4);
+        QVERIFY(backupFiles().contains(QStringLiteral("Backup 2021-08-31 02-06-PM Docs (x).zip")));
+        const ArchiveNaming naming { backups(), QStringLiteral("Backup"), true, true };
+        const QStringList reversed(entries.rbegin(), entries.rend());
+        QSet<QString> archives;
+        for (const QString& entry : entries) {
+            const QStringList own = ListedFolderArchives(entries, entry, naming);
+            QCOMPARE(own, ListedFolderArchives(reversed, entry, naming));
+            QCOMPARE(own.size(), 1);
+            QCOMPARE(filesIn(own.first()), QStringList { entry.mid(src().size()) + QStringLiteral("/own.txt") });
+            archives.insert(own.first());
+        }
+        QCOMPARE(archives.size(), 4);
+    }
+
+    void aFolderThatLostMostFilesKeepsItsLastFullBackup()
+    {
+        const QString docs = src() + QStringLiteral("Docs");
+        const auto fill = [&](int files) {
+            for (int i = 0; i < files; ++i)
+                write(docs + QStringLiteral("/f%1.txt").arg(i), QByteArray(100, 'x'));
+        };
+        const auto runAt = [&](int minutes) -> QString {
+            m_clock->set(m_moment.addSecs(60 * minutes));
+            run(true);
+            return backups()
+                + QStringLiteral("/Backup 2021-08-31 02-%1-PM Docs.zip").arg(5 + minutes, 2, 10, QLatin1Char('0'));
+        };
+        fill(10);
+        m_window->controls().folderList->appendEntry(docs);
+        m_window->controls().keepLastBox->setValue(1);
+        const QString full = runAt(0);
+        // Emptied but for a folder: nothing to do, and nothing named that was never written.
+        QVERIFY(QDir(docs).removeRecursively() && QDir().mkpath(docs + QStringLiteral("/Empty")));
+        runAt(1);
+        QCOMPARE(logLines().last(),
+                 QStringLiteral("Docs was not backup and zipped because nothing to do: no file to archive, no archive "
+                                "was written, ")
+                     + RegionalDateTime(m_moment.addSecs(60)));
+        fill(1);
+        const QString shrunk = runAt(2);
+        const QString shrinkNote
+            = QStringLiteral(" (it holds 1 files of 100 bytes, far fewer than the 10 files of 1000 bytes in ");
+        QVERIFY2(logLines().last().contains(QString(shrunk + shrinkNote + full)), qPrintable(logLines().last()));
+        QCOMPARE(backupFiles().size(), 2);
+        // Later runs keep the last one as usual, and the full backup beside it.
+        const QString next = runAt(3);
+        QVERIFY(!QFile::exists(shrunk) && QFile::exists(full) && QFile::exists(next));
+        const QString keptNote
+            = full + QStringLiteral(" was kept as the backups after it hold far fewer files or bytes");
+        QCOMPARE(logLines().filter(keptNote).size(), 1);
+        fill(10);
+        runAt(4);
+        QCOMPARE(backupFiles().size(), 1);
+    }
+
+    void aRunThatLeavesFilesOutKeepsTheNewestCompleteBackup()
+    {
+        const QString docs = src() + QStringLiteral("Docs");
+        write(docs + QStringLiteral("/a.txt"), "a");
+        m_window->controls().folderList->appendEntry(docs);
+        m_window->controls().keepLastBox->setValue(1);
+        run(true);
+        const QString complete = backups() + QStringLiteral("/Backup 2021-08-31 02-05-PM Docs.zip");
+        // A link whose file is gone cannot be archived.
+        QVERIFY(QFile::link(src() + QStringLiteral("gone.txt"), docs + QStringLiteral("/link.txt")));
+        for (int minutes = 1; minutes <= 2; ++minutes) {
+            m_clock->set(m_moment.addSecs(60 * minutes));
+            run(true);
+            const QString keptNote = complete + QStringLiteral(" was kept as the newest backup that holds every file");
+            QCOMPARE(logLines().filter(keptNote).size(), minutes);
+            QCOMPARE(backupFiles().size(), 2);
+        }
+    }
+
+    void anArchiveStampedAheadOfTheClockIsNotTakenAsNewest()
+    {
+        // Real modification times lie between the stamps, as when only the program's clock was wrong.
+        const QDateTime now = QDateTime::currentDateTime();
+        m_window->controls().folderList->appendEntry(src() + QStringLiteral("Docs"));
+        write(src() + QStringLiteral("Docs/a.txt"), "a");
+        m_window->controls().keepLastBox->setValue(3);
+        const ArchiveSeries series { { backups(), QStringLiteral("Backup"), true, true }, QStringLiteral("Docs") };
+        const auto runAt = [&](const QDateTime& moment) -> QString {
+            m_clock->set(moment);
+            run(true);
+            return backups() + QStringLiteral("/Backup ") + DateStamp(moment) + u' ' + TimeStamp(moment)
+                + QStringLiteral(" Docs.zip");
+        };
+        runAt(now.addDays(-2));
+        const QString lastGood = runAt(now.addDays(-1));
+        const QString ahead = runAt(QDateTime(QDate(2030, 1, 1), QTime(9, 0)));
+        QCOMPARE(LatestArchiveBefore(series, {}, now.addSecs(120), PathSeparator()), lastGood);
+        QStringList written;
+        for (int minutes = 2; minutes <= 6; minutes += 2)
+            written << QFileInfo(runAt(now.addSecs(60 * minutes))).fileName();
+        // The last three written: the one ahead went once three were written after it.
+        written.sort();
+        QCOMPARE(backupFiles(), written);
+        QVERIFY(logLines().contains(QStringLiteral("Old backup %1 was removed, keeping the last 3").arg(ahead)));
+    }
+
+    void ownArchivesAreNeverArchivedWhereverTheyLie()
+    {
+        const QString home = src() + QStringLiteral("Home");
+        write(home + QStringLiteral("/a.txt"), "a");
+        write(home + QStringLiteral("/user.zip"), "a zip of the user's own");
+        write(home + QStringLiteral("/Docs.zip.tessaly-tmp.AbC123"), "a temporary left by a crash");
+        m_window->controls().backupFolderEdit->setText(home + QStringLiteral("/Backups"));
+        QVERIFY(QDir().mkpath(home + QStringLiteral("/Backups")));
+        m_window->controls().folderList->appendEntry(home);
+        for (int minutes = 0; minutes < 3; ++minutes) {
+            m_clock->set(m_moment.addSecs(60 * minutes));
+            run(true);
+        }
+        QCOMPARE(filesIn(home + QStringLiteral("/Backups/Backup 2021-08-31 02-07-PM Home.zip")),
+                 (QStringList { QStringLiteral("Home/a.txt"), QStringLiteral("Home/user.zip") }));
     }
 };
 
