@@ -77,9 +77,13 @@ SeriesArchive seriesArchive(const QFileInfo& file, const QDateTime& stamped, con
     archive.path = ArchivePath(series.naming.backupFolder, file.fileName().chopped(4), separator);
     archive.stamped = stamped;
     archive.modified = file.lastModified();
-    if (stamped.isValid() && stamped <= now)
-        archive.written = stamped;
-    else if (archive.modified <= now.addSecs(ModifiedAheadSlackSeconds))
+    if (stamped.isValid() && stamped <= now) {
+        // The stamps name the minute (or the day) the archive was begun; within it, the
+        // modification time tells more. Outside it (an archive copied without its times) it is
+        // not believed.
+        const QDateTime periodEnd = series.naming.timeStamp ? stamped.addSecs(60) : stamped.addDays(1);
+        archive.written = archive.modified >= stamped && archive.modified < periodEnd ? archive.modified : stamped;
+    } else if (archive.modified <= now.addSecs(ModifiedAheadSlackSeconds))
         archive.written = archive.modified;
     return archive;
 }

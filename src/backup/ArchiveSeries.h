@@ -38,17 +38,16 @@ struct SeriesArchive
     QString path; // built like the archive paths of the run
     QDateTime stamped; // invalid when the name carries no date
     QDateTime modified;
-    // When the archive was written, as far as can be told: its stamps, or its modification time
-    // where the stamps lie later than `now` (a clock that was ahead when it was written). Invalid
-    // when neither can be trusted.
+    // When the archive was written, as far as can be told: its stamps (its modification time where
+    // that lies within the minute or the day they name), or its modification time where the stamps
+    // lie later than `now` (a clock that was ahead when it was written). Invalid when neither can
+    // be trusted.
     QDateTime written;
 };
 
-// The series' archives other than `except`, newest first. Only regular files whose whole name the
-// naming rule gives for the series count. Their order is the one their stamps give, the
-// modification time where the stamps do not decide (a time stamp alone names no day), except that
-// an archive stamped later than `now` is placed by its modification time, and one whose
-// modification time lies well past `now` too is taken as older than every other.
+// The series' archives other than `except`, newest first, by when they were written (see
+// SeriesArchive::written); those whose time cannot be told come last. Only regular files whose
+// whole name the naming rule gives for the series count.
 QList<SeriesArchive> SeriesArchives(const ArchiveSeries& series, const QDateTime& now, QChar separator,
                                     const QString& except = {});
 
