@@ -21,8 +21,8 @@ struct Pruning
     ArchiveSummary newSummary;
     ArchiveSummary shrunkFromSummary;
     // Archives kept although they are not among the last `keep`: the newest complete one, and the
-    // last full backup (the newest complete archive the complete ones after it do not fall far
-    // short of).
+    // last full backup (the newest complete archive that does not fall far short of the full one
+    // before it; every complete archive after it does).
     QString keptComplete;
     QString keptFull;
 
