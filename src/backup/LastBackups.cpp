@@ -1,0 +1,79 @@
+#include "backup/LastBackups.h"
+
+#include "base/SettingsStore.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace LastBackups {
+namespace {
+
+const QString Complete = QStringLiteral("complete");
+const QString Listed = QStringLiteral("listed");
+
+QJsonObject load()
+{
+    return QJsonDocument::fromJson(SettingsStore::ReadSetting(SettingsKeys::LastBackups).toUtf8()).object();
+}
+
+void save(const QJsonObject& times)
+{
+    SettingsStore::WriteSetting(SettingsKeys::LastBackups,
+                                QString::fromUtf8(QJsonDocument(times).toJson(QJsonDocument::Compact)));
+}
+
+QString stamp(const QDateTime& moment)
+{
+    return moment.toUTC().toString(Qt::ISODate);
+}
+
+// A folder's record, when it holds a time that can be read.
+std::optional<Age> ageOf(const QJsonObject& times, const QString& entry)
+{
+    const QJsonObject record = times.value(entry).toObject();
+    const bool complete = record.contains(Complete);
+    const QDateTime since = QDateTime::fromString(record.value(complete ? Complete : Listed).toString(), Qt::ISODate);
+    if (!since.isValid())
+        return std::nullopt;
+    return Age { entry, since, complete };
+}
+
+// Ordered by how long the folder has waited for a complete backup.
+bool older(const Age& a, const Age& b)
+{
+    return a.since < b.since || (a.since == b.since && !a.complete && b.complete);
+}
+
+} // namespace
+
+void RecordComplete(const QString& entry, const QDateTime& moment)
+{
+    QJsonObject times = load();
+    times.insert(entry, QJsonObject { { Complete, stamp(moment) } });
+    save(times);
+}
+
+std::optional<Age> Oldest(const QStringList& listed, const QDateTime& now)
+{
+    QJsonObject times = load();
+    const QJsonObject before = times;
+    std::optional<Age> oldest;
+    for (const QString& entry : listed) {
+        std::optional<Age> age = ageOf(times, entry);
+        if (!age) {
+            times.insert(entry, QJsonObject { { Listed, stamp(now) } });
+            age = Age { entry, now, false };
+        }
+        if (!oldest || older(*age, *oldest))
+            oldest = age;
+    }
+    for (const QString& entry : before.keys()) {
+        if (!listed.contains(entry) && !before.value(entry).toObject().contains(Complete))
+            times.remove(entry);
+    }
+    if (times != before)
+        save(times);
+    return oldest;
+}
+
+} // namespace LastBackups
