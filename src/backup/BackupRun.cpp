@@ -110,8 +110,13 @@ FolderOutcome backupFolder(ErrorTrap& trap, const BackupChoices& choices, int po
     if (result == 0 || result == ZipCode::FilesSkipped)
         trap.line(195, [&] { BackupDisk::Remember(series.backupFolder); });
     if (result == 0) {
-        trap.line(197, [&] { LastBackups::RecordComplete(*entry, Clock::currentDateTime()); });
-        trap.line(200, [&] { AddToHistory(SuccessEntry(folderName, archivePath, CurrentDateTimeText())); });
+        // The log's moment is the one kept as the folder's last complete backup.
+        QDateTime finished;
+        trap.line(200, [&] {
+            finished = Clock::currentDateTime();
+            AddToHistory(SuccessEntry(folderName, archivePath, RegionalDateTime(finished)));
+        });
+        trap.line(201, [&] { LastBackups::RecordComplete(*entry, finished); });
         // Only after a complete archive: one with files left out may lack what only an older one holds.
         trap.line(205, [&] { removeOldBackups(series, archivePath, keep); });
     } else {

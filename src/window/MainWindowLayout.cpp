@@ -82,6 +82,9 @@ void MainWindow::createControls()
         = checkBox(m_controls.optionsFrame, "catchUpBox", "Catch up on missed backups", 4080, 300, 3600, 255);
     m_controls.catchUpBox->setToolTip(
         QStringLiteral("At start-up and after sleep, a backup that fell due meanwhile runs within half a minute"));
+    // The keyboard goes row by row, as the eye reads the frame.
+    setTabOrder(m_controls.startWithSystemBox, m_controls.catchUpBox);
+    setTabOrder(m_controls.catchUpBox, m_controls.startInTrayBox);
 
     m_controls.fileNameFrame = frame(this, "fileNameFrame", "Backup Filename (Prefix)", 120, 6020, 7800, 1425);
     m_controls.prefixEdit = textBox(m_controls.fileNameFrame, "prefixEdit", 240, 330, 7335, 345);
