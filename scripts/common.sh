@@ -2,7 +2,8 @@
 # Sourced, not run.
 
 BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libzip-dev zlib1g-dev libdeflate-dev fonts-liberation)
-TEST_PACKAGES=(unzip zip python3 7zip xvfb xauth openbox trayer xdotool x11-utils imagemagick strace desktop-file-utils clang-format)
+TEST_PACKAGES=(unzip zip python3 7zip xvfb xauth openbox trayer xdotool x11-utils imagemagick strace desktop-file-utils clang-format
+    e2fsprogs python3-fusepy)
 
 say() { printf 'tessaly: %s\n' "$*" >&2; }
 

@@ -3,7 +3,6 @@
 #include "base/FileSystemIdentity.h"
 #include "base/SettingsStore.h"
 
-#include <QJsonDocument>
 #include <QJsonObject>
 
 namespace BackupDisk {
@@ -12,16 +11,11 @@ namespace {
 const QString FolderField = QStringLiteral("folder");
 const QString FileSystemField = QStringLiteral("fileSystem");
 
-QJsonObject stored()
-{
-    return QJsonDocument::fromJson(SettingsStore::ReadSetting(SettingsKeys::BackupDisk).toUtf8()).object();
-}
-
 } // namespace
 
 QString NotConnectedReason(const QString& backupFolder)
 {
-    const QJsonObject record = stored();
+    const QJsonObject record = SettingsStore::ReadRecord(SettingsKeys::BackupDisk);
     const QString known = record.value(FileSystemField).toString();
     if (record.value(FolderField).toString() != backupFolder || known.isEmpty()
         || FileSystemIdentity(backupFolder) == known)
@@ -33,19 +27,18 @@ QString NotConnectedReason(const QString& backupFolder)
 
 void Remember(const QString& backupFolder)
 {
-    if (stored().value(FolderField).toString() == backupFolder)
+    if (SettingsStore::ReadRecord(SettingsKeys::BackupDisk).value(FolderField).toString() == backupFolder)
         return;
     const QString identity = FileSystemIdentity(backupFolder);
     if (identity.isEmpty())
         return;
     const QJsonObject record { { FolderField, backupFolder }, { FileSystemField, identity } };
-    SettingsStore::WriteSetting(SettingsKeys::BackupDisk,
-                                QString::fromUtf8(QJsonDocument(record).toJson(QJsonDocument::Compact)));
+    SettingsStore::WriteRecord(SettingsKeys::BackupDisk, record);
 }
 
 void Forget()
 {
-    if (!stored().isEmpty())
+    if (!SettingsStore::ReadRecord(SettingsKeys::BackupDisk).isEmpty())
         SettingsStore::WriteSetting(SettingsKeys::BackupDisk, QString());
 }
 

@@ -2,7 +2,6 @@
 
 #include "base/SettingsStore.h"
 
-#include <QJsonDocument>
 #include <QJsonObject>
 
 namespace LastBackups {
@@ -10,17 +9,6 @@ namespace {
 
 const QString Complete = QStringLiteral("complete");
 const QString Listed = QStringLiteral("listed");
-
-QJsonObject load()
-{
-    return QJsonDocument::fromJson(SettingsStore::ReadSetting(SettingsKeys::LastBackups).toUtf8()).object();
-}
-
-void save(const QJsonObject& times)
-{
-    SettingsStore::WriteSetting(SettingsKeys::LastBackups,
-                                QString::fromUtf8(QJsonDocument(times).toJson(QJsonDocument::Compact)));
-}
 
 QString stamp(const QDateTime& moment)
 {
@@ -48,14 +36,14 @@ bool older(const Age& a, const Age& b)
 
 void RecordComplete(const QString& entry, const QDateTime& moment)
 {
-    QJsonObject times = load();
+    QJsonObject times = SettingsStore::ReadRecord(SettingsKeys::LastBackups);
     times.insert(entry, QJsonObject { { Complete, stamp(moment) } });
-    save(times);
+    SettingsStore::WriteRecord(SettingsKeys::LastBackups, times);
 }
 
 std::optional<Age> Oldest(const QStringList& listed, const QDateTime& now)
 {
-    QJsonObject times = load();
+    QJsonObject times = SettingsStore::ReadRecord(SettingsKeys::LastBackups);
     const QJsonObject before = times;
     std::optional<Age> oldest;
     for (const QString& entry : listed) {
@@ -72,7 +60,7 @@ std::optional<Age> Oldest(const QStringList& listed, const QDateTime& now)
             times.remove(entry);
     }
     if (times != before)
-        save(times);
+        SettingsStore::WriteRecord(SettingsKeys::LastBackups, times);
     return oldest;
 }
 

@@ -112,7 +112,7 @@ void ScheduleController::restoreCatchUp()
 void ScheduleController::storeCatchUp(bool on)
 {
     SettingsStore::WriteSetting(SettingsKeys::CatchUp, on ? QStringLiteral("1") : QStringLiteral("0"));
-    // Counted from now when the countdown never started from 0 since the program knows the moment.
+    // With no moment of the countdown known yet, catching up counts from now.
     if (on)
         CatchUp::NoteCountdownStarted(true);
 }
