@@ -79,7 +79,7 @@ void MainWindow::createControls()
         = checkBox(m_controls.optionsFrame, "startInTrayBox", "Start in system tray", 240, 645, 2100, 255);
     // The one place with room beside the described controls: with the options that act at start-up.
     m_controls.catchUpBox
-        = checkBox(m_controls.optionsFrame, "catchUpBox", "Catch up on missed backups", 4080, 300, 3600, 255);
+        = checkBox(m_controls.optionsFrame, "catchUpBox", "Catch up on missed backups", 4380, 300, 3300, 255);
     m_controls.catchUpBox->setToolTip(
         QStringLiteral("At start-up and after sleep, a backup that fell due meanwhile runs within half a minute"));
     // The keyboard goes row by row, as the eye reads the frame.
