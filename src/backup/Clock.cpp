@@ -54,6 +54,16 @@ void Clock::install(const Clock* clock)
     g_clock = clock;
 }
 
+QString StoredMoment(const QDateTime& moment)
+{
+    return moment.toUTC().toString(Qt::ISODate);
+}
+
+QDateTime MomentFromStore(const QString& text)
+{
+    return QDateTime::fromString(text, Qt::ISODate);
+}
+
 QString RegionalDateTime(const QDateTime& moment)
 {
     const QLocale locale = QLocale::system();

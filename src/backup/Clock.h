@@ -22,6 +22,11 @@ public:
     static void install(const Clock* clock);
 };
 
+// A moment as the settings store keeps it (ISO 8601, in UTC), and back; text that is no such moment
+// gives an invalid one.
+QString StoredMoment(const QDateTime& moment);
+QDateTime MomentFromStore(const QString& text);
+
 // A date and time as the user's regional settings write it: the short date, a blank, the long time.
 QString RegionalDateTime(const QDateTime& moment);
 // RegionalDateTime of the current moment.

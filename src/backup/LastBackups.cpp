@@ -1,5 +1,6 @@
 #include "backup/LastBackups.h"
 
+#include "backup/Clock.h"
 #include "base/SettingsStore.h"
 
 #include <QJsonObject>
@@ -10,17 +11,12 @@ namespace {
 const QString Complete = QStringLiteral("complete");
 const QString Listed = QStringLiteral("listed");
 
-QString stamp(const QDateTime& moment)
-{
-    return moment.toUTC().toString(Qt::ISODate);
-}
-
 // A folder's record, when it holds a time that can be read.
 std::optional<Age> ageOf(const QJsonObject& times, const QString& entry)
 {
     const QJsonObject record = times.value(entry).toObject();
     const bool complete = record.contains(Complete);
-    const QDateTime since = QDateTime::fromString(record.value(complete ? Complete : Listed).toString(), Qt::ISODate);
+    const QDateTime since = MomentFromStore(record.value(complete ? Complete : Listed).toString());
     if (!since.isValid())
         return std::nullopt;
     return Age { entry, since, complete };
@@ -37,7 +33,7 @@ bool older(const Age& a, const Age& b)
 void RecordComplete(const QString& entry, const QDateTime& moment)
 {
     QJsonObject times = SettingsStore::ReadRecord(SettingsKeys::LastBackups);
-    times.insert(entry, QJsonObject { { Complete, stamp(moment) } });
+    times.insert(entry, QJsonObject { { Complete, StoredMoment(moment) } });
     SettingsStore::WriteRecord(SettingsKeys::LastBackups, times);
 }
 
@@ -49,7 +45,7 @@ std::optional<Age> Oldest(const QStringList& listed, const QDateTime& now)
     for (const QString& entry : listed) {
         std::optional<Age> age = ageOf(times, entry);
         if (!age) {
-            times.insert(entry, QJsonObject { { Listed, stamp(now) } });
+            times.insert(entry, QJsonObject { { Listed, StoredMoment(now) } });
             age = Age { entry, now, false };
         }
         if (!oldest || older(*age, *oldest))

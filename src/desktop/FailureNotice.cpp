@@ -105,8 +105,7 @@ void FailureNotice::backupsAged(const std::optional<LastBackups::Age>& oldest, b
 
 bool FailureNotice::overdueNoticeDue() const
 {
-    const QDateTime last
-        = QDateTime::fromString(SettingsStore::ReadSetting(SettingsKeys::OverdueNoticeShown), Qt::ISODate);
+    const QDateTime last = MomentFromStore(SettingsStore::ReadSetting(SettingsKeys::OverdueNoticeShown));
     const QDateTime now = Clock::currentDateTime();
     // A notice stamped in the future is from a clock that was wrong.
     return !last.isValid() || last > now || last.secsTo(now) >= 24 * 60 * 60;
@@ -114,8 +113,7 @@ bool FailureNotice::overdueNoticeDue() const
 
 void FailureNotice::tellOverdue(const LastBackups::Age& oldest)
 {
-    SettingsStore::WriteSetting(SettingsKeys::OverdueNoticeShown,
-                                Clock::currentDateTime().toUTC().toString(Qt::ISODate));
+    SettingsStore::WriteSetting(SettingsKeys::OverdueNoticeShown, StoredMoment(Clock::currentDateTime()));
     if (!m_tray.isReachable()) {
         Q_EMIT statusLineWanted(overdueText(oldest));
         m_overdueInStatusLine = true;
