@@ -5,6 +5,7 @@
 #include "zip/EntryRecord.h"
 #include "zip/ZipFileSet.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -12,8 +13,10 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/inotify.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -214,6 +217,146 @@ private Q_SLOTS:
         QVERIFY(zip.waitForFinished() && zip.exitCode() == 0);
         QCOMPARE(makeZip(foreign, m_patterns), 0);
         verify(foreign);
+    }
+
+    void changesThatLeaveTheTimesAloneAreCaughtInBoundedTime()
+    {
+        // A file in memory (tmpfs) changed through a shared mapping: its times never move.
+        QTemporaryDir memory(QStringLiteral("/dev/shm/tessaly-test-XXXXXX"));
+        QVERIFY(memory.isValid());
+        const QString file = memory.filePath(QStringLiteral("mapped.db"));
+        writeFile(file, textLike(64 * 1024, 8));
+        const int fd = ::open(QFile::encodeName(file).constData(), O_RDWR);
+        auto* pages = static_cast<char*>(::mmap(nullptr, 64 * 1024, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0));
+        QVERIFY(pages != MAP_FAILED);
+        const QString archive = path(QStringLiteral("mapped.zip"));
+        const QStringList patterns { memory.path() + QStringLiteral("/*.*") };
+        const auto writeThroughMapping = [&](char c) {
+            std::memset(pages + 1000, c, 3000);
+            return readFile(file);
+        };
+        const auto stored = [&] { return readWithPython(archive, nullptr).value(file.mid(1)).sha1; };
+        const auto sha1
+            = [](const QByteArray& bytes) { return QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex(); };
+
+        // Changed a few seconds after a run that read it soon after its last visible change.
+        SetRecordAges({ 60'000'000'000, 3600ll * 1'000'000'000 });
+        letChangesAge();
+        QCOMPARE(makeZip(archive, patterns), 0);
+        QByteArray now = writeThroughMapping('a');
+        QCOMPARE(makeZip(archive, patterns), 0);
+        QCOMPARE(stored(), sha1(now));
+
+        // Changed after a run that found it long settled: caught once the record is old enough.
+        SetRecordAges({ 2'000'000'000, 3'000'000'000 });
+        QCOMPARE(makeZip(archive, patterns), 0);
+        now = writeThroughMapping('b');
+        QTest::qSleep(3200);
+        QCOMPARE(makeZip(archive, patterns), 0);
+        QCOMPARE(stored(), sha1(now));
+        SetRecordAges({ 2'000'000'000, 3600ll * 1'000'000'000 });
+        ::munmap(pages, 64 * 1024);
+        ::close(fd);
+    }
+
+    void onlyRecordsOfThisUsersProgramAreTrusted()
+    {
+        makeTree();
+        letChangesAge();
+        const QString good = path(QStringLiteral("good.zip"));
+        QCOMPARE(makeZip(good, m_patterns), 0);
+        // The key that signs them lives in the settings folder, for this user alone.
+        struct stat key
+        {
+        };
+        QCOMPARE(
+            ::stat(QFile::encodeName(qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/Quarnell/Tessaly.key"))
+                       .constData(),
+                   &key),
+            0);
+        QCOMPARE(key.st_mode & 0777, 0600u);
+
+        // One bit of a file's CRC flipped in the directory only: the next archive takes the CRC
+        // from its own record, and every reader accepts it.
+        const QString target = m_tree + QStringLiteral("/a.txt");
+        QByteArray bytes = readFile(good);
+        const qsizetype central
+            = bytes.lastIndexOf(QByteArray("PK\x01\x02", 4), bytes.indexOf(target.mid(1).toUtf8(), bytes.size() / 2));
+        bytes[central + 16] = static_cast<char>(bytes.at(central + 16) ^ 0x01);
+        const QString flipped = path(QStringLiteral("flipped.zip"));
+        writeFile(flipped, bytes);
+        QVERIFY(unzipAccepts(flipped));
+        QCOMPARE(makeZipFrom(path(QStringLiteral("after-flip.zip")), flipped), 0);
+        verify(path(QStringLiteral("after-flip.zip")));
+
+        // A hand-made earlier archive: another content under the file's name, its record saying
+        // what the file looks like now.
+        const QByteArray real = readFile(target);
+        QByteArray other = real;
+        other.replace("the", "THE");
+        writeFile(target, other);
+        letChangesAge();
+        const QString planted = path(QStringLiteral("planted.zip"));
+        QCOMPARE(makeZip(planted, m_patterns), 0);
+        writeFile(target, real);
+        struct stat now
+        {
+        };
+        ::stat(QFile::encodeName(target).constData(), &now);
+        bytes = readFile(planted);
+        const qsizetype entry
+            = bytes.indexOf(target.mid(1).toUtf8(), bytes.lastIndexOf(QByteArray("PK\x05\x06", 4)) - bytes.size() / 2);
+        const qsizetype record = bytes.indexOf(QByteArray("\x54\x74", 2), entry) + 4 + 1;
+        for (const auto& [at, value] :
+             { std::pair { 0, std::uint64_t(now.st_size) },
+               std::pair { 8, std::uint64_t(now.st_mtim.tv_sec * 1'000'000'000ll + now.st_mtim.tv_nsec) },
+               std::pair { 16, std::uint64_t(now.st_ctim.tv_sec * 1'000'000'000ll + now.st_ctim.tv_nsec) },
+               std::pair { 24, std::uint64_t(now.st_ino) } }) {
+            for (int i = 0; i < 8; ++i)
+                bytes[record + at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+        }
+        writeFile(planted, bytes);
+        letChangesAge();
+        const QString next = path(QStringLiteral("next.zip"));
+        QCOMPARE(makeZipFrom(next, planted), 0);
+        verify(next);
+    }
+
+    void anEarlierArchiveCostsNoMoreThanItHolds()
+    {
+        // A sparse file claiming a directory of 1 GiB and 23 million entries.
+        makeTree();
+        const QString odd = path(QStringLiteral("odd.zip"));
+        constexpr std::uint64_t DirectorySize = 1ull << 30;
+        constexpr std::uint64_t Count = 23'000'000;
+        QByteArray tail;
+        const auto put = [&tail](std::uint64_t v, int bytes) {
+            for (int i = 0; i < bytes; ++i)
+                tail.append(static_cast<char>((v >> (8 * i)) & 0xFF));
+        };
+        put(0x06064b50, 4), put(44, 8), put(45, 2), put(45, 2), put(0, 4), put(0, 4);
+        put(Count, 8), put(Count, 8), put(DirectorySize, 8), put(0, 8);
+        put(0x07064b50, 4), put(0, 4), put(DirectorySize, 8), put(1, 4);
+        put(0x06054b50, 4), put(0, 2), put(0, 2), put(0xFFFF, 2), put(0xFFFF, 2), put(0xFFFFFFFF, 4),
+            put(0xFFFFFFFF, 4), put(0, 2);
+        QFile file(odd);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.seek(static_cast<qint64>(DirectorySize)));
+        file.write(tail);
+        file.close();
+        const auto bytesRead = [] {
+            QFile io(QStringLiteral("/proc/self/io"));
+            io.open(QIODevice::ReadOnly);
+            for (const QByteArray& line : io.readAll().split('\n')) {
+                if (line.startsWith("rchar: "))
+                    return line.mid(7).toLongLong();
+            }
+            return 0ll;
+        };
+        const qint64 before = bytesRead();
+        QCOMPARE(makeZip(odd, m_patterns), 0);
+        QVERIFY2(bytesRead() - before < 64ll << 20, qPrintable(QString::number(bytesRead() - before)));
+        verify(odd);
     }
 };
 
