@@ -680,7 +680,7 @@ private:
                     bool notAFile, ExpectedEntries& expected)
     {
         if (notAFile) {
-            line(error); // not a file a backup can hold: said, but not a failure
+            m_fileLines.append(error); // not a file a backup can hold: said, but not a failure
             return true;
         }
         Planned carried {
