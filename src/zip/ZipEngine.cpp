@@ -197,6 +197,8 @@ private:
 
     std::int32_t nothingToDo()
     {
+        for (const QString& text : std::as_const(m_fileLines))
+            line(text);
         line(QStringLiteral("nothing to do: no file to archive, %1").arg(targetLeft()));
         return ZipCode::NothingToDo;
     }
