@@ -155,6 +155,7 @@ private:
             return false;
         }
         if (pass.crc != m_fileCrc) {
+            m_bytesDiffer = true;
             fail(QStringLiteral("its bytes are not the ones that were written"));
             return false;
         }
@@ -198,6 +199,7 @@ private:
         ArchiveCheckResult out;
         out.cancelled = m_wasCancelled;
         out.damagedCopies = m_damagedCopies;
+        out.bytesDiffer = m_bytesDiffer;
         if (!out.cancelled)
             out.problem = m_problem;
         return out;
@@ -388,6 +390,7 @@ private:
     std::atomic<bool> m_stop { false };
     std::atomic<bool> m_wasCancelled { false };
     std::vector<QByteArray> m_damagedCopies;
+    bool m_bytesDiffer = false;
     std::mutex m_mutex;
     QString m_problem;
 };

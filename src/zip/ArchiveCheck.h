@@ -32,6 +32,7 @@ struct ArchiveCheckResult
     bool cancelled = false;
     // The entries whose data, copied from an earlier archive, is not what their records say.
     std::vector<QByteArray> damagedCopies;
+    bool bytesDiffer = false; // some byte is not the one the writer meant to write
 };
 
 // Reads a finished archive back before it is trusted: every byte must be what the writer meant to

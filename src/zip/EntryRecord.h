@@ -41,12 +41,13 @@ struct EntryRecord
 
 inline constexpr std::uint16_t EntryRecordId = 0x7454;
 
-// The two ages of the rule above: ten minutes, far beyond the half minute after which the kernel
-// writes dirty pages out (the next write through a mapping then moves the times again), and a day.
+// The two ages of the rule above. Two minutes: the kernel writes a dirty page out within about
+// 35 seconds (after which the next write through a mapping moves the file's times again), and one
+// write() that lasts longer is rare; whatever still escapes is caught within a day.
 struct RecordAges
 {
-    std::int64_t safeNs = 10ll * 60 * 1'000'000'000;
+    std::int64_t safeNs = 120ll * 1'000'000'000;
     std::int64_t refreshNs = 24ll * 3600 * 1'000'000'000;
 };
-// A seam for tests, which cannot wait ten minutes.
+// A seam for tests, which cannot wait two minutes.
 void SetRecordAges(RecordAges ages);

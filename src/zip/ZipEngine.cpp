@@ -9,6 +9,7 @@
 #include "zip/EntryRecord.h"
 #include "zip/FilePass.h"
 #include "zip/FileReread.h"
+#include "zip/KnownArchives.h"
 #include "zip/RecordKey.h"
 #include "zip/ZipExpand.h"
 #include "zip/ZipFormat.h"
@@ -102,7 +103,7 @@ QByteArray recordFieldIn(const QByteArray& extra)
 
 // How often the writing of one archive starts over without the earlier archive's entries that
 // could not be read or were not what their records say, before it does without that archive.
-constexpr int MaxAttempts = 3;
+constexpr int MaxAttempts = 4;
 // How often a file that changed while it was read is read again.
 constexpr int MaxRereads = 3;
 
@@ -166,6 +167,7 @@ public:
         m_previousIsTarget = m_previous.open(m_target, m_key);
         if (!m_previousIsTarget && !m_job.reuseFrom.isEmpty())
             m_previous.open(m_job.reuseFrom, m_key);
+        m_previousKnown = m_previous.isOpen() && KnownArchives::Unchanged(m_previous.descriptor());
         if (m_items.empty())
             return nothingToDo();
         compareContents();
@@ -395,7 +397,7 @@ private:
         switch (targetIsCurrent(planned)) {
         case Current::Yes:
             return finished();
-        case Current::Damaged:
+        case Current::Again:
             return std::nullopt;
         case Current::No:
             break;
@@ -428,6 +430,10 @@ private:
         const int syncError = flush.result();
         if (check.cancelled)
             return cancelled();
+        if (check.bytesDiffer && m_previousKnown) {
+            m_previousKnown = false; // the copied data may be what went wrong: prove each piece
+            return std::nullopt;
+        }
         if (!check.damagedCopies.empty() && !m_updating) {
             distrust(check.damagedCopies, QStringLiteral("holds data that does not match its record"));
             return std::nullopt;
@@ -537,15 +543,22 @@ private:
                                         static_cast<std::int64_t>(match.record.evidence.size),
                                         {},
                                         RecordedData { writer.dataOffset(writer.entryCount() - 1),
-                                                       match.record.compressedSize, match.record.dataHash } });
+                                                       match.record.compressedSize, proofOf(match) } });
         return true;
+    }
+
+    // What copied data must sum to with SHA-256: nothing for an archive known unchanged since this
+    // program wrote it, where the whole file's CRC is proof enough.
+    std::optional<Sha256::Digest> proofOf(const PreviousArchive::Match& match) const
+    {
+        return m_previousKnown ? std::nullopt : std::optional(match.record.dataHash);
     }
 
     enum class Current
     {
         Yes,
         No,
-        Damaged // its copied data is not what the records say: start over without it
+        Again // some of its data is not what the records say: start over without it
     };
 
     // Whether the archive being replaced holds, byte for byte, what would be written in its place:
@@ -565,8 +578,8 @@ private:
             if (copied ? !copy(probe, entry, ignored) : !probe.beginEntry(entryFor(*entry.item)))
                 return Current::No;
             if (copied) {
-                data.push_back({ entry.copied->data.dataOffset, entry.copied->record.compressedSize,
-                                 entry.copied->record.dataHash });
+                data.push_back(
+                    { entry.copied->data.dataOffset, entry.copied->record.compressedSize, proofOf(*entry.copied) });
                 names.push_back(entry.item->name);
             }
         }
@@ -575,17 +588,24 @@ private:
         // Its data is read as a new archive's copied data would be checked.
         const FilePassResult pass
             = ReadWholeFile(m_previous.descriptor(), probe.size(), data, threads(), cancelCheck());
-        if (pass.readable && pass.damaged.empty() && pass.crc == probe.fileCrc())
+        if (pass.readable && pass.damaged.empty() && pass.crc == probe.fileCrc()) {
+            if (!m_previousKnown)
+                KnownArchives::Remember(m_target);
             return Current::Yes;
+        }
         if (cancelRequested())
             return Current::No;
+        if (m_previousKnown) {
+            m_previousKnown = false; // prove each piece of its data, to find the damaged ones
+            return Current::Again;
+        }
         std::vector<QByteArray> damaged;
         for (const std::size_t i : pass.damaged)
             damaged.push_back(names[i]);
         distrust(damaged,
                  pass.readable ? QStringLiteral("holds data that does not match its record")
                                : QStringLiteral("could not be read"));
-        return Current::Damaged;
+        return Current::Again;
     }
 
     // One file's data as the pipeline compresses it. A file that changed while it was read is
@@ -725,6 +745,7 @@ private:
             line(QStringLiteral("could not replace %1: %2").arg(m_target, error));
             return ZipCode::WriteError;
         }
+        KnownArchives::Remember(m_target);
         return finished();
     }
 
@@ -782,6 +803,7 @@ private:
     std::vector<int> m_compressed; // the items the pipeline compresses, in order
     PreviousArchive m_previous;
     bool m_previousIsTarget = false;
+    bool m_previousKnown = false; // see KnownArchives
     bool m_updating = false;
     QByteArray m_key;
     std::unique_ptr<MessageTagger> m_tagger; // signs the records written

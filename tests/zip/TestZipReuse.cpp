@@ -150,7 +150,7 @@ private:
     }
 
 private Q_SLOTS:
-    // Records count as settled two seconds after the file's last change, not ten minutes.
+    // Records count as settled two seconds after the file's last change, not two minutes.
     void init() { SetRecordAges({ 2'000'000'000, 3600ll * 1'000'000'000 }); }
 
     void onlyFilesThatMayHaveChangedAreReadAgain()
