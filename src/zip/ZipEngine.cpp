@@ -219,15 +219,19 @@ private:
 
     // The earlier archive's entry for a file, when a record of ours vouches for it and its data
     // has not already let this run down.
-    std::optional<PreviousArchive::Match> recorded(const QByteArray& name) const
+    std::optional<PreviousArchive::Match> recorded(const QByteArray& name)
     {
         if (!m_previous.isOpen() || m_unusable.contains(name))
             return std::nullopt;
-        return m_previous.recorded(name);
+        // Each record's tag is checked once a run, however often the archive is planned.
+        auto found = m_records.constFind(name);
+        if (found == m_records.constEnd())
+            found = m_records.insert(name, m_previous.recorded(name));
+        return *found;
     }
 
     // The record of a file whose evidence is as recorded, the file unchanged by that token.
-    std::optional<PreviousArchive::Match> unchanged(const ZipItem& item) const
+    std::optional<PreviousArchive::Match> unchanged(const ZipItem& item)
     {
         std::optional<PreviousArchive::Match> match = recorded(item.name);
         if (!match || !match->record.evidenceTrusted || !(match->record.evidence == item.evidence))
@@ -366,6 +370,7 @@ private:
         for (int attempt = 1;; ++attempt) {
             if (attempt == MaxAttempts && !m_updating) {
                 m_previous.close();
+                m_records.clear();
                 m_previousIsTarget = false;
             }
             const std::optional<std::int32_t> result = writeOnce(plan(kept));
@@ -380,6 +385,7 @@ private:
         const QString path = m_previous.path();
         if (names.empty()) {
             m_previous.close(); // nothing to tell them apart: do without that archive
+            m_records.clear();
             m_previousIsTarget = false;
         }
         for (const QByteArray& name : names)
@@ -812,6 +818,7 @@ private:
     // Files read before the writing, by entry name: when their bytes matched their records.
     QHash<QByteArray, std::optional<std::int64_t>> m_compared;
     QSet<QByteArray> m_unusable; // entries of the earlier archive that let this run down
+    QHash<QByteArray, std::optional<PreviousArchive::Match>> m_records; // of the earlier archive, by name
     bool m_namesMissing = false; // names or folders that could not be expanded
     // What the attempt under way has to say about its files.
     QStringList m_fileLines;
