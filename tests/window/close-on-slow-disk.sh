@@ -26,28 +26,30 @@ previous=$(sha1sum <"$archive")
 printf '[General]\nFolders="%s;"\nPath=%s\nCheck1=0\nCheck2=0\nOftenIndex=1\nStartStopState=On\n' \
     "$slow" "$backups" >"$store"
 
+# start_layer SECONDS: each read request of the file waits that long (for ever when negative).
 start_layer() {
-    /usr/bin/python3 "$(dirname "$0")/../support/slowfs.py" "$work/slow-source" "$slow" "$1" "$work/first-read" \
-        >>"$work/slowfs.log" 2>&1 &
-    slowfs_pid=$!
+    /usr/bin/python3 "$(dirname "$0")/../zip/faultfs.py" "$work/slow-source" "$slow" --slow "big.bin:$1" \
+        --requests serial >>"$work/faultfs.log" 2>&1 &
+    layer_pid=$!
     poll 30 test -e "$slow/big.bin" || fail "the FUSE layer did not mount"
 }
 stop_layer() {
-    kill -KILL "$slowfs_pid" 2>/dev/null
-    wait "$slowfs_pid" 2>/dev/null
+    kill -KILL "$layer_pid" 2>/dev/null
+    wait "$layer_pid" 2>/dev/null
     umount -l "$slow" 2>/dev/null
 }
+temporary_left() { ls -A "$backups" | grep -q '^\.tessaly-tmp-'; }
 # The stuck reads end with the layer; its mount point is freed before the folder is removed.
 trap 'stop_layer; cleanup' EXIT
 start_program() {
-    rm -f "$work/first-read"
     "$program" >>"$work/program.log" 2>&1 &
     program_pid=$!
     pids+=("$program_pid")
 }
 close_while_reading() {
     start_program
-    poll 60 test -e "$work/first-read" || fail "the run did not start reading"
+    # The run reads the file from the moment it has its temporary.
+    poll 60 temporary_left || fail "the run did not start writing"
     sleep 1
     step "SIGTERM while a read is under way"
     start=$(date +%s%N)
@@ -72,7 +74,7 @@ close_while_reading
 poll_ended 60 ended
 expect_status_0
 # The engine stopped with its reader and took its temporary away; one left behind would not have.
-! ls -A "$backups" | grep -q '^\.tessaly-tmp-' || fail "the reader went on after the cancel: a temporary was left"
+! temporary_left || fail "the reader went on after the cancel: a temporary was left"
 stop_layer
 
 start_layer -1
@@ -80,7 +82,7 @@ close_while_reading
 # Its main thread is gone: the process is a zombie, or gone too.
 exited() { ended || grep -q '^State:[[:space:]]*Z' "/proc/$program_pid/status" 2>/dev/null; }
 poll_ended 30 exited
-ls -A "$backups" | grep -q '^\.tessaly-tmp-' || fail "no temporary was left: $(ls -A "$backups")"
+temporary_left || fail "no temporary was left: $(ls -A "$backups")"
 stop_layer
 poll 30 ended || fail "the process did not go with the FUSE layer"
 expect_status_0
@@ -88,7 +90,7 @@ expect_status_0
 step "the next run sweeps the temporary"
 echo "now readable" >"$slow/small.txt"
 start_program
-swept() { [ "$(sha1sum <"$archive")" != "$previous" ] && ! ls -A "$backups" | grep -q '^\.tessaly-tmp-'; }
+swept() { [ "$(sha1sum <"$archive")" != "$previous" ] && ! temporary_left; }
 poll 60 swept || fail "the next run did not replace the archive and sweep the temporary: $(ls -A "$backups")"
 unzip -tq "$archive" >/dev/null || fail "the new archive does not test"
 stop_program
