@@ -33,19 +33,11 @@ start_layer() {
     layer_pid=$!
     poll 30 test -e "$slow/big.bin" || fail "the FUSE layer did not mount"
 }
-stop_layer() {
-    kill -KILL "$layer_pid" 2>/dev/null
-    wait "$layer_pid" 2>/dev/null
-    umount -l "$slow" 2>/dev/null
-}
+stop_layer() { kill -KILL "$layer_pid" 2>/dev/null; wait "$layer_pid" 2>/dev/null; umount -l "$slow" 2>/dev/null; }
 temporary_left() { ls -A "$backups" | grep -q '^\.tessaly-tmp-'; }
 # The stuck reads end with the layer; its mount point is freed before the folder is removed.
 trap 'stop_layer; cleanup' EXIT
-start_program() {
-    "$program" >>"$work/program.log" 2>&1 &
-    program_pid=$!
-    pids+=("$program_pid")
-}
+start_program() { "$program" >>"$work/program.log" 2>&1 & program_pid=$! && pids+=("$program_pid"); }
 close_while_reading() {
     start_program
     # The run reads the file from the moment it has its temporary.
@@ -63,11 +55,7 @@ poll_ended() {
     [ "$took" -lt 10000 ] || fail "the program took ${took} ms to end"
     [ "$(sha1sum <"$archive")" = "$previous" ] || fail "the previous archive was changed"
 }
-expect_status_0() {
-    wait "$program_pid"
-    local status=$?
-    [ "$status" -eq 0 ] || fail "the program ended with status $status"
-}
+expect_status_0() { wait "$program_pid" || fail "the program ended with status $?"; }
 
 start_layer 0.1
 close_while_reading
