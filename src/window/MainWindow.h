@@ -20,6 +20,7 @@ class DestinationOptions;
 class FailureNotice;
 class FolderButtons;
 class HistoryButtons;
+class OverdueWatch;
 class ScheduleController;
 class ControlsBackupChoices;
 class StatusFrameLine;
@@ -39,6 +40,8 @@ struct MainWindowControls
     QGroupBox* optionsFrame = nullptr;
     QCheckBox* startWithSystemBox = nullptr;
     QCheckBox* startInTrayBox = nullptr;
+    // "Catch up on missed backups"
+    QCheckBox* catchUpBox = nullptr;
     QGroupBox* fileNameFrame = nullptr;
     QLineEdit* prefixEdit = nullptr;
     QCheckBox* dateStampBox = nullptr;
@@ -114,4 +117,5 @@ private:
     TrayWindowBehaviour* m_trayBehaviour = nullptr;
     HistoryButtons* m_history = nullptr;
     FailureNotice* m_notice = nullptr;
+    OverdueWatch* m_overdue = nullptr;
 };
