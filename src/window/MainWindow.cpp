@@ -23,6 +23,7 @@
 #include "folders/FolderListView.h"
 #include "history/HistoryButtons.h"
 #include "history/HistoryFile.h"
+#include "restore/RestoreWindow.h"
 #include "schedule/ScheduleController.h"
 #include "window/RunAdapters.h"
 
@@ -44,9 +45,10 @@ HoverPointer::Targets HoverTargets(QWidget* window, const MainWindowControls& c)
     return { .areas = { window, c.statusFrame, c.backupFolderFrame, c.optionsFrame, c.fileNameFrame },
              .boxes = { c.prefixEdit, c.backupFolderEdit },
              .list = c.intervalList,
-             .buttons = { c.chooseBackupFolderButton, c.viewBackupFolderButton, c.viewHistoryButton,
-                          c.copyHistoryButton, c.autoBackupButton, c.backupNowButton, c.addFolderButton,
-                          c.clearListButton, c.loadSamplesButton, c.helpButton, c.clearHistoryButton } };
+             .buttons
+             = { c.chooseBackupFolderButton, c.viewBackupFolderButton, c.viewHistoryButton, c.copyHistoryButton,
+                 c.autoBackupButton, c.backupNowButton, c.addFolderButton, c.clearListButton, c.loadSamplesButton,
+                 c.helpButton, c.clearHistoryButton, c.restoreButton } };
 }
 
 } // namespace
@@ -89,6 +91,7 @@ MainWindow::MainWindow(QWidget* parent)
     m_notice = new FailureNotice(*this, *c.trayIcon);
     connect(m_notice, &FailureNotice::logWanted, m_history, &HistoryButtons::viewLog);
     connect(m_notice, &FailureNotice::statusLineWanted, this, &MainWindow::setStatus);
+    connect(c.restoreButton, &QPushButton::clicked, this, &MainWindow::showRestoreWindow);
 }
 
 MainWindow::~MainWindow() = default;
@@ -107,6 +110,13 @@ void MainWindow::restoreCheckBox(QCheckBox* box, const QString& stored)
 {
     const QString source = Routine::WindowLoad;
     box->setCheckState(CheckStateFromValue(ToInteger16(stored, source), source));
+}
+
+void MainWindow::showRestoreWindow()
+{
+    if (!m_restoreWindow)
+        m_restoreWindow = new RestoreWindow(*m_backupChoices, this);
+    m_restoreWindow->bringForward();
 }
 
 void MainWindow::load()

@@ -20,6 +20,7 @@ class DestinationOptions;
 class FailureNotice;
 class FolderButtons;
 class HistoryButtons;
+class RestoreWindow;
 class ScheduleController;
 class ControlsBackupChoices;
 class StatusFrameLine;
@@ -39,6 +40,8 @@ struct MainWindowControls
     QGroupBox* optionsFrame = nullptr;
     QCheckBox* startWithSystemBox = nullptr;
     QCheckBox* startInTrayBox = nullptr;
+    // Opens the restore window; it sits in the options frame's free half.
+    QPushButton* restoreButton = nullptr;
     QGroupBox* fileNameFrame = nullptr;
     QLineEdit* prefixEdit = nullptr;
     QCheckBox* dateStampBox = nullptr;
@@ -99,6 +102,7 @@ protected:
 private:
     void createControls();
     void restoreCheckBox(QCheckBox* box, const QString& stored);
+    void showRestoreWindow();
 
     MainWindowControls m_controls;
     WindowPointer m_pointer { *this };
@@ -114,4 +118,5 @@ private:
     TrayWindowBehaviour* m_trayBehaviour = nullptr;
     HistoryButtons* m_history = nullptr;
     FailureNotice* m_notice = nullptr;
+    RestoreWindow* m_restoreWindow = nullptr; // made when first asked for
 };

@@ -77,6 +77,8 @@ void MainWindow::createControls()
                                              "Load this software on Windows startup", 240, 300, 3690, 255);
     m_controls.startInTrayBox
         = checkBox(m_controls.optionsFrame, "startInTrayBox", "Start in system tray", 240, 645, 2100, 255);
+    m_controls.restoreButton
+        = button(m_controls.optionsFrame, "restoreButton", "Restore Files...", 3960, 390, 3600, 405);
 
     m_controls.fileNameFrame = frame(this, "fileNameFrame", "Backup Filename (Prefix)", 120, 6020, 7800, 1425);
     m_controls.prefixEdit = textBox(m_controls.fileNameFrame, "prefixEdit", 240, 330, 7335, 345);

@@ -182,3 +182,12 @@ bool RecordedDataIntact(int fd, const std::vector<RecordedData>& stretches, int 
         worker.join();
     return intact && !cancelled();
 }
+
+std::optional<FileEvidence> RecordedEvidence(const QByteArray& extra)
+{
+    const QByteArray record = FindExtraField(extra, EntryRecordId);
+    if (record.size() != RecordSize || static_cast<std::uint8_t>(record.at(0)) != RecordVersion)
+        return std::nullopt;
+    return FileEvidence { get(record, 1, 8), static_cast<std::int64_t>(get(record, 9, 8)),
+                          static_cast<std::int64_t>(get(record, 17, 8)), get(record, 25, 8) };
+}

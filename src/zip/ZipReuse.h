@@ -36,6 +36,10 @@ inline constexpr std::int64_t LastingMargin = 2'000'000'000; // nanoseconds
 // compressed data.
 QByteArray EntryRecordField(const FileEvidence& evidence, std::uint32_t dataCrc);
 
+// The file's evidence as the record in these central-directory extra fields holds it, when they
+// hold one this program can read.
+std::optional<FileEvidence> RecordedEvidence(const QByteArray& extra);
+
 // Says whether a file whose data began to be read at readStartNs (the system clock) may be
 // recorded for reuse. Each file system is asked once per run, from any thread.
 class LastingEvidence final
