@@ -61,5 +61,5 @@ private:
     Node& node(int id) { return m_nodes[static_cast<std::size_t>(id)]; }
     const Node& node(int id) const { return m_nodes[static_cast<std::size_t>(id)]; }
 
-    std::vector<Node> m_nodes; // the first is the root
+    std::vector<Node> m_nodes = std::vector<Node>(1); // the first is the root
 };

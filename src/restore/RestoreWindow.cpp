@@ -61,7 +61,13 @@ RestoreWindow::RestoreWindow(const BackupChoices& choices, QWidget* parent)
         m_controls.searchBox->clear();
         showArchive();
     });
-    connect(c.searchBox, &QLineEdit::textChanged, &m_searchDelay, qOverload<>(&QTimer::start));
+    // Typing waits for a pause; an emptied box shows the archive again at once.
+    connect(c.searchBox, &QLineEdit::textChanged, this, [this](const QString& text) {
+        if (text.trimmed().isEmpty())
+            search();
+        else
+            m_searchDelay.start();
+    });
     connect(&m_searchDelay, &QTimer::timeout, this, &RestoreWindow::search);
     for (QTreeView* view : { c.archiveTree, c.searchResults })
         connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, this, &RestoreWindow::updateButtons);
@@ -144,6 +150,10 @@ void RestoreWindow::refresh()
 void RestoreWindow::loadFolder()
 {
     const int row = m_controls.folderList->currentRow();
+    // The main window's list may have changed since this one was filled.
+    if (row >= m_choices.folderCount()
+        || (row >= 0 && m_choices.folderEntry(row + 1) != m_controls.folderList->item(row)->text()))
+        return refresh();
     const QString key = row < 0 ? QString() : catalogKey(row + 1);
     if (m_loading.isRunning()) {
         // The load that runs makes way; its end starts this one.

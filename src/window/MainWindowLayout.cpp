@@ -77,8 +77,6 @@ void MainWindow::createControls()
                                              "Load this software on Windows startup", 240, 300, 3690, 255);
     m_controls.startInTrayBox
         = checkBox(m_controls.optionsFrame, "startInTrayBox", "Start in system tray", 240, 645, 2100, 255);
-    m_controls.restoreButton
-        = button(m_controls.optionsFrame, "restoreButton", "Restore Files...", 3960, 390, 3600, 405);
 
     m_controls.fileNameFrame = frame(this, "fileNameFrame", "Backup Filename (Prefix)", 120, 6020, 7800, 1425);
     m_controls.prefixEdit = textBox(m_controls.fileNameFrame, "prefixEdit", 240, 330, 7335, 345);
@@ -120,6 +118,10 @@ void MainWindow::createControls()
         = button(this, "copyHistoryButton", "Copy History To Clipboard", 12000, 6540, 3840, 405);
     m_controls.helpButton = button(this, "helpButton", "Help", 8040, 7050, 3840, 405);
     m_controls.clearHistoryButton = button(this, "clearHistoryButton", "Clear History Log", 12000, 7050, 3840, 405);
+
+    // Made last, so the keyboard reaches the other controls in their usual order first.
+    m_controls.restoreButton
+        = button(m_controls.optionsFrame, "restoreButton", "Restore Files...", 3960, 390, 3600, 405);
 
     m_controls.countdownTimer = new WindowTimer(this);
     m_controls.countdownTimer->setObjectName(QStringLiteral("countdownTimer"));
