@@ -46,10 +46,14 @@ QByteArray rootOf(const std::vector<CentralEntry>& entries, const QByteArray& fo
 
 std::size_t BackupCatalog::KeyHash::operator()(const VersionKey& key) const
 {
-    std::uint64_t h = key.path * 0x9E3779B97F4A7C15ull;
-    for (const std::uint64_t part : { std::uint64_t { key.crc }, key.size, static_cast<std::uint64_t>(key.mtimeNs) })
-        h = (h ^ part) * 0x100000001B3ull + (h >> 29);
-    return static_cast<std::size_t>(h);
+    // splitmix64's finaliser: every bit of every field reaches every bit of the hash.
+    const auto mix = [](std::uint64_t x) {
+        x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+        x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+        return x ^ (x >> 31);
+    };
+    return static_cast<std::size_t>(
+        mix(key.path ^ mix(key.crc ^ mix(key.size ^ mix(static_cast<std::uint64_t>(key.mtimeNs))))));
 }
 
 std::uint32_t BackupCatalog::pathId(const QByteArray& path)
@@ -64,8 +68,18 @@ std::uint32_t BackupCatalog::pathId(const QByteArray& path)
     return id;
 }
 
+std::uint32_t BackupCatalog::versionOf(const CentralEntry& entry, const QByteArray& relative)
+{
+    const EntryFacts facts = FactsOf(entry);
+    const VersionKey key { pathId(relative), entry.crc, entry.size, facts.mtimeNs };
+    const auto [found, added] = m_versionIds.try_emplace(key, static_cast<std::uint32_t>(m_versions.size()));
+    if (added)
+        m_versions.push_back({ key.path, key.crc, key.size, key.mtimeNs, facts.kind, -1 });
+    return found->second;
+}
+
 BackupCatalog::Archive BackupCatalog::read(const QString& path, const Archive::Stamp& stamp,
-                                           const QByteArray& folderRoot)
+                                           const QByteArray& folderRoot, LastRead& last)
 {
     Archive archive;
     archive.path = path;
@@ -80,18 +94,26 @@ BackupCatalog::Archive BackupCatalog::read(const QString& path, const Archive::S
     archive.stamp = stampOf(opened);
     archive.root = directory.entries.empty() ? folderRoot : rootOf(directory.entries, folderRoot);
     archive.entries.reserve(directory.entries.size());
-    for (const CentralEntry& entry : directory.entries) {
-        const QByteArray relative = entry.name.mid(archive.root.size());
-        if (relative.isEmpty())
+    std::vector<std::uint32_t> ids(directory.entries.size(), NoVersion);
+    const bool sameRoot = last.root == archive.root;
+    for (std::size_t i = 0; i < directory.entries.size(); ++i) {
+        const CentralEntry& entry = directory.entries[i];
+        // Most entries are exactly those of the archive before, in the same place.
+        if (sameRoot && i < last.ids.size() && last.ids[i] != NoVersion) {
+            const CentralEntry& before = last.directory.entries[i];
+            if (entry.crc == before.crc && entry.size == before.size && entry.dosTime == before.dosTime
+                && entry.externalAttributes == before.externalAttributes && entry.name == before.name
+                && entry.extra == before.extra)
+                ids[i] = last.ids[i];
+        }
+        if (ids[i] == NoVersion && entry.name.size() > archive.root.size())
+            ids[i] = versionOf(entry, entry.name.mid(archive.root.size()));
+        if (ids[i] == NoVersion)
             continue;
-        const EntryFacts facts = FactsOf(entry);
-        const VersionKey key { pathId(relative), entry.crc, entry.size, facts.mtimeNs };
-        const auto [found, added] = m_versionIds.try_emplace(key, static_cast<std::uint32_t>(m_versions.size()));
-        if (added)
-            m_versions.push_back({ key.path, key.crc, key.size, key.mtimeNs, facts.kind, -1 });
-        archive.entries.push_back(found->second);
-        archive.files += facts.kind == EntryFacts::Kind::File ? 1 : 0;
+        archive.entries.push_back(ids[i]);
+        archive.files += m_versions[ids[i]].kind == EntryFacts::Kind::File ? 1 : 0;
     }
+    last = { std::move(directory), archive.root, std::move(ids) };
     return archive;
 }
 
@@ -102,6 +124,7 @@ void BackupCatalog::update(const QStringList& archives, const QByteArray& folder
     for (std::size_t i = 0; i < m_archives.size(); ++i)
         known.insert(m_archives[i].path, i);
     std::vector<Archive> next;
+    LastRead last;
     for (const QString& path : archives) {
         if (cancelled())
             break;
@@ -112,7 +135,7 @@ void BackupCatalog::update(const QStringList& archives, const QByteArray& folder
         if (found != known.constEnd() && m_archives[*found].stamp == *stamp && m_archives[*found].root == folderRoot)
             next.push_back(std::move(m_archives[*found]));
         else
-            next.push_back(read(path, *stamp, folderRoot));
+            next.push_back(read(path, *stamp, folderRoot, last));
         next.back().modified = QDateTime::fromMSecsSinceEpoch(stamp->mtimeNs / 1'000'000);
         next.back().bytes = static_cast<qint64>(stamp->size);
     }

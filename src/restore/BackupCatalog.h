@@ -1,6 +1,7 @@
 #pragma once
 
 #include "restore/EntryFacts.h"
+#include "zip/ZipDirectory.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -82,7 +83,17 @@ private:
         std::size_t operator()(const VersionKey& key) const;
     };
 
-    Archive read(const QString& path, const Archive::Stamp& stamp, const QByteArray& folderRoot);
+    // The archive read last, whose entries the next one mostly repeats.
+    struct LastRead
+    {
+        CentralDirectory directory;
+        QByteArray root;
+        std::vector<std::uint32_t> ids; // for each entry of the directory; NoVersion for none
+    };
+    static constexpr std::uint32_t NoVersion = ~0u;
+
+    Archive read(const QString& path, const Archive::Stamp& stamp, const QByteArray& folderRoot, LastRead& last);
+    std::uint32_t versionOf(const CentralEntry& entry, const QByteArray& relative);
     std::uint32_t pathId(const QByteArray& path);
 
     std::vector<Archive> m_archives;
