@@ -2,8 +2,8 @@
 # Getting files back, on the same archive as `unzip -o`:
 #   bash bench/restore.sh <build-dir>
 # 1. Listing and searching 200 archives of 20,000 entries each (restorebench catalog).
-# 2. Restoring a 1 GB folder (two copies of the mixed tree and the small tree of benchtree, about
-#    61,000 files) from the archive our engine made of it, against `unzip -o -q` of the same
+# 2. Restoring a folder of about 1.45 GB (two copies of the mixed tree and the small tree of benchtree, about
+#    60,000 files) from the archive our engine made of it, against `unzip -o -q` of the same
 #    archive; runs alternate, the median is shown, peak memory is the largest seen.
 # Environment: BENCH_RUNS (default 3), TESSALY_BENCHDATA (default /work/benchdata; the data is
 # written there and removed at the end).
@@ -26,7 +26,7 @@ echo "-- 200 archives of 20,000 entries"
 "$timer" -f 'whole run: %e s, peak resident %M KB' "$build/bench/restorebench" catalog "$work/catalog"
 rm -rf "$work/catalog"
 
-echo "-- restoring a 1 GB folder"
+echo "-- restoring a folder of about 1.45 GB"
 tree="$work/tree"
 "$build/bench/benchtree" mixed "$tree/one"
 "$build/bench/benchtree" mixed "$tree/two"

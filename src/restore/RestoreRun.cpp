@@ -15,6 +15,9 @@
 
 namespace {
 
+// Files from this size on are handed out first, the largest leading.
+constexpr std::uint64_t LargeFile = 1u << 20;
+
 // What new files get where the archive keeps no permission bits: what the process's mask allows.
 std::uint32_t defaultPermissions()
 {
@@ -77,9 +80,14 @@ public:
             else
                 m_files.push_back(i);
         }
-        // The largest first, so the cores finish together.
+        // Large files first, the largest leading, so the cores finish together; the small ones
+        // after them in the archive's order, which keeps a folder's files together.
         std::stable_sort(m_files.begin(), m_files.end(), [this](std::size_t a, std::size_t b) {
-            return m_plan.entries[a].data.entry.size > m_plan.entries[b].data.entry.size;
+            const auto weight = [this](std::size_t i) {
+                const std::uint64_t size = m_plan.entries[i].data.entry.size;
+                return size >= LargeFile ? size : 0;
+            };
+            return weight(a) > weight(b);
         });
         const int threads = std::clamp(QThread::idealThreadCount(), 1, std::max(1, static_cast<int>(m_files.size())));
         std::vector<std::thread> workers;
@@ -119,11 +127,19 @@ private:
         }
     }
 
-    void work()
+    // What one thread keeps from file to file: its buffers, and the folder of the file before.
+    struct Worker
     {
         EntryExtractor extractor;
+        QByteArray folderPath;
+        FileHandle folder;
+    };
+
+    void work()
+    {
+        Worker worker;
         for (std::size_t next = m_next++; next < m_files.size() && !stopping(); next = m_next++)
-            restoreFile(m_plan.entries[m_files[next]], extractor);
+            restoreFile(m_plan.entries[m_files[next]], worker);
     }
 
     bool stopping()
@@ -132,21 +148,25 @@ private:
         return m_progress.cancel || !m_outcome.failure.isEmpty();
     }
 
-    void restoreFile(const PlannedEntry& entry, EntryExtractor& extractor)
+    void restoreFile(const PlannedEntry& entry, Worker& worker)
     {
         if (entry.alreadyThere) {
             restored(entry, {});
             return;
         }
         QString error;
-        const FileHandle folder = m_target.folder(ParentPart(entry.relativePath), true, error);
-        if (!folder.isOpen())
+        const QByteArray folderPath = ParentPart(entry.relativePath);
+        if (!worker.folder.isOpen() || worker.folderPath != folderPath) {
+            worker.folder = m_target.folder(folderPath, true, error);
+            worker.folderPath = folderPath;
+        }
+        if (!worker.folder.isOpen())
             return problem(entry, error);
-        PendingFile file(folder.get(), error);
+        PendingFile file(worker.folder.get(), error);
         if (!file.isOpen())
             return problem(entry, error);
         if (const std::optional<DataProblem> trouble
-            = extractor.extract(entry.data, file.descriptor(), m_progress.written, m_progress.cancel)) {
+            = worker.extractor.extract(entry.data, file.descriptor(), m_progress.written, m_progress.cancel)) {
             if (trouble->kind == DataProblem::Kind::WriteFailed)
                 fail(QStringLiteral("write error: %1: %2").arg(ShownName(entry.relativePath), trouble->text));
             else if (trouble->kind != DataProblem::Kind::Cancelled)

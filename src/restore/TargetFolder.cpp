@@ -2,10 +2,11 @@
 
 #include "base/NativePath.h"
 
-#include <QDir>
+#include <QList>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 
 namespace {
@@ -22,8 +23,9 @@ QString SystemText(int error)
 bool TargetFolder::open(const QString& path, bool create, QString& error)
 {
     m_path = path;
-    if (create && !QDir().mkpath(path)) {
-        error = QStringLiteral("%1 cannot be made").arg(path);
+    std::error_code made;
+    if (create && !std::filesystem::create_directories(NativePath(path).toStdString(), made) && made) {
+        error = QStringLiteral("%1 cannot be made: %2").arg(path, QString::fromLocal8Bit(made.message()));
         return false;
     }
     m_root = FileHandle(::open(NativePath(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
