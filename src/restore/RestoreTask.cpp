@@ -81,12 +81,16 @@ void RestoreTask::planned()
     const QStringList differing = m_plan->differing();
     ExistingFiles existing = ExistingFiles::Keep;
     if (!differing.isEmpty()) {
+        const bool one = differing.size() == 1;
         const QString question
-            = QStringLiteral("%1 in %2 %3 from the backup:\n%4\n\nKeep them? Yes keeps each one beside the restored "
-                             "file, as \"name (before restore YYYY-MM-DD HH-MM).ext\". No replaces them, and they "
-                             "are lost.")
+            = QStringLiteral("%1 in %2 %3 from the backup:\n%4\n\n%5")
                   .arg(files(static_cast<int>(differing.size())), m_plan->request.target,
-                       differing.size() == 1 ? QStringLiteral("differs") : QStringLiteral("differ"), someOf(differing));
+                       one ? QStringLiteral("differs") : QStringLiteral("differ"), someOf(differing),
+                       one ? QStringLiteral("Keep it? Yes keeps it beside the restored file, as \"name (before "
+                                            "restore YYYY-MM-DD HH-MM).ext\". No replaces it, and it is lost.")
+                           : QStringLiteral("Keep them? Yes keeps each one beside the restored file, as \"name "
+                                            "(before restore YYYY-MM-DD HH-MM).ext\". No replaces them, and they "
+                                            "are lost."));
         if (Prompter::instance().show(question, ApplicationTitle(), Prompter::Buttons::YesNo, Prompter::Icon::Question)
             == Prompter::Answer::No)
             existing = ExistingFiles::Replace;

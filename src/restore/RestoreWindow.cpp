@@ -215,15 +215,17 @@ void RestoreWindow::fillArchiveList()
         const std::vector<BackupCatalog::Archive>& archives = m_shown ? m_shown->archives() : none;
         for (std::size_t i = 0; i < archives.size(); ++i) {
             const BackupCatalog::Archive& archive = archives[i];
-            auto* item = new QTreeWidgetItem(
-                list,
-                { QFileInfo(archive.path).fileName(), QLocale().toString(archive.modified, QLocale::ShortFormat),
-                  ShownSize(static_cast<std::uint64_t>(archive.bytes)),
-                  archive.problem.isEmpty() ? QLocale().toString(archive.files) : archive.problem });
+            auto* item = new QTreeWidgetItem(list);
+            item->setText(MadeColumn, QLocale().toString(archive.modified, QLocale::ShortFormat));
+            item->setText(FilesColumn, archive.problem.isEmpty() ? QLocale().toString(archive.files) : archive.problem);
+            item->setText(SizeColumn, ShownSize(static_cast<std::uint64_t>(archive.bytes)));
+            item->setText(BackupColumn, QFileInfo(archive.path).fileName());
             item->setData(0, ArchiveRole, static_cast<int>(i));
-            item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
-            item->setTextAlignment(3, Qt::AlignRight | Qt::AlignVCenter);
+            item->setTextAlignment(FilesColumn, Qt::AlignRight | Qt::AlignVCenter);
+            item->setTextAlignment(SizeColumn, Qt::AlignRight | Qt::AlignVCenter);
         }
+        for (const int column : { MadeColumn, FilesColumn, SizeColumn })
+            list->resizeColumnToContents(column);
         if (list->topLevelItemCount() > 0)
             list->setCurrentItem(list->topLevelItem(0));
     }
@@ -238,7 +240,8 @@ void RestoreWindow::showArchive()
 {
     const QTreeWidgetItem* item = m_controls.archiveList->currentItem();
     m_treeModel->show(m_shown, item ? item->data(0, ArchiveRole).toInt() : -1);
-    m_controls.archiveTree->resizeColumnToContents(ArchiveTreeModel::NameColumn);
+    for (const int column : { ArchiveTreeModel::NameColumn, ArchiveTreeModel::SizeColumn })
+        m_controls.archiveTree->resizeColumnToContents(column);
     updateButtons();
 }
 
@@ -251,7 +254,9 @@ void RestoreWindow::search()
     } else {
         m_resultModel->show(m_shown, m_shown->search(part));
         m_controls.views->setCurrentWidget(m_controls.searchResults);
-        m_controls.searchResults->resizeColumnToContents(VersionListModel::PathColumn);
+        for (const int column :
+             { VersionListModel::PathColumn, VersionListModel::SizeColumn, VersionListModel::ModifiedColumn })
+            m_controls.searchResults->resizeColumnToContents(column);
         m_controls.statusLabel->setText(QStringLiteral("%1 versions found.").arg(m_resultModel->rowCount()));
     }
     updateButtons();

@@ -50,6 +50,15 @@ class RestoreWindow final : public QWidget
 {
     Q_OBJECT
 public:
+    // The columns of the archive list.
+    enum ArchiveColumn
+    {
+        MadeColumn,
+        FilesColumn,
+        SizeColumn,
+        BackupColumn
+    };
+
     RestoreWindow(const BackupChoices& choices, QWidget* parent = nullptr);
     ~RestoreWindow() override;
 

@@ -3,7 +3,7 @@
 #include <QBoxLayout>
 #include <QButtonGroup>
 #include <QGroupBox>
-#include <QHeaderView>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -39,6 +39,7 @@ void RestoreWindow::createControls()
 {
     setObjectName(QStringLiteral("restoreWindow"));
     setWindowTitle(QStringLiteral("Restore Files - Tessaly"));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/tessaly.png")));
     RestoreControls& c = m_controls;
 
     c.folderList = named(new QListWidget, "folderList");
@@ -46,9 +47,7 @@ void RestoreWindow::createControls()
     c.archiveList->setRootIsDecorated(false);
     c.archiveList->setUniformRowHeights(true);
     c.archiveList->setHeaderLabels(
-        { QStringLiteral("Backup"), QStringLiteral("Made"), QStringLiteral("Size"), QStringLiteral("Files") });
-    c.archiveList->header()->setSectionResizeMode(0, QHeaderView::Stretch);
-    c.archiveList->header()->setStretchLastSection(false);
+        { QStringLiteral("Made"), QStringLiteral("Files"), QStringLiteral("Size"), QStringLiteral("Backup") });
     auto* folderLabel = new QLabel(QStringLiteral("&Folders"));
     folderLabel->setBuddy(c.folderList);
     auto* archiveLabel = new QLabel(QStringLiteral("&Backups of this folder, newest first"));
@@ -105,7 +104,8 @@ void RestoreWindow::createControls()
     auto* splitter = new QSplitter(Qt::Horizontal);
     splitter->addWidget(left);
     splitter->addWidget(right);
-    splitter->setStretchFactor(1, 2);
+    splitter->setStretchFactor(1, 1);
+    splitter->setSizes({ 430, 610 });
     c.statusLabel = named(new QLabel, "statusLabel");
     auto* window = new QVBoxLayout(this);
     window->addWidget(splitter, 1);

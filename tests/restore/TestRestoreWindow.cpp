@@ -72,8 +72,9 @@ private Q_SLOTS:
         QVERIFY(!QApplication::activeModalWidget());
         const RestoreControls& c = restoreWindow->controls();
         QTRY_COMPARE(c.archiveList->topLevelItemCount(), 3);
-        QCOMPARE(c.archiveList->topLevelItem(0)->text(0), QStringLiteral("Backup 2021-08-31 02-07-PM Docs.zip"));
-        QCOMPARE(c.archiveList->topLevelItem(2)->text(3), QStringLiteral("2"));
+        QCOMPARE(c.archiveList->topLevelItem(0)->text(RestoreWindow::BackupColumn),
+                 QStringLiteral("Backup 2021-08-31 02-07-PM Docs.zip"));
+        QCOMPARE(c.archiveList->topLevelItem(2)->text(RestoreWindow::FilesColumn), QStringLiteral("2"));
         QCOMPARE(c.archiveTree->model()->index(0, 0).data().toString(), QStringLiteral("report.txt"));
         c.folderList->setCurrentRow(1);
         QTRY_COMPARE(c.archiveList->topLevelItemCount(), 0);
