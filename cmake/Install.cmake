@@ -24,4 +24,14 @@ install(FILES ${CMAKE_SOURCE_DIR}/resources/icons/tessaly.png
     DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/256x256/apps)
 install(FILES ${CMAKE_SOURCE_DIR}/resources/icons/tessaly.svg
     DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+install(FILES ${CMAKE_SOURCE_DIR}/resources/desktop/example.quarnell.tessaly.metainfo.xml
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${CMAKE_SOURCE_DIR}/resources/desktop/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tessaly)
+
+# The manual page, compressed as Debian installs manual pages.
+set(TESSALY_MANUAL_PAGE ${CMAKE_BINARY_DIR}/tessaly.1.gz)
+add_custom_command(OUTPUT ${TESSALY_MANUAL_PAGE}
+    COMMAND gzip -9n -c ${CMAKE_SOURCE_DIR}/docs/tessaly.1 > ${TESSALY_MANUAL_PAGE}
+    DEPENDS ${CMAKE_SOURCE_DIR}/docs/tessaly.1 VERBATIM)
+add_custom_target(manual_page ALL DEPENDS ${TESSALY_MANUAL_PAGE})
+install(FILES ${TESSALY_MANUAL_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)

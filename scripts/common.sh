@@ -3,6 +3,9 @@
 
 BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libzip-dev zlib1g-dev libdeflate-dev fonts-liberation)
 TEST_PACKAGES=(unzip zip python3 7zip xvfb xauth openbox trayer xdotool x11-utils imagemagick strace desktop-file-utils clang-format)
+# package.sh: dpkg-dev and file build the package and git gives its changelog; lintian, appstream and
+# python3-debian check it (tests/install/check-package.sh).
+PACKAGE_PACKAGES=(dpkg-dev file git lintian appstream python3-debian)
 
 say() { printf 'tessaly: %s\n' "$*" >&2; }
 
