@@ -183,7 +183,11 @@ void RestoreWindow::loadFolder()
     m_shownKey = key;
     m_treeModel->show(nullptr, -1);
     m_resultModel->show(nullptr, {});
-    m_controls.archiveList->clear();
+    {
+        // Reading the backups again keeps what the user searches for.
+        const QSignalBlocker blocker(m_controls.archiveList);
+        m_controls.archiveList->clear();
+    }
     m_controls.statusLabel->setText(
         QStringLiteral("Reading %1 backups of %2...").arg(archives.size()).arg(currentFolderPath()));
     m_stopLoading = false;
