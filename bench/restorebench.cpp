@@ -66,6 +66,8 @@ void writeArchive(const QString& path, const QByteArray& root, int k, std::vecto
 {
     const int fd = ::open(NativePath(path).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     ZipWriter writer(fd);
+    // Every file entry carries a record as a backup run writes it, signed with a key of the benchmark's.
+    MessageTagger tagger(QByteArrayLiteral("restore benchmark key"));
     const std::int64_t when = 1'700'000'000 + k * 900;
     for (int i = 0; i < Files; ++i) {
         const QByteArray folder = root + "dir" + QByteArray::number(i / FilesPerFolder / 10) + "/sub"
@@ -82,18 +84,17 @@ void writeArchive(const QString& path, const QByteArray& root, int k, std::vecto
         const std::int64_t mtime = 1'690'000'000 + versions[static_cast<std::size_t>(i)] * 3600;
         const std::uint32_t crc
             = Crc32(0, reinterpret_cast<const std::uint8_t*>(data.constData()), static_cast<std::size_t>(data.size()));
-        writer.beginEntry({ folder + "report " + QByteArray::number(i) + ".txt",
-                            0,
-                            false,
-                            DosDateTime(mtime),
-                            0100644u << 16,
-                            static_cast<std::uint64_t>(data.size()),
-                            {} });
+        const QByteArray name = folder + "report " + QByteArray::number(i) + ".txt";
+        writer.beginEntry(
+            { name, 0, false, DosDateTime(mtime), 0100644u << 16, static_cast<std::uint64_t>(data.size()), {} });
         writer.write(deflated.data(), deflated.size());
-        const FileEvidence evidence { static_cast<std::uint64_t>(data.size()), mtime * 1'000'000'000,
-                                      mtime * 1'000'000'000, static_cast<std::uint64_t>(i) };
-        writer.endEntry(crc, deflated.size(), static_cast<std::uint64_t>(data.size()),
-                        EntryRecordField(evidence, Crc32(0, deflated.data(), deflated.size())));
+        EntryRecord record;
+        record.evidence = { static_cast<std::uint64_t>(data.size()), mtime * 1'000'000'000, mtime * 1'000'000'000,
+                            static_cast<std::uint64_t>(i) };
+        record.crc = crc;
+        record.compressedSize = deflated.size();
+        record.dataCrc = Crc32(0, deflated.data(), deflated.size());
+        writer.endEntry(crc, deflated.size(), static_cast<std::uint64_t>(data.size()), record.field(name, tagger));
     }
     writer.finish();
     ::close(fd);

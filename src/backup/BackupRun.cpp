@@ -119,6 +119,10 @@ FolderOutcome backupFolder(ErrorTrap& trap, const BackupChoices& choices, int po
             // The archive was written and replaced the old one, only without the files named.
             if (result == ZipCode::FilesSkipped)
                 reason = archivePath + QStringLiteral(" was written, but these files are missing from it:\n") + reason;
+            // Every file is in it, some only as an earlier backup or a changing read had them.
+            if (result == ZipCode::FilesKept)
+                reason = archivePath + QStringLiteral(" was written, but these files in it are not as they are now:\n")
+                    + reason;
         });
         // A closing window does not wait for a box nobody asked for.
         if (!silent && !RunControl::CancelRequested())

@@ -1,7 +1,5 @@
 #include "restore/EntryFacts.h"
 
-#include "zip/ZipReuse.h"
-
 #include <ctime>
 #include <sys/stat.h>
 
@@ -51,9 +49,7 @@ EntryFacts FactsOf(const CentralEntry& entry)
         facts.kind = EntryFacts::Kind::Folder;
     if (mode != 0)
         facts.permissions = mode & 0777;
-    if (const std::optional<FileEvidence> recorded = RecordedEvidence(entry.extra))
-        facts.mtimeNs = recorded->mtimeNs;
-    else if (const std::optional<std::int64_t> stamped = extendedTimestamp(entry.extra))
+    if (const std::optional<std::int64_t> stamped = extendedTimestamp(entry.extra))
         facts.mtimeNs = *stamped;
     else
         facts.mtimeNs = dosTimestamp(entry.dosTime);

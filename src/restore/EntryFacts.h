@@ -16,8 +16,9 @@ struct EntryFacts
         Special // a device, FIFO or socket: not a file a backup holds
     };
     Kind kind = Kind::File;
-    // Modification time in nanoseconds since the epoch: exact where this program recorded it, to the
-    // second or two otherwise.
+    // Modification time in nanoseconds since the epoch, to the second or two the ZIP fields keep
+    // (the restore takes the exact time from this program's record where the user's key vouches
+    // for it).
     std::int64_t mtimeNs = 0;
     // Read, write and execute bits for owner, group and others; nothing when the archive was made
     // where files have no such bits.

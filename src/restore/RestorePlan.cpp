@@ -4,6 +4,9 @@
 #include "restore/RestorePath.h"
 #include "restore/ShownText.h"
 #include "restore/TargetFolder.h"
+#include "zip/Digest.h"
+#include "zip/EntryRecord.h"
+#include "zip/RecordKey.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -13,6 +16,7 @@
 #include <fcntl.h>
 #include <libdeflate.h>
 #include <map>
+#include <memory>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 
@@ -63,6 +67,9 @@ public:
             m_plan.failure = error;
             return;
         }
+        // Only records this user's program wrote are believed.
+        if (const QByteArray key = LoadRecordKey(); !key.isEmpty())
+            m_tagger = std::make_unique<MessageTagger>(key);
         m_plan.archives.resize(m_plan.request.sources.size());
         m_plan.refused.resize(m_plan.request.sources.size());
         for (std::size_t i = 0; i < m_plan.request.sources.size() && !m_plan.cancelled; ++i)
@@ -116,6 +123,9 @@ private:
         PlannedEntry planned;
         planned.source = source;
         planned.facts = FactsOf(entry);
+        if (const std::optional<EntryRecord> record
+            = m_tagger ? EntryRecord::find(entry.extra, entry.name, *m_tagger) : std::nullopt)
+            planned.facts.mtimeNs = record->evidence.mtimeNs;
         if (planned.facts.kind == EntryFacts::Kind::Link)
             return QStringLiteral("it is a link, and links are never restored");
         if (planned.facts.kind == EntryFacts::Kind::Special)
@@ -178,6 +188,7 @@ private:
     RestorePlan& m_plan;
     const std::atomic<bool>& m_cancelled;
     TargetFolder m_target;
+    std::unique_ptr<MessageTagger> m_tagger; // of the user's records
     std::map<QByteArray, std::pair<std::size_t, QByteArray>> m_places; // where each entry goes
 };
 

@@ -14,14 +14,14 @@
 
 namespace RestoreTestTools {
 
-void put(const QByteArray& path, const QByteArray& data, unsigned mode, qint64 mtime)
+void put(const QByteArray& path, const QByteArray& data, unsigned mode, qint64 mtime, long nanoseconds)
 {
     std::filesystem::create_directories(std::filesystem::path(path.toStdString()).parent_path());
     const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     if (fd < 0 || ::write(fd, data.constData(), static_cast<size_t>(data.size())) != data.size())
         qFatal("cannot write %s", path.constData());
     ::fchmod(fd, mode);
-    const timespec times[2] = { { mtime, 0 }, { mtime, 0 } };
+    const timespec times[2] = { { mtime, nanoseconds }, { mtime, nanoseconds } };
     ::futimens(fd, times);
     ::close(fd);
 }

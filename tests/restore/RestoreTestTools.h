@@ -13,8 +13,10 @@
 namespace RestoreTestTools {
 
 // Writes a file by its raw path bytes (folders made as needed), with its permission bits and
-// modification time (whole seconds, so every archive keeps it exactly).
-void put(const QByteArray& path, const QByteArray& data, unsigned mode = 0644, qint64 mtime = 1'600'000'000);
+// modification time (whole even seconds are what any archive keeps exactly; finer ones only this
+// program's records).
+void put(const QByteArray& path, const QByteArray& data, unsigned mode = 0644, qint64 mtime = 1'600'000'000,
+         long nanoseconds = 0);
 
 // Every file and folder below the folder by its relative raw path: its kind, permission bits,
 // size, modification time and content hash; folders' times only to the two seconds archives keep.

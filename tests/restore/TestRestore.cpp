@@ -95,7 +95,7 @@ private Q_SLOTS:
         put(docs() + "/report.txt", "quarterly figures\n", 0640, 1'600'000'000);
         put(docs() + "/run.sh", "#!/bin/sh\necho hi\n", 0755, 1'600'000'100);
         put(docs() + "/caf\xe9 \\ na\xefve.txt", "latin-1 name", 0600, 1'600'000'200);
-        put(docs() + "/sub/deep/data.bin", ZipTestTools::randomBytes(300'000, 7), 0644, 1'600'000'300);
+        put(docs() + "/sub/deep/data.bin", ZipTestTools::randomBytes(300'000, 7), 0644, 1'600'000'301, 123'456'789);
         put(docs() + "/big.log", ZipTestTools::textLike(20 << 20, 3), 0644, 1'600'000'400);
         QDir().mkpath(QString::fromUtf8(docs() + "/empty"));
         ::chmod(QByteArray(docs() + "/sub").constData(), 0750);
