@@ -25,6 +25,7 @@
 #include "history/HistoryButtons.h"
 #include "history/HistoryFile.h"
 #include "schedule/OverdueWatch.h"
+#include "restore/RestoreWindow.h"
 #include "schedule/ScheduleController.h"
 #include "window/RunAdapters.h"
 
@@ -46,9 +47,10 @@ HoverPointer::Targets HoverTargets(QWidget* window, const MainWindowControls& c)
     return { .areas = { window, c.statusFrame, c.backupFolderFrame, c.optionsFrame, c.fileNameFrame },
              .boxes = { c.prefixEdit, c.backupFolderEdit },
              .list = c.intervalList,
-             .buttons = { c.chooseBackupFolderButton, c.viewBackupFolderButton, c.viewHistoryButton,
-                          c.copyHistoryButton, c.autoBackupButton, c.backupNowButton, c.addFolderButton,
-                          c.clearListButton, c.loadSamplesButton, c.helpButton, c.clearHistoryButton } };
+             .buttons
+             = { c.chooseBackupFolderButton, c.viewBackupFolderButton, c.viewHistoryButton, c.copyHistoryButton,
+                 c.autoBackupButton, c.backupNowButton, c.addFolderButton, c.clearListButton, c.loadSamplesButton,
+                 c.helpButton, c.clearHistoryButton, c.restoreButton } };
 }
 
 } // namespace
@@ -102,6 +104,7 @@ MainWindow::MainWindow(QWidget* parent)
                                  this);
     connect(m_notice, &FailureNotice::logWanted, m_history, &HistoryButtons::viewLog);
     connect(m_notice, &FailureNotice::statusLineWanted, this, &MainWindow::setStatus);
+    connect(c.restoreButton, &QPushButton::clicked, this, &MainWindow::showRestoreWindow);
 }
 
 MainWindow::~MainWindow() = default;
@@ -120,6 +123,13 @@ void MainWindow::restoreCheckBox(QCheckBox* box, const QString& stored)
 {
     const QString source = Routine::WindowLoad;
     box->setCheckState(CheckStateFromValue(ToInteger16(stored, source), source));
+}
+
+void MainWindow::showRestoreWindow()
+{
+    if (!m_restoreWindow)
+        m_restoreWindow = new RestoreWindow(*m_backupChoices, this);
+    m_restoreWindow->bringForward();
 }
 
 void MainWindow::load()

@@ -21,6 +21,7 @@ class FailureNotice;
 class FolderButtons;
 class HistoryButtons;
 class OverdueWatch;
+class RestoreWindow;
 class ScheduleController;
 class ControlsBackupChoices;
 class StatusFrameLine;
@@ -42,6 +43,8 @@ struct MainWindowControls
     QCheckBox* startInTrayBox = nullptr;
     // "Catch up on missed backups"
     QCheckBox* catchUpBox = nullptr;
+    // Opens the restore window; it sits under the catch-up box.
+    QPushButton* restoreButton = nullptr;
     QGroupBox* fileNameFrame = nullptr;
     QLineEdit* prefixEdit = nullptr;
     QCheckBox* dateStampBox = nullptr;
@@ -102,6 +105,7 @@ protected:
 private:
     void createControls();
     void restoreCheckBox(QCheckBox* box, const QString& stored);
+    void showRestoreWindow();
 
     MainWindowControls m_controls;
     WindowPointer m_pointer { *this };
@@ -118,4 +122,5 @@ private:
     HistoryButtons* m_history = nullptr;
     FailureNotice* m_notice = nullptr;
     OverdueWatch* m_overdue = nullptr;
+    RestoreWindow* m_restoreWindow = nullptr; // made when first asked for
 };

@@ -127,6 +127,10 @@ void MainWindow::createControls()
     m_controls.helpButton = button(this, "helpButton", "Help", 8040, 7050, 3840, 405);
     m_controls.clearHistoryButton = button(this, "clearHistoryButton", "Clear History Log", 12000, 7050, 3840, 405);
 
+    // Made last, so the keyboard reaches the other controls in their usual order first.
+    m_controls.restoreButton
+        = button(m_controls.optionsFrame, "restoreButton", "Restore Files...", 4380, 600, 3300, 375);
+
     m_controls.countdownTimer = new WindowTimer(this);
     m_controls.countdownTimer->setObjectName(QStringLiteral("countdownTimer"));
     m_controls.trayIcon = new TrayIcon(this);
