@@ -9,7 +9,9 @@
 # run, as files a user changed some time before the backup do (a file changed in the last two
 # seconds before a run is compressed again by the next run too).
 # Environment: BENCH_RUNS (rounds, default 3; the median is shown), BENCH_TREES (default
-# "mixed small"), TESSALY_BENCHDATA (default /work/benchdata).
+# "mixed small"), TESSALY_BENCHDATA (default /work/benchdata), BENCH_SETTLE (seconds to leave the
+# new tree alone before the first runs, default 0: files changed less than two minutes before a
+# run are read again by the next one, so a tree written just now is read whole until it settles).
 set -euo pipefail
 
 build=$(cd "${1:?usage: bash bench/repeat.sh <build-dir>}" && pwd)
@@ -23,6 +25,8 @@ done
 mkdir -p "$data"
 work=$(mktemp -d "$data/repeatbench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
+# A settings folder of the benchmark's own (the engine keeps its signing key there).
+export XDG_CONFIG_HOME="$work/config"
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
@@ -53,6 +57,7 @@ tools="tessaly zip-FS 7z-u"
 for kind in $trees; do
     tree="$work/trees/$kind"
     "$build/bench/benchtree" "$kind" "$tree"
+    sleep "${BENCH_SETTLE:-0}"
     files=$(find "$tree" -type f -not -path '*/.*' | wc -l)
     for name in $tools; do
         run_tool "$name" "$tree" "$work/$name.zip" >/dev/null

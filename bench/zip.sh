@@ -22,6 +22,8 @@ done
 mkdir -p "$data"
 work=$(mktemp -d "$data/zipbench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
+# A settings folder of the benchmark's own (the engine keeps its signing key there).
+export XDG_CONFIG_HOME="$work/config"
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 maximum() { sort -g | tail -n 1; }

@@ -1,8 +1,9 @@
 # Shared set-up for run.sh, test.sh and bench.sh: install what is missing, configure, build.
 # Sourced, not run.
 
-BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libzip-dev zlib1g-dev libdeflate-dev fonts-liberation)
-TEST_PACKAGES=(unzip zip python3 7zip xvfb xauth openbox trayer xdotool x11-utils imagemagick strace desktop-file-utils clang-format)
+BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libzip-dev zlib1g-dev libdeflate-dev libssl-dev fonts-liberation)
+TEST_PACKAGES=(unzip zip python3 7zip xvfb xauth openbox trayer xdotool x11-utils imagemagick strace desktop-file-utils clang-format fuse3 python3-fusepy
+    e2fsprogs)
 # package.sh: dpkg-dev and file build the package and git gives its changelog; lintian, appstream and
 # python3-debian check it (tests/install/check-package.sh).
 PACKAGE_PACKAGES=(dpkg-dev file git lintian appstream python3-debian)

@@ -1,9 +1,6 @@
 #include "backup/ArchiveSeries.h"
 
 #include "backup/ArchiveName.h"
-#include "backup/Clock.h"
-#include "backup/FolderArchiveName.h"
-#include "backup/PathHelpers.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -102,25 +99,6 @@ bool newerFirst(const SeriesArchive& a, const SeriesArchive& b)
 }
 
 } // namespace
-
-ArchiveSeries SeriesOfListedFolder(const QStringList& entries, const QString& entry, const ArchiveNaming& naming,
-                                   QChar separator)
-{
-    QStringList folderPaths;
-    for (const QString& listed : entries)
-        folderPaths.append(FolderPathOf(listed, separator));
-    return { naming, ArchiveFolderName(folderPaths, FolderPathOf(entry, separator), separator) };
-}
-
-QStringList ListedFolderArchives(const QStringList& entries, const QString& entry, const ArchiveNaming& naming)
-{
-    const QChar separator = PathSeparator();
-    QStringList paths;
-    for (const SeriesArchive& archive :
-         SeriesArchives(SeriesOfListedFolder(entries, entry, naming, separator), Clock::currentDateTime(), separator))
-        paths.append(archive.path);
-    return paths;
-}
 
 QList<SeriesArchive> SeriesArchives(const ArchiveSeries& series, const QDateTime& now, QChar separator,
                                     const QString& except)

@@ -25,14 +25,6 @@ struct ArchiveSeries
     bool stamped() const { return naming.dateStamp || naming.timeStamp; }
 };
 
-// The series of a listed folder: `entry` is one of the list's `entries`, as the list holds them.
-ArchiveSeries SeriesOfListedFolder(const QStringList& entries, const QString& entry, const ArchiveNaming& naming,
-                                   QChar separator);
-
-// The archives that belong to the listed folder `entry` of `entries`, newest first (as
-// SeriesArchives orders them, at the current moment), as paths.
-QStringList ListedFolderArchives(const QStringList& entries, const QString& entry, const ArchiveNaming& naming);
-
 struct SeriesArchive
 {
     QString path; // built like the archive paths of the run

@@ -1,11 +1,13 @@
 #include "backup/BackupRun.h"
 
 #include "backup/ArchiveName.h"
-#include "backup/ArchiveSeries.h"
 #include "backup/BackupChoices.h"
+#include "backup/BackupDisk.h"
 #include "backup/Clock.h"
+#include "backup/FolderArchives.h"
 #include "backup/FolderWalk.h"
 #include "backup/KeepLast.h"
+#include "backup/LastBackups.h"
 #include "backup/PathHelpers.h"
 #include "backup/RunControl.h"
 #include "base/AppError.h"
@@ -30,16 +32,6 @@ enum class FolderOutcome
     Handled,
     ListEnded
 };
-
-// The list's entries as they are now: the list may change while the run lets events through.
-QStringList listedEntries(const BackupChoices& choices)
-{
-    QStringList entries;
-    const int count = choices.folderCount();
-    for (int position = 1; position <= count; ++position)
-        entries.append(choices.folderEntry(position));
-    return entries;
-}
 
 // Removes the archives keep-last lets go, oldest first, one log entry for each.
 void removeOldBackups(const Pruning& pruning, int keep)
@@ -82,13 +74,11 @@ FolderOutcome backupFolder(ErrorTrap& trap, const BackupChoices& choices, int po
             now = Clock::currentDateTime();
             timeStamp = TimeStamp(now);
         }
-        const ArchiveNaming naming { choices.backupFolder(), choices.prefix(), !dateStamp.isEmpty(),
-                                     !timeStamp.isEmpty() };
         // Folders of the list that share a name get names that tell them apart.
-        series = SeriesOfListedFolder(listedEntries(choices), *entry, naming, separator);
+        series = SeriesOfListedFolder(choices, position);
         keep = choices.keepLast();
-        const QString baseName = ArchiveBaseName(naming.prefix, dateStamp, timeStamp, series.folderName);
-        archivePath = ArchivePath(naming.backupFolder, baseName, separator);
+        const QString baseName = ArchiveBaseName(series.naming.prefix, dateStamp, timeStamp, series.folderName);
+        archivePath = ArchivePath(series.naming.backupFolder, baseName, separator);
     });
     // No delete of the old archive here: the zip layer replaces it only once the new one is
     // complete, so a failed run leaves the previous backup in place.
@@ -128,14 +118,22 @@ FolderOutcome backupFolder(ErrorTrap& trap, const BackupChoices& choices, int po
         }
     });
     ++outcome.folders;
+    const bool written = result == 0 || result == ZipCode::FilesSkipped || result == ZipCode::FilesKept;
+    if (written)
+        trap.line(195, [&] { BackupDisk::Remember(series.naming.backupFolder); });
     // Once an archive is written, also one that left files out, keep-last decides which older ones
     // go; it never lets go of the newest complete one nor of the last full backup.
     Pruning pruning;
-    if (result == 0 || result == ZipCode::FilesSkipped)
-        trap.line(195, [&] { pruning = PlanPruning(series, archivePath, keep, now, separator); });
+    if (written)
+        trap.line(196, [&] { pruning = PlanPruning(series, archivePath, keep, now, separator); });
     if (result == 0) {
-        trap.line(200,
-                  [&] { AddToHistory(SuccessEntry(folderName, archivePath, CurrentDateTimeText(), pruning.note())); });
+        // The log's moment is the one kept as the folder's last complete backup.
+        QDateTime finished;
+        trap.line(200, [&] {
+            finished = Clock::currentDateTime();
+            AddToHistory(SuccessEntry(folderName, archivePath, RegionalDateTime(finished), pruning.note()));
+        });
+        trap.line(201, [&] { LastBackups::RecordComplete(*entry, finished); });
     } else {
         if (outcome.failed == 0)
             outcome.firstFailed = folderName.isEmpty() ? folderPath : folderName;
@@ -146,6 +144,10 @@ FolderOutcome backupFolder(ErrorTrap& trap, const BackupChoices& choices, int po
             // The archive was written and replaced the old one, only without the files named.
             if (result == ZipCode::FilesSkipped)
                 reason = archivePath + QStringLiteral(" was written, but these files are missing from it:\n") + reason;
+            // Every file is in it, some only as an earlier backup or a changing read had them.
+            if (result == ZipCode::FilesKept)
+                reason = archivePath + QStringLiteral(" was written, but these files in it are not as they are now:\n")
+                    + reason;
             if (!pruning.note().isEmpty())
                 reason += (reason.endsWith(u'\n') ? QString() : QStringLiteral("\n")) + pruning.note();
         });
@@ -159,6 +161,33 @@ FolderOutcome backupFolder(ErrorTrap& trap, const BackupChoices& choices, int po
     trap.line(235, [&] { removeOldBackups(pruning, keep); });
     trap.line(240, [&] { YieldToEvents(); });
     return FolderOutcome::Handled;
+}
+
+// The backup folder lies on another file system than the one last written to: this folder and
+// every one after it get a failure entry, and nothing is written or removed.
+void stopWithoutDisk(ErrorTrap& trap, const BackupChoices& choices, int from, int count, const QString& folder,
+                     const QString& reason, bool silent, StatusLine& status, RunOutcome& outcome)
+{
+    const QString stopped = QStringLiteral("The backup disk is not connected (%1)").arg(folder);
+    for (int position = from; position <= count; ++position) {
+        const std::optional<QString> entry = trap.value(36, [&] { return choices.folderEntry(position); });
+        if (!entry)
+            break;
+        const QString folderName = LastPathPart(FolderPathOf(*entry, PathSeparator()));
+        if (outcome.failed == 0)
+            outcome.firstFailed = folderName;
+        ++outcome.folders;
+        ++outcome.failed;
+        trap.line(37, [&] { AddToHistory(FailureEntry(folderName, reason, CurrentDateTimeText())); });
+    }
+    if (from == 1)
+        outcome.stoppedBecause = stopped;
+    trap.line(38, [&] { status.setText(stopped); });
+    if (!silent && !RunControl::CancelRequested())
+        trap.line(39, [&] {
+            Prompter::instance().show(stopped + QStringLiteral(": nothing was backed up."), ApplicationTitle(),
+                                      Prompter::Buttons::Ok, Prompter::Icon::None);
+        });
 }
 
 } // namespace
@@ -195,6 +224,13 @@ RunOutcome RunBackup(const BackupChoices& choices, StatusLine& status, bool sile
     for (int position = 1; position <= count; ++position) {
         if (RunControl::CancelRequested())
             return outcome;
+        const QString folder = trap.value(35, [&] { return choices.backupFolder(); }).value_or(QString());
+        const QString diskMissing
+            = trap.value(35, [&] { return BackupDisk::NotConnectedReason(folder); }).value_or(QString());
+        if (!diskMissing.isEmpty()) {
+            stopWithoutDisk(trap, choices, position, count, folder, diskMissing, silent, status, outcome);
+            return outcome;
+        }
         if (backupFolder(trap, choices, position, silent, outcome) == FolderOutcome::ListEnded)
             break;
     }

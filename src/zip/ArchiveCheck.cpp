@@ -11,6 +11,7 @@
 #include <libdeflate.h>
 #include <memory>
 #include <mutex>
+#include <sys/stat.h>
 #include <thread>
 #include <vector>
 #include <zip.h>
@@ -54,9 +55,11 @@ struct Archive
 class Checker
 {
 public:
-    Checker(const QString& path, const ExpectedEntries& expected, const std::function<bool()>& cancelled)
+    Checker(const QString& path, const ExpectedEntries& expected, std::uint32_t fileCrc,
+            const std::function<bool()>& cancelled)
         : m_file(NativePath(path))
         , m_expected(expected)
+        , m_fileCrc(fileCrc)
         , m_cancelled(cancelled)
     { }
 
@@ -66,14 +69,17 @@ public:
             fail(QStringLiteral("it cannot be read: %1").arg(QString::fromLocal8Bit(std::strerror(m_file.error()))));
             return result();
         }
-        if (!checkStructure() || !checkCopiedData(threads))
+        if (!checkStructure())
             return result();
+        // Entries first, which names the one whose data went wrong.
         std::vector<std::thread> workers;
         for (int i = 1; i < std::min<int>(std::max(1, threads), static_cast<int>(m_toInflate.size())); ++i)
             workers.emplace_back([this] { work(); });
         work();
         for (std::thread& worker : workers)
             worker.join();
+        if (!stopping())
+            checkEveryByte(threads);
         return result();
     }
 
@@ -116,21 +122,44 @@ private:
         return true;
     }
 
-    // Copied data is summed as it lies.
-    bool checkCopiedData(int threads)
+    // Every byte of the file, and copied data as its records say.
+    bool checkEveryByte(int threads)
     {
-        std::vector<RecordedData> copied;
-        for (const ExpectedEntry& entry : m_expected) {
-            if (entry.copied)
-                copied.push_back(*entry.copied);
+        std::vector<std::pair<const QByteArray*, RecordedData>> copied;
+        for (auto it = m_expected.cbegin(); it != m_expected.cend(); ++it) {
+            if (it->copied)
+                copied.push_back({ &it.key(), *it->copied });
         }
-        if (RecordedDataIntact(m_file.descriptor(), copied, threads, m_cancelled))
-            return true;
-        if (!stopping()) {
-            m_copiedDataDamaged = true;
+        std::sort(copied.begin(), copied.end(),
+                  [](const auto& a, const auto& b) { return a.second.offset < b.second.offset; });
+        std::vector<RecordedData> stretches;
+        for (const auto& entry : copied)
+            stretches.push_back(entry.second);
+        struct stat st;
+        if (::fstat(m_file.descriptor(), &st) != 0) {
+            fail(QString::fromLocal8Bit(std::strerror(errno)));
+            return false;
+        }
+        const FilePassResult pass = ReadWholeFile(m_file.descriptor(), static_cast<std::uint64_t>(st.st_size),
+                                                  stretches, threads, m_cancelled);
+        if (stopping())
+            return false;
+        if (!pass.readable) {
+            fail(QStringLiteral("it cannot be read: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+            return false;
+        }
+        for (const std::size_t damaged : pass.damaged)
+            m_damagedCopies.push_back(*copied[damaged].first);
+        if (!m_damagedCopies.empty()) {
             fail(QStringLiteral("data copied from the earlier archive does not match its record"));
+            return false;
         }
-        return false;
+        if (pass.crc != m_fileCrc) {
+            m_bytesDiffer = true;
+            fail(QStringLiteral("its bytes are not the ones that were written"));
+            return false;
+        }
+        return true;
     }
 
     bool open(Archive& archive)
@@ -169,7 +198,8 @@ private:
     {
         ArchiveCheckResult out;
         out.cancelled = m_wasCancelled;
-        out.copiedDataDamaged = m_copiedDataDamaged;
+        out.damagedCopies = m_damagedCopies;
+        out.bytesDiffer = m_bytesDiffer;
         if (!out.cancelled)
             out.problem = m_problem;
         return out;
@@ -343,6 +373,7 @@ private:
 
     ArchiveFile m_file;
     const ExpectedEntries& m_expected;
+    std::uint32_t m_fileCrc;
     const std::function<bool()>& m_cancelled;
     // An entry written now, with data to inflate.
     struct Written
@@ -358,15 +389,16 @@ private:
     std::atomic<std::size_t> m_next { 0 };
     std::atomic<bool> m_stop { false };
     std::atomic<bool> m_wasCancelled { false };
-    std::atomic<bool> m_copiedDataDamaged { false };
+    std::vector<QByteArray> m_damagedCopies;
+    bool m_bytesDiffer = false;
     std::mutex m_mutex;
     QString m_problem;
 };
 
 } // namespace
 
-ArchiveCheckResult CheckArchive(const QString& path, const ExpectedEntries& expected, int threads,
-                                const std::function<bool()>& cancelled)
+ArchiveCheckResult CheckArchive(const QString& path, const ExpectedEntries& expected, std::uint32_t fileCrc,
+                                int threads, const std::function<bool()>& cancelled)
 {
-    return Checker(path, expected, cancelled).run(threads);
+    return Checker(path, expected, fileCrc, cancelled).run(threads);
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "zip/DeflateWorker.h"
-#include "zip/ZipReuse.h"
+#include "zip/FilePass.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -20,7 +20,8 @@ struct ExpectedEntry
     std::int64_t size = 0;
     std::vector<DeflatePiece> pieces;
     // For data copied from an earlier archive that passed this check when it was written: where
-    // the compressed bytes lie in the new file and their CRC-32, which is all that needs checking.
+    // the compressed bytes lie in the new file and what their record says they are, which is all
+    // that needs checking.
     std::optional<RecordedData> copied;
 };
 using ExpectedEntries = QHash<QByteArray, ExpectedEntry>; // by the entry's stored name
@@ -29,11 +30,14 @@ struct ArchiveCheckResult
 {
     QString problem; // empty when the archive holds exactly the expected entries, intact
     bool cancelled = false;
-    bool copiedDataDamaged = false; // the problem lies in data copied from an earlier archive
+    // The entries whose data, copied from an earlier archive, is not what their records say.
+    std::vector<QByteArray> damagedCopies;
+    bool bytesDiffer = false; // some byte is not the one the writer meant to write
 };
 
-// Reads a finished archive back before it is trusted: every entry's data is inflated on `threads`
-// threads, and its CRC and size must match both its headers and what was read for it; copied data
-// is summed as it lies.
-ArchiveCheckResult CheckArchive(const QString& path, const ExpectedEntries& expected, int threads,
-                                const std::function<bool()>& cancelled);
+// Reads a finished archive back before it is trusted: every byte must be what the writer meant to
+// write (fileCrc, see ZipWriter::fileCrc), every entry's data is inflated on `threads` threads and
+// its CRC and size must match both its headers and what was read for it, and copied data must be
+// what its record says.
+ArchiveCheckResult CheckArchive(const QString& path, const ExpectedEntries& expected, std::uint32_t fileCrc,
+                                int threads, const std::function<bool()>& cancelled);

@@ -10,12 +10,23 @@
 
 namespace {
 
-// Reads up to `length` bytes at `offset`; returns the count read, or -1 with errorText set.
-std::int64_t readAt(int fd, std::int64_t offset, std::int64_t length, std::uint8_t* buffer, QString& errorText)
+// The most one read call asks for: a slow or stalled file system answers a large call in many
+// slow steps, and a cancel is seen only between calls.
+constexpr std::int64_t ReadCallSize = 128 << 10;
+
+// Reads up to `length` bytes at `offset`; returns the count read, or -1 with errorText set (also
+// when `cancelled` said so before a call).
+std::int64_t readAt(int fd, std::int64_t offset, std::int64_t length, std::uint8_t* buffer, QString& errorText,
+                    const std::function<bool()>& cancelled)
 {
     std::int64_t done = 0;
     while (done < length) {
-        const ssize_t n = ::pread(fd, buffer + done, static_cast<std::size_t>(length - done), offset + done);
+        if (cancelled()) {
+            errorText = QStringLiteral("cancelled");
+            return -1;
+        }
+        const std::int64_t call = std::min(length - done, ReadCallSize);
+        const ssize_t n = ::pread(fd, buffer + done, static_cast<std::size_t>(call), offset + done);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -32,15 +43,16 @@ std::int64_t readAt(int fd, std::int64_t offset, std::int64_t length, std::uint8
 } // namespace
 
 CompressionPipeline::CompressionPipeline(const std::vector<ZipItem>& items, const std::vector<int>& files,
-                                         Settings settings, std::function<bool()> cancelled)
+                                         Settings settings, ChangeTimeTrust& trust, std::function<bool()> cancelled)
     : m_items(items)
     , m_files(files)
     , m_settings(settings)
     , m_cancelled(std::move(cancelled))
     , m_outcomes(files.size())
     , m_descriptors(files.size(), Unopened)
-    , m_openErrors(files.size())
-    , m_lasting(files.size())
+    , m_openFailures(files.size())
+    , m_reads(files.size())
+    , m_trust(trust)
 {
     m_settings.threads = std::max(1, m_settings.threads);
     m_settings.budget = std::max(m_settings.budget, std::max(m_settings.wholeFileLimit, m_settings.pieceSize));
@@ -96,19 +108,21 @@ void CompressionPipeline::stop()
     m_threads.clear();
 }
 
-int CompressionPipeline::descriptorOf(int file, QString& error)
+int CompressionPipeline::descriptorOf(int file, const SourceFile*& failure)
 {
+    const auto f = static_cast<std::size_t>(file);
     std::lock_guard lock(m_openMutex);
-    int& fd = m_descriptors[static_cast<std::size_t>(file)];
+    int& fd = m_descriptors[f];
     if (fd == Unopened) {
-        SourceFile source = OpenSourceFile(m_items[static_cast<std::size_t>(m_files[static_cast<std::size_t>(file)])]);
+        SourceFile source = OpenSourceFile(m_items[static_cast<std::size_t>(m_files[f])]);
         fd = source.fd >= 0 ? source.fd : Failed;
-        m_openErrors[static_cast<std::size_t>(file)] = std::move(source.warning);
-        if (fd >= 0 && m_lastingRule.lasts(source.evidence, source.readStartNs, fd, source.device))
-            m_lasting[static_cast<std::size_t>(file)] = source.evidence;
+        if (fd >= 0)
+            m_reads[f] = { source.evidence, source.readStartNs, m_trust.trusted(fd, source.device) };
+        else
+            m_openFailures[f] = std::move(source);
     }
     if (fd == Failed)
-        error = m_openErrors[static_cast<std::size_t>(file)];
+        failure = &m_openFailures[f];
     return fd;
 }
 
@@ -119,6 +133,18 @@ void CompressionPipeline::closeSource(int file)
     if (fd >= 0)
         ::close(fd);
     fd = Failed;
+}
+
+bool CompressionPipeline::readWhole(int file)
+{
+    const auto f = static_cast<std::size_t>(file);
+    std::lock_guard lock(m_openMutex);
+    const int fd = m_descriptors[f];
+    // A file whose size is not the one the walk saw was read to another length than its own.
+    return fd < 0
+        || (StillAsOpened(fd, m_reads[f].evidence)
+            && m_reads[f].evidence.size
+                == static_cast<std::uint64_t>(m_items[static_cast<std::size_t>(m_files[f])].size));
 }
 
 void CompressionPipeline::work()
@@ -172,17 +198,21 @@ void CompressionPipeline::process(DeflateWorker& deflater, Piece& piece, std::ve
 {
     const ZipItem& item = m_items[static_cast<std::size_t>(m_files[static_cast<std::size_t>(piece.file)])];
     input.resize(static_cast<std::size_t>(piece.length));
-    QString errorText;
-    const int fd = descriptorOf(piece.file, errorText);
+    const SourceFile* failure = nullptr;
+    const int fd = descriptorOf(piece.file, failure);
     std::int64_t got = -1;
     if (fd >= 0) {
-        got = readAt(fd, piece.offset, piece.length, input.data(), errorText);
+        got = readAt(fd, piece.offset, piece.length, input.data(), piece.reason, m_cancelled);
         if (got < 0)
-            errorText = QStringLiteral("could not read: %1: %2").arg(item.path, errorText);
+            piece.error = QStringLiteral("could not read: %1: %2").arg(item.path, piece.reason);
+    } else {
+        piece.error = failure->warning;
+        piece.reason = failure->reason;
+        piece.vanished = failure->vanished;
+        piece.notAFile = failure->notAFile;
     }
     if (got < 0) {
         piece.failed = true;
-        piece.error = errorText;
         piece.endsStream = true;
         AppendEmptyFinalBlock(piece.out);
         return;
@@ -213,8 +243,11 @@ void CompressionPipeline::release(std::size_t index)
 {
     Piece& piece = m_pieces[index];
     // Every piece before it was released: no worker reads the file any more.
-    if (index + 1 == m_firstPiece[static_cast<std::size_t>(piece.file) + 1])
+    if (index + 1 == m_firstPiece[static_cast<std::size_t>(piece.file) + 1]) {
+        if (!readWhole(piece.file))
+            m_outcomes[static_cast<std::size_t>(piece.file)].changed = true;
         closeSource(piece.file);
+    }
     {
         std::lock_guard lock(m_mutex);
         m_inFlight -= piece.cost;
@@ -252,6 +285,9 @@ std::int64_t CompressionPipeline::read(int file, std::uint8_t* buffer, std::int6
             if (piece.failed) {
                 outcome.failed = true;
                 outcome.error = piece.error;
+                outcome.reason = piece.reason;
+                outcome.vanished = piece.vanished;
+                outcome.notAFile = piece.notAFile;
             }
         }
         const std::size_t left = piece.out.size() - m_readOffset;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "zip/DeflateWorker.h"
+#include "zip/SourceFile.h"
 #include "zip/ZipExpand.h"
 #include "zip/ZipReuse.h"
 
@@ -39,12 +40,25 @@ public:
         std::int64_t compressedSize = 0; // bytes handed to the writer
         bool failed = false; // the file could not be read to its end: drop the entry
         QString error; // the line that says why
+        QString reason; // the system's words for it
+        bool vanished = false; // the file is gone
+        bool notAFile = false; // a FIFO, socket or device took its place
+        // The file changed while it was read, or since the walk: what was read may be torn.
+        bool changed = false;
         std::vector<DeflatePiece> pieces; // how its data was compressed and joined
+    };
+
+    // How a file looked when its reading began.
+    struct SourceRead
+    {
+        FileEvidence evidence;
+        std::int64_t readStartNs = 0;
+        bool evidenceTrusted = false; // see ChangeTimeTrust
     };
 
     // Each file is opened when its first piece is taken, and closed once its last one is written.
     CompressionPipeline(const std::vector<ZipItem>& items, const std::vector<int>& files, Settings settings,
-                        std::function<bool()> cancelled);
+                        ChangeTimeTrust& trust, std::function<bool()> cancelled);
     ~CompressionPipeline();
     CompressionPipeline(const CompressionPipeline&) = delete;
     CompressionPipeline& operator=(const CompressionPipeline&) = delete;
@@ -58,9 +72,8 @@ public:
     // cancelled.
     std::int64_t read(int file, std::uint8_t* buffer, std::int64_t capacity);
     const EntryOutcome& outcome(int file) const { return m_outcomes[static_cast<std::size_t>(file)]; }
-    // Once the entry was read whole: what the file looked like when its reading began, when that
-    // may be recorded for reuse by later archives.
-    std::optional<FileEvidence> lastingEvidence(int file) const { return m_lasting[static_cast<std::size_t>(file)]; }
+    // Once the entry was read whole: what the file looked like when its reading began.
+    const SourceRead& sourceRead(int file) const { return m_reads[static_cast<std::size_t>(file)]; }
 
 private:
     struct Piece
@@ -77,14 +90,19 @@ private:
         bool endsStream = false;
         bool failed = false;
         QString error;
+        QString reason;
+        bool vanished = false;
+        bool notAFile = false;
         bool ready = false;
         std::int64_t cost = 0;
     };
 
     void work();
     void process(class DeflateWorker& deflater, Piece& piece, std::vector<std::uint8_t>& input);
-    int descriptorOf(int file, QString& error);
+    int descriptorOf(int file, const SourceFile*& failure);
     void closeSource(int file);
+    // True when the file, still open, looks as it did when its reading began, at the size planned.
+    bool readWhole(int file);
     bool waitReady(std::size_t index);
     void release(std::size_t index);
 
@@ -101,9 +119,9 @@ private:
     static constexpr int Failed = -2;
     std::mutex m_openMutex;
     std::vector<int> m_descriptors;
-    std::vector<QString> m_openErrors;
-    std::vector<std::optional<FileEvidence>> m_lasting;
-    LastingEvidence m_lastingRule;
+    std::vector<SourceFile> m_openFailures;
+    std::vector<SourceRead> m_reads;
+    ChangeTimeTrust& m_trust;
 
     std::mutex m_mutex;
     std::condition_variable m_workCondition;

@@ -21,6 +21,12 @@ std::int64_t nanoseconds(const timespec& t)
     return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
 }
 
+FileEvidence evidenceOf(const struct stat& st)
+{
+    return { static_cast<std::uint64_t>(st.st_size), nanoseconds(st.st_mtim), nanoseconds(st.st_ctim),
+             static_cast<std::uint64_t>(st.st_ino) };
+}
+
 } // namespace
 
 SourceFile OpenSourceFile(const ZipItem& item)
@@ -35,20 +41,28 @@ SourceFile OpenSourceFile(const ZipItem& item)
         fd = ::open(NativePath(item.path).constData(), flags);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
+        source.reason = systemText(errno);
+        source.vanished = errno == ENOENT || errno == ENOTDIR;
         source.warning = errno == ELOOP && !item.isLink
             ? QStringLiteral("skipped, not a regular file: %1").arg(item.path)
-            : QStringLiteral("could not open for reading: %1: %2").arg(item.path, systemText(errno));
+            : QStringLiteral("could not open for reading: %1: %2").arg(item.path, source.reason);
         return source;
     }
     struct stat st;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
+        source.notAFile = true;
         source.warning = QStringLiteral("skipped, not a regular file: %1").arg(item.path);
         return source;
     }
     source.fd = fd;
-    source.evidence = { static_cast<std::uint64_t>(st.st_size), nanoseconds(st.st_mtim), nanoseconds(st.st_ctim),
-                        static_cast<std::uint64_t>(st.st_ino) };
+    source.evidence = evidenceOf(st);
     source.device = static_cast<std::uint64_t>(st.st_dev);
     return source;
+}
+
+bool StillAsOpened(int fd, const FileEvidence& opened)
+{
+    struct stat st;
+    return ::fstat(fd, &st) == 0 && evidenceOf(st) == opened;
 }

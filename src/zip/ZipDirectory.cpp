@@ -47,6 +47,47 @@ bool readAt(int fd, QByteArray& out, std::uint64_t offset, std::size_t size)
     return true;
 }
 
+// The directory's bytes, read a stretch at a time as the entries are taken; only the entry being
+// taken is held, whatever the directory's size.
+class DirectoryReader
+{
+public:
+    DirectoryReader(int fd, std::uint64_t start, std::uint64_t size)
+        : m_fd(fd)
+        , m_start(start)
+        , m_size(size)
+    { }
+
+    // Makes the n bytes at `at` (from the directory's start) readable; false past its end.
+    bool fetch(std::uint64_t at, std::size_t n)
+    {
+        if (at > m_size || n > m_size - at)
+            return false;
+        if (at >= m_at && at + n <= m_at + static_cast<std::uint64_t>(m_window.size()))
+            return true;
+        const std::size_t size = static_cast<std::size_t>(std::min<std::uint64_t>(std::max(n, Stretch), m_size - at));
+        m_at = at;
+        return readAt(m_fd, m_window, m_start + at, size);
+    }
+    std::uint16_t u16(std::uint64_t at) const { return view().u16(offset(at)); }
+    std::uint32_t u32(std::uint64_t at) const { return view().u32(offset(at)); }
+    QByteArray bytes(std::uint64_t at, std::size_t n) const
+    {
+        return m_window.mid(static_cast<qsizetype>(offset(at)), static_cast<qsizetype>(n));
+    }
+
+private:
+    static constexpr std::size_t Stretch = 1u << 20;
+    Bytes view() const { return Bytes(m_window.constData(), static_cast<std::size_t>(m_window.size())); }
+    std::size_t offset(std::uint64_t at) const { return static_cast<std::size_t>(at - m_at); }
+
+    int m_fd;
+    std::uint64_t m_start;
+    std::uint64_t m_size;
+    std::uint64_t m_at = 0;
+    QByteArray m_window;
+};
+
 // Applies the ZIP64 extra field to the figures the fixed fields left at their maximum.
 bool applyZip64(const QByteArray& extra, CentralEntry& entry, bool sizeLarge, bool compressedLarge, bool offsetLarge)
 {
@@ -124,19 +165,17 @@ bool ReadCentralDirectory(int fd, CentralDirectory& directory)
         || directorySize > DirectoryLimit || count > directorySize / 46)
         return false;
 
-    QByteArray raw;
-    if (!readAt(fd, raw, directoryStart, static_cast<std::size_t>(directorySize)))
-        return false;
-    const Bytes d(raw.constData(), static_cast<std::size_t>(directorySize));
-    directory.entries.reserve(static_cast<std::size_t>(count));
-    std::size_t at = 0;
+    // Read a stretch at a time, so a directory that claims more than the file holds costs no more
+    // than its first stretch: nothing is set aside for the entries it claims.
+    DirectoryReader d(fd, directoryStart, directorySize);
+    std::uint64_t at = 0;
     for (std::uint64_t i = 0; i < count; ++i) {
-        if (!d.has(at, 46) || d.u32(at) != CentralSignature)
+        if (!d.fetch(at, 46) || d.u32(at) != CentralSignature)
             return false;
         const std::size_t nameLength = d.u16(at + 28);
         const std::size_t extraLength = d.u16(at + 30);
         const std::size_t commentLength = d.u16(at + 32);
-        if (!d.has(at + 46, nameLength + extraLength + commentLength) || d.u16(at + 34) != 0)
+        if (!d.fetch(at, 46 + nameLength + extraLength + commentLength) || d.u16(at + 34) != 0)
             return false;
         CentralEntry entry;
         entry.flags = d.u16(at + 8);
@@ -147,8 +186,8 @@ bool ReadCentralDirectory(int fd, CentralDirectory& directory)
         entry.compressedSize = d.u32(at + 20);
         entry.size = d.u32(at + 24);
         entry.localHeaderOffset = d.u32(at + 42);
-        entry.name = raw.mid(static_cast<qsizetype>(at + 46), static_cast<qsizetype>(nameLength));
-        entry.extra = raw.mid(static_cast<qsizetype>(at + 46 + nameLength), static_cast<qsizetype>(extraLength));
+        entry.name = d.bytes(at + 46, nameLength);
+        entry.extra = d.bytes(at + 46 + nameLength, extraLength);
         if (!applyZip64(entry.extra, entry, entry.size == Max32, entry.compressedSize == Max32,
                         entry.localHeaderOffset == Max32))
             return false;

@@ -251,13 +251,9 @@ private:
             m_out.warnings.append(QStringLiteral("could not open for reading: %1: %2").arg(path, info.error));
             return;
         case Kind::Other:
-            m_out.warnings.append(QStringLiteral("skipped, not a regular file: %1").arg(path));
+            m_out.notes.append(QStringLiteral("skipped, not a regular file: %1").arg(path));
             return;
         case Kind::File:
-            if (!info.error.isEmpty()) {
-                m_out.warnings.append(QStringLiteral("could not open for reading: %1: %2").arg(path, info.error));
-                return;
-            }
             addItem(path, stored, info, false);
             return;
         case Kind::Dir: {
@@ -307,6 +303,7 @@ private:
         item.isLink = info.status.isLink;
         item.evidence = { static_cast<std::uint64_t>(info.status.size), info.status.mtimeNs, info.status.ctimeNs,
                           info.status.identity.inode };
+        item.unreadable = dir ? QString() : info.error;
         m_out.items.push_back(std::move(item));
     }
 

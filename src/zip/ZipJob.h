@@ -31,6 +31,9 @@ inline constexpr std::int32_t NothingToDo = 12; // no name matched; the old arch
 inline constexpr std::int32_t WriteError = 14; // the archive could not be written or replaced
 inline constexpr std::int32_t BadArguments = 16; // no archive name given
 inline constexpr std::int32_t FilesSkipped = 18; // archive written, but some files were left out
+// Archive written with every file, but some not as they are now: kept as an earlier archive held
+// them because they cannot be read now, or read while they kept changing.
+inline constexpr std::int32_t FilesKept = 19;
 inline constexpr std::int32_t InternalError = 5; // an unexpected failure inside the engine
 } // namespace ZipCode
 

@@ -1,11 +1,13 @@
 #include "zip/ZipWriter.h"
 
+#include "zip/DeflateWorker.h"
 #include "zip/ZipFormat.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -139,12 +141,25 @@ bool ZipWriter::beginEntry(const Entry& entry)
         return false;
     m_entries.push_back(std::move(c));
     m_open = !entry.isDir;
+    m_dataCrc = 0;
     return true;
 }
 
 bool ZipWriter::write(const std::uint8_t* data, std::size_t size)
 {
+    m_dataCrc = Crc32(m_dataCrc, data, size);
+    if (m_hash)
+        m_hash->add(data, size);
     return append(data, size);
+}
+
+ZipWriter::DataDigest ZipWriter::dataDigest()
+{
+    DataDigest digest;
+    digest.crc = m_dataCrc;
+    if (m_hash)
+        digest.hash = m_hash->finish();
+    return digest;
 }
 
 bool ZipWriter::endEntry(std::uint32_t crc, std::uint64_t compressedSize, std::uint64_t size,
@@ -163,6 +178,7 @@ bool ZipWriter::endEntry(std::uint32_t crc, std::uint64_t compressedSize, std::u
     c.crc = crc;
     c.compressedSize = compressedSize;
     c.size = size;
+    c.dataCrc = m_dataCrc;
     return patch(c.offset, localHeader(c));
 }
 
@@ -171,6 +187,8 @@ void ZipWriter::abandonEntry()
     const std::uint64_t start = m_entries.back().offset;
     m_entries.pop_back();
     m_open = false;
+    if (m_hash)
+        m_hash->finish();
     if (start >= m_bufferStart) {
         m_buffer.resize(static_cast<std::size_t>(start - m_bufferStart));
     } else {
@@ -198,11 +216,17 @@ bool ZipWriter::addCopied(const Entry& entry, const CopiedData& data)
     // When the source's own header is the one this writer would write, header and data are copied
     // together, and a run of such entries in one piece.
     const bool sameHeader = data.localHeader == header;
-    if (sameHeader) {
+    if (!data.dataCrc) {
+        if (!append(header) || !copyThroughMemory(data.fd, data.dataOffset, data.compressedSize, c.dataCrc))
+            return false;
+    } else if (sameHeader) {
         if (!copyRange(data.fd, data.entryOffset, header.size() + data.compressedSize))
             return false;
-    } else if (!append(header) || !copyRange(data.fd, data.dataOffset, data.compressedSize)) {
-        return false;
+        c.dataCrc = *data.dataCrc;
+    } else {
+        if (!append(header) || !copyRange(data.fd, data.dataOffset, data.compressedSize))
+            return false;
+        c.dataCrc = *data.dataCrc;
     }
     m_entries.push_back(std::move(c));
     return true;
@@ -229,6 +253,14 @@ std::uint64_t ZipWriter::fileBytes() const
 
 bool ZipWriter::finish(const QByteArray& comment)
 {
+    // The entries lie one after another from the start: each local header, then its data.
+    m_fileCrc = 0;
+    for (const Central& c : m_entries) {
+        const QByteArray header = localHeader(c);
+        m_fileCrc = Crc32(m_fileCrc, reinterpret_cast<const std::uint8_t*>(header.constData()),
+                          static_cast<std::size_t>(header.size()));
+        m_fileCrc = Crc32Combine(m_fileCrc, c.dataCrc, c.compressedSize);
+    }
     const std::uint64_t directoryStart = m_end;
     for (const Central& c : m_entries) {
         QByteArray zip64;
@@ -264,6 +296,8 @@ bool ZipWriter::finish(const QByteArray& comment)
             h.append(zip64);
         }
         h.append(c.extra);
+        m_fileCrc = Crc32(m_fileCrc, reinterpret_cast<const std::uint8_t*>(h.constData()),
+                          static_cast<std::size_t>(h.size()));
         if (!append(h))
             return false;
     }
@@ -295,6 +329,8 @@ bool ZipWriter::finish(const QByteArray& comment)
     put32(end, clamp32(directoryStart));
     put16(end, static_cast<std::uint16_t>(comment.size()));
     end.append(comment);
+    m_fileCrc = Crc32(m_fileCrc, reinterpret_cast<const std::uint8_t*>(end.constData()),
+                      static_cast<std::size_t>(end.size()));
     if (!append(end) || !flushCopy() || !flushBuffer())
         return false;
     if (m_compareOnly) {
@@ -376,32 +412,53 @@ bool ZipWriter::flushCopy()
         }
         if (n < 0 && errno == EINTR)
             continue;
-        if (n == 0) {
-            errno = EIO; // the source ended before the data it promised
-            return fail(true);
-        }
-        if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
-            return fail(false);
-        // The kernel cannot copy between these files: through memory then.
-        std::vector<std::uint8_t> chunk(std::min<std::uint64_t>(left, 1u << 20));
-        while (left > 0) {
-            const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(left, chunk.size()));
-            const ssize_t got = ::pread(source, chunk.data(), want, from);
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got <= 0) {
-                if (got == 0)
-                    errno = EIO;
-                return fail(true);
-            }
-            if (!writeAt(chunk.data(), static_cast<std::size_t>(got), static_cast<std::uint64_t>(to)))
-                return false;
-            from += got;
-            to += got;
-            left -= static_cast<std::uint64_t>(got);
-        }
+        // The kernel cannot copy between these files, or one side failed: through memory then,
+        // which also tells whether reading or writing failed.
+        return copyInMemory(source, static_cast<std::uint64_t>(from), static_cast<std::uint64_t>(to), left);
     }
     return true;
+}
+
+// Reads the source's bytes a chunk at a time and hands each to the sink; a source that fails or
+// ends early is a read failure.
+bool ZipWriter::readSource(int source, std::uint64_t from, std::uint64_t length,
+                           const std::function<bool(const std::uint8_t*, std::size_t)>& sink)
+{
+    std::vector<std::uint8_t> chunk(static_cast<std::size_t>(std::min<std::uint64_t>(length, 1u << 20)));
+    while (length > 0) {
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(length, chunk.size()));
+        const ssize_t got = ::pread(source, chunk.data(), want, static_cast<off_t>(from));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0) {
+            if (got == 0)
+                errno = EIO; // the source ended before the data it promised
+            return fail(true);
+        }
+        if (!sink(chunk.data(), static_cast<std::size_t>(got)))
+            return false;
+        from += static_cast<std::uint64_t>(got);
+        length -= static_cast<std::uint64_t>(got);
+    }
+    return true;
+}
+
+bool ZipWriter::copyInMemory(int source, std::uint64_t from, std::uint64_t to, std::uint64_t length)
+{
+    return readSource(source, from, length, [&](const std::uint8_t* data, std::size_t size) {
+        const bool written = writeAt(data, size, to);
+        to += size;
+        return written;
+    });
+}
+
+bool ZipWriter::copyThroughMemory(int source, std::uint64_t from, std::uint64_t length, std::uint32_t& crc)
+{
+    crc = 0;
+    return readSource(source, from, length, [&](const std::uint8_t* data, std::size_t size) {
+        crc = Crc32(crc, data, size);
+        return append(data, size);
+    });
 }
 
 bool ZipWriter::flushBuffer()

@@ -1,7 +1,12 @@
 #pragma once
 
+#include "zip/Digest.h"
+
 #include <QByteArray>
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
 #include <vector>
 
 // Writes a ZIP archive front to back into a file opened for writing: local header, data, and at
@@ -34,6 +39,16 @@ public:
         std::uint32_t crc = 0;
         std::uint16_t method = 8;
         QByteArray localHeader; // the bytes of its local header in that archive
+        // The CRC-32 of the compressed bytes, when a record vouches for it; without it the bytes
+        // are copied through memory and summed on the way.
+        std::optional<std::uint32_t> dataCrc;
+    };
+
+    // What the data of the entry begun last came to, as it went through write().
+    struct DataDigest
+    {
+        std::uint32_t crc = 0;
+        Sha256::Digest hash {}; // only when hashing is on
     };
 
     // The flag that marks a name as UTF-8.
@@ -52,12 +67,17 @@ public:
     ZipWriter(const ZipWriter&) = delete;
     ZipWriter& operator=(const ZipWriter&) = delete;
 
+    // Also sums every entry's data with SHA-256, for the records of later reuse.
+    void hashEntryData() { m_hash = std::make_unique<Sha256>(); }
+
     // A folder, or an entry whose deflate data follows through write() and ends with endEntry().
     bool beginEntry(const Entry& entry);
     bool write(const std::uint8_t* data, std::size_t size);
     // The central directory's extra fields may be set only now, when what they record is known.
     bool endEntry(std::uint32_t crc, std::uint64_t compressedSize, std::uint64_t size,
                   const QByteArray& centralExtra = {});
+    // The data written since beginEntry(); asked once, before endEntry().
+    DataDigest dataDigest();
     // Takes back the entry begun last, as if it had never been begun.
     void abandonEntry();
     // A whole entry whose deflate data is taken as it is from another archive.
@@ -68,6 +88,9 @@ public:
     bool finish(const QByteArray& comment = {});
 
     std::uint64_t size() const { return m_end; }
+    // Once finished: the CRC-32 of every byte of the archive as this writer meant it to be, copied
+    // data taken to be what its record says.
+    std::uint32_t fileCrc() const { return m_fileCrc; }
     // Where the data of each entry begins, in the order written.
     std::uint64_t dataOffset(std::size_t index) const;
     std::size_t entryCount() const { return m_entries.size(); }
@@ -93,6 +116,7 @@ private:
         std::uint64_t offset = 0;
         std::uint32_t headerLength = 0;
         std::uint32_t externalAttributes = 0;
+        std::uint32_t dataCrc = 0; // of the compressed bytes
         bool zip64Local = false;
     };
 
@@ -103,6 +127,10 @@ private:
     bool append(const QByteArray& bytes);
     bool patch(std::uint64_t offset, const QByteArray& bytes);
     bool copyRange(int fd, std::uint64_t from, std::uint64_t length);
+    bool copyThroughMemory(int source, std::uint64_t from, std::uint64_t length, std::uint32_t& crc);
+    bool copyInMemory(int source, std::uint64_t from, std::uint64_t to, std::uint64_t length);
+    bool readSource(int source, std::uint64_t from, std::uint64_t length,
+                    const std::function<bool(const std::uint8_t*, std::size_t)>& sink);
     bool flushBuffer();
     bool flushCopy();
     bool writeAt(const std::uint8_t* data, std::size_t size, std::uint64_t offset);
@@ -127,6 +155,9 @@ private:
 
     std::vector<Central> m_entries;
     bool m_open = false; // an entry begun and not ended
+    std::uint32_t m_dataCrc = 0; // of the open entry's data so far
+    std::unique_ptr<Sha256> m_hash;
+    std::uint32_t m_fileCrc = 0;
     int m_error = 0;
     bool m_failedReading = false;
 };

@@ -2,12 +2,14 @@
 #include "backup/ArchiveSeries.h"
 #include "backup/BackupRun.h"
 #include "backup/Clock.h"
+#include "backup/FolderArchives.h"
 #include "backup/PathHelpers.h"
 #include "backup/RunControl.h"
 #include "backup/TestClock.h"
 #include "base/Prompter.h"
 #include "base/SettingsStore.h"
 #include "folders/FolderListView.h"
+#include "folders/StubFolderDialog.h"
 #include "history/HistoryFile.h"
 #include "support/WindowTest.h"
 #include "window/MainWindow.h"
@@ -20,6 +22,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSet>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -28,6 +31,7 @@
 #include <functional>
 #include <memory>
 #include <sys/stat.h>
+#include <unistd.h>
 
 // Backup runs over real folder trees on the real window; the archives are read back with unzip.
 class TestBackupRun : public WindowTest
@@ -295,6 +299,7 @@ private Q_SLOTS:
 
     void filesLeftOutAreNamedWithTheArchiveWritten()
     {
+        // A FIFO is not a file a backup can hold: leaving it out is no failure.
         write(src() + QStringLiteral("Pipes/a.txt"), "a");
         const QString fifo = src() + QStringLiteral("Pipes/queue");
         QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
@@ -304,10 +309,8 @@ private Q_SLOTS:
         const QString archive = backups() + QStringLiteral("/Backup Pipes.zip");
         QCOMPARE(filesIn(archive), QStringList { QStringLiteral("Pipes/a.txt") });
         QCOMPARE(logLines(),
-                 QStringList { QStringLiteral("Pipes was not backup and zipped because ") + archive
-                               + QStringLiteral(" was written, but these files are missing from it: skipped, not a "
-                                                "regular file: ")
-                               + fifo + QStringLiteral(", ") + when() });
+                 QStringList { QStringLiteral("Pipes was backup and zipped as ") + archive + QStringLiteral(" at ")
+                               + when() });
     }
 
     void earlyExitsLogNothing()
@@ -513,15 +516,21 @@ private Q_SLOTS:
         run(true);
         QCOMPARE(logLines().filter(QStringLiteral("Old backup ")).size(), 4);
         QVERIFY(backupFiles().contains(QStringLiteral("Backup 2021-08-31 02-06-PM Docs (x).zip")));
-        const ArchiveNaming naming { backups(), QStringLiteral("Backup"), true, true };
-        const QStringList reversed(entries.rbegin(), entries.rend());
+        const ControlsBackupChoices choices(m_window->controls());
+        QList<QStringList> own;
+        for (int position = 1; position <= entries.size(); ++position)
+            own.append(ArchivesOfListedFolder(choices, position));
+        // The list in the other order names each folder's archives as before.
+        m_window->controls().folderList->clear();
+        for (qsizetype i = entries.size() - 1; i >= 0; --i)
+            m_window->controls().folderList->appendEntry(entries[i]);
         QSet<QString> archives;
-        for (const QString& entry : entries) {
-            const QStringList own = ListedFolderArchives(entries, entry, naming);
-            QCOMPARE(own, ListedFolderArchives(reversed, entry, naming));
-            QCOMPARE(own.size(), 1);
-            QCOMPARE(filesIn(own.first()), QStringList { entry.mid(src().size()) + QStringLiteral("/own.txt") });
-            archives.insert(own.first());
+        for (qsizetype i = 0; i < entries.size(); ++i) {
+            QCOMPARE(ArchivesOfListedFolder(choices, static_cast<int>(entries.size() - i)), own[i]);
+            QCOMPARE(own[i].size(), 1);
+            QCOMPARE(filesIn(own[i].first()),
+                     QStringList { entries[i].mid(src().size()) + QStringLiteral("/own.txt") });
+            archives.insert(own[i].first());
         }
         QCOMPARE(archives.size(), 4);
     }
@@ -547,8 +556,8 @@ private Q_SLOTS:
         QVERIFY(QDir(docs).removeRecursively() && QDir().mkpath(docs + QStringLiteral("/Empty")));
         runAt(1);
         QCOMPARE(logLines().last(),
-                 QStringLiteral("Docs was not backup and zipped because nothing to do: no file to archive, no archive "
-                                "was written, ")
+                 QStringLiteral("Docs was not backup and zipped because nothing to do: no file to archive, ")
+                     + backups() + QStringLiteral("/Backup 2021-08-31 02-06-PM Docs.zip was not written, ")
                      + RegionalDateTime(m_moment.addSecs(60)));
         fill(1);
         const QString shrunk = runAt(2);
@@ -628,6 +637,67 @@ private Q_SLOTS:
         }
         QCOMPARE(filesIn(home + QStringLiteral("/Backups/Backup 2021-08-31 02-07-PM Home.zip")),
                  (QStringList { QStringLiteral("Home/a.txt"), QStringLiteral("Home/user.zip") }));
+    }
+
+    // The backup folder is the mount point of a disk (an ext4 image through a loop device), which is
+    // unmounted and mounted again as a USB disk is unplugged and plugged in.
+    void aDiskThatIsNotConnectedIsNeverWrittenUnder()
+    {
+        QTemporaryDir disk;
+        const QString image = disk.path() + QStringLiteral("/disk.img");
+        const auto mount = [&] {
+            return QProcess::execute(QStringLiteral("mount"),
+                                     { QStringLiteral("-o"), QStringLiteral("loop"), image, backups() })
+                == 0;
+        };
+        const auto unmount = [&] { return QProcess::execute(QStringLiteral("umount"), { backups() }) == 0; };
+        QFile file(image);
+        if (::geteuid() != 0 || !file.open(QIODevice::WriteOnly) || !file.resize(16 << 20)
+            || QProcess::execute(QStringLiteral("mkfs.ext4"), { QStringLiteral("-q"), QStringLiteral("-F"), image })
+                != 0
+            || !mount())
+            QSKIP("a disk image needs root, mkfs.ext4 and a loop device");
+        const auto unmountAtEnd = qScopeGuard(unmount);
+        StubFolderDialog dialog;
+        options(QStringLiteral("Backup"), false, false);
+        for (const QString& name : { QStringLiteral("Letters"), QStringLiteral("Photos") }) {
+            write(src() + name + QStringLiteral("/a.txt"), name.toUtf8());
+            m_window->controls().folderList->appendEntry(src() + name);
+        }
+        run(true);
+        const QStringList onDisk = backupFiles();
+        const QByteArray letters = read(backups() + QStringLiteral("/Backup Letters.zip"));
+        QCOMPARE(onDisk.size(), 2);
+
+        // Unplugged: nothing goes into the empty mount point, and every folder is told.
+        QVERIFY(unmount());
+        run(false);
+        QVERIFY(backupFiles().isEmpty());
+        QVERIFY(m_prompter->texts().constLast().startsWith(QStringLiteral("The backup disk is not connected (")));
+        const QString missing = QStringLiteral(" was not backup and zipped because the backup disk is not connected: ");
+        QVERIFY(logLines().at(2).startsWith(QStringLiteral("Letters") + missing));
+        QVERIFY(logLines().at(3).startsWith(QStringLiteral("Photos") + missing));
+        // Plugged in again: the archives as they were, nothing hidden beneath.
+        QVERIFY(mount());
+        QCOMPARE(backupFiles(), onDisk);
+        QCOMPARE(read(backups() + QStringLiteral("/Backup Letters.zip")), letters);
+
+        // Typed again, the folder is taken on the disk it is on now: the one beneath...
+        QVERIFY(unmount());
+        m_window->controls().backupFolderEdit->selectAll();
+        QTest::keyClicks(m_window->controls().backupFolderEdit, backups());
+        run(true);
+        QCOMPARE(backupFiles(), onDisk);
+        QDir(backups()).removeRecursively();
+        QDir().mkpath(backups());
+        // ... which the plugged disk is not, until the folder is chosen again.
+        QVERIFY(mount());
+        run(true);
+        QVERIFY(logLines().constLast().startsWith(QStringLiteral("Photos") + missing));
+        dialog.setNextDirectory(backups());
+        QTest::mouseClick(m_window->controls().chooseBackupFolderButton, Qt::LeftButton);
+        run(true);
+        QVERIFY(logLines().constLast().startsWith(QStringLiteral("Photos was backup and zipped as ")));
     }
 };
 

@@ -335,8 +335,9 @@ private Q_SLOTS:
         QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
         const QString archive = path(QStringLiteral("pipe.zip"));
         QString message;
-        QCOMPARE(makeZip(archive, { root + QStringLiteral("/*.*") }, &message), ZipCode::FilesSkipped);
-        QVERIFY2(message.contains(fifo), qPrintable(message));
+        // Not a file a backup can hold: said, but no failure.
+        QCOMPARE(makeZip(archive, { root + QStringLiteral("/*.*") }, &message), ZipCode::Ok);
+        QCOMPARE(message, QStringLiteral("skipped, not a regular file: %1\n").arg(fifo));
         const auto entries = readWithPython(archive, nullptr);
         QCOMPARE(entries.keys(), QStringList { stored(QStringLiteral("Pipe/file.txt")) });
     }
@@ -361,8 +362,8 @@ private Q_SLOTS:
         std::signal(SIGXFSZ, oldHandler);
 
         QCOMPARE(result, ZipCode::WriteError);
-        QVERIFY2(message.startsWith(QStringLiteral("write error: ")), qPrintable(message));
-        QVERIFY2(message.contains(QStringLiteral("File too large")), qPrintable(message));
+        // Named as the user knows it, not as the hidden temporary it was written into.
+        QCOMPARE(message, QStringLiteral("write error: %1: File too large\n").arg(archive));
         QCOMPARE(readFile(archive), QByteArrayLiteral("the previous archive"));
         QVERIFY(temporariesOf(archive).isEmpty());
     }

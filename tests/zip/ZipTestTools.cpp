@@ -10,11 +10,14 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
-
+#include <QStandardPaths>
+#include <QThread>
+#include <csignal>
+#include <sys/stat.h>
+#include <unistd.h>
 #ifdef Q_OS_LINUX
 #include <linux/capability.h>
 #include <sys/syscall.h>
-#include <unistd.h>
 #endif
 
 namespace ZipTestTools {
@@ -40,6 +43,45 @@ bool runTool(const QString& program, const QStringList& args, QString* output)
 }
 
 } // namespace
+
+FaultMount::FaultMount(const QString& folder, const QString& mountPoint, const QStringList& options)
+    : m_mountPoint(mountPoint)
+{
+    QDir().mkpath(mountPoint);
+    struct stat before
+    {
+    };
+    ::stat(QFile::encodeName(mountPoint).constData(), &before);
+    // Debian's own interpreter, which has fusepy.
+    const QString script = qEnvironmentVariable("TESSALY_SOURCE_DIR") + QStringLiteral("/tests/zip/faultfs.py");
+    if (!QProcess::startDetached(QStringLiteral("/usr/bin/python3"),
+                                 QStringList { script, folder, mountPoint } + options, QString(), &m_pid))
+        return;
+    for (int i = 0; i < 200 && !m_mounted; ++i) {
+        struct stat now
+        {
+        };
+        m_mounted = ::stat(QFile::encodeName(mountPoint).constData(), &now) == 0 && now.st_dev != before.st_dev;
+        if (!m_mounted)
+            QThread::msleep(50);
+    }
+}
+
+FaultMount::~FaultMount()
+{
+    QProcess::execute(QStringLiteral("fusermount3"), { QStringLiteral("-u"), m_mountPoint });
+    for (int i = 0; i < 100 && m_pid > 0 && ::kill(static_cast<pid_t>(m_pid), 0) == 0; ++i)
+        QThread::msleep(50);
+}
+
+QString FaultMount::unavailable()
+{
+    if (::access("/dev/fuse", R_OK | W_OK) != 0)
+        return QStringLiteral("/dev/fuse cannot be used here");
+    if (QStandardPaths::findExecutable(QStringLiteral("fusermount3")).isEmpty())
+        return QStringLiteral("fusermount3 is missing (Debian package fuse3)");
+    return {};
+}
 
 QMap<QString, ReadEntry> readWithPython(const QString& archive, QString* error)
 {

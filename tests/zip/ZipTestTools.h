@@ -19,6 +19,26 @@ struct ReadEntry
 
 namespace ZipTestTools {
 
+// A folder passed through a FUSE file system (faultfs.py) that makes reads of named files fail
+// with EIO or wait: a failing or slow disk. Unmounted when dropped.
+class FaultMount
+{
+public:
+    // options: as faultfs.py takes them ("--eio", "name:from:to", "--slow", "name:seconds").
+    FaultMount(const QString& folder, const QString& mountPoint, const QStringList& options);
+    ~FaultMount();
+    FaultMount(const FaultMount&) = delete;
+    FaultMount& operator=(const FaultMount&) = delete;
+    bool mounted() const { return m_mounted; }
+    // Why the machine cannot mount one, or empty.
+    static QString unavailable();
+
+private:
+    QString m_mountPoint;
+    qint64 m_pid = 0;
+    bool m_mounted = false;
+};
+
 // Every entry read back by Python's zipfile; empty with *error set when the archive is unreadable.
 QMap<QString, ReadEntry> readWithPython(const QString& archive, QString* error);
 // `unzip -tq` and `7zz t` accept the archive.
