@@ -24,8 +24,8 @@
 #include "folders/FolderListView.h"
 #include "history/HistoryButtons.h"
 #include "history/HistoryFile.h"
-#include "schedule/OverdueWatch.h"
 #include "restore/RestoreWindow.h"
+#include "schedule/OverdueWatch.h"
 #include "schedule/ScheduleController.h"
 #include "window/RunAdapters.h"
 
