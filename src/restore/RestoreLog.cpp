@@ -1,12 +1,12 @@
 #include "restore/RestoreLog.h"
 
 #include "restore/RestoreRun.h"
+#include "restore/ShownText.h"
 
 QString RestoreEntry(const QString& folderName, const QString& archivePath, const QString& target,
                      const SourceOutcome& outcome, const QString& stoppedBecause, const QString& dateTime)
 {
-    const QString files
-        = outcome.restored == 1 ? QStringLiteral("1 file") : QStringLiteral("%1 files").arg(outcome.restored);
+    const QString files = ShownCount(outcome.restored, "file", "files");
     const QString kept
         = outcome.kept == 0 ? QString() : QStringLiteral(", %1 existing kept as before restore").arg(outcome.kept);
     if (stoppedBecause.isEmpty() && outcome.problems.isEmpty())

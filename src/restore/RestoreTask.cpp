@@ -5,6 +5,7 @@
 #include "base/Prompter.h"
 #include "history/HistoryLog.h"
 #include "restore/RestoreLog.h"
+#include "restore/ShownText.h"
 
 #include <QtConcurrent>
 
@@ -23,7 +24,7 @@ QString someOf(const QStringList& names)
 
 QString files(int count)
 {
-    return count == 1 ? QStringLiteral("1 file") : QStringLiteral("%1 files").arg(count);
+    return ShownCount(count, "file", "files");
 }
 
 } // namespace

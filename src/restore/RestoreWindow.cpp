@@ -188,8 +188,8 @@ void RestoreWindow::loadFolder()
         const QSignalBlocker blocker(m_controls.archiveList);
         m_controls.archiveList->clear();
     }
-    m_controls.statusLabel->setText(
-        QStringLiteral("Reading %1 backups of %2...").arg(archives.size()).arg(currentFolderPath()));
+    m_controls.statusLabel->setText(QStringLiteral("Reading %1 of %2...")
+                                        .arg(ShownCount(archives.size(), "backup", "backups"), currentFolderPath()));
     m_stopLoading = false;
     const QByteArray root = NativePath(StoredName(currentFolderPath())) + '/';
     m_loading.setFuture(QtConcurrent::run([this, target = catalog.get(), archives, root] {
@@ -234,7 +234,8 @@ void RestoreWindow::fillArchiveList()
             list->setCurrentItem(list->topLevelItem(0));
     }
     m_controls.statusLabel->setText(
-        m_shown ? QStringLiteral("%1 backups of %2.").arg(list->topLevelItemCount()).arg(currentFolderPath())
+        m_shown ? QStringLiteral("%1 of %2.")
+                      .arg(ShownCount(list->topLevelItemCount(), "backup", "backups"), currentFolderPath())
                 : QString());
     showArchive();
     search();
@@ -261,7 +262,8 @@ void RestoreWindow::search()
         for (const int column :
              { VersionListModel::PathColumn, VersionListModel::SizeColumn, VersionListModel::ModifiedColumn })
             m_controls.searchResults->resizeColumnToContents(column);
-        m_controls.statusLabel->setText(QStringLiteral("%1 versions found.").arg(m_resultModel->rowCount()));
+        m_controls.statusLabel->setText(
+            QStringLiteral("%1 found.").arg(ShownCount(m_resultModel->rowCount(), "version", "versions")));
     }
     updateButtons();
 }

@@ -27,3 +27,8 @@ QString ShownTime(std::int64_t mtimeNs)
 {
     return QLocale().toString(QDateTime::fromMSecsSinceEpoch(mtimeNs / 1'000'000), QLocale::ShortFormat);
 }
+
+QString ShownCount(qsizetype count, const char* one, const char* many)
+{
+    return QStringLiteral("%1 %2").arg(count).arg(QLatin1String(count == 1 ? one : many));
+}
