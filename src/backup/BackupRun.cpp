@@ -4,6 +4,7 @@
 #include "backup/BackupChoices.h"
 #include "backup/BackupDisk.h"
 #include "backup/Clock.h"
+#include "backup/FolderArchives.h"
 #include "backup/FolderWalk.h"
 #include "backup/KeepLast.h"
 #include "backup/LastBackups.h"
@@ -32,10 +33,10 @@ enum class FolderOutcome
     ListEnded
 };
 
-// Removes the folder's archives beyond the last `keep`, oldest first, one log entry for each.
-void removeOldBackups(const ArchiveSeries& series, const QString& newArchive, int keep)
+// Removes the archives keep-last lets go, oldest first, one log entry for each.
+void removeOldBackups(const Pruning& pruning, int keep)
 {
-    for (const QString& old : ArchivesBeyondLast(series, newArchive, keep, PathSeparator())) {
+    for (const QString& old : pruning.removed) {
         if (QFile::remove(old))
             AddToHistory(RemovalEntry(old, keep));
     }
@@ -56,18 +57,28 @@ FolderOutcome backupFolder(ErrorTrap& trap, const BackupChoices& choices, int po
     QString folderName;
     QString archivePath;
     ArchiveSeries series;
+    QDateTime now; // when the stamps were read: an archive stamped later is not taken as newest
     int keep = 0;
     trap.line(110, [&] {
         folderPath = FolderPathOf(*entry, separator);
         folderName = LastPathPart(folderPath, separator);
     });
     trap.line(120, [&] {
-        const QString dateStamp = choices.dateStamped() ? DateStamp(Clock::currentDateTime()) : QString();
-        const QString timeStamp = choices.timeStamped() ? TimeStamp(Clock::currentDateTime()) : QString();
-        series = { choices.backupFolder(), choices.prefix(), folderName, !dateStamp.isEmpty(), !timeStamp.isEmpty() };
+        QString dateStamp;
+        QString timeStamp;
+        if (choices.dateStamped()) {
+            now = Clock::currentDateTime();
+            dateStamp = DateStamp(now);
+        }
+        if (choices.timeStamped()) {
+            now = Clock::currentDateTime();
+            timeStamp = TimeStamp(now);
+        }
+        // Folders of the list that share a name get names that tell them apart.
+        series = SeriesOfListedFolder(choices, position);
         keep = choices.keepLast();
-        const QString baseName = ArchiveBaseName(series.prefix, dateStamp, timeStamp, folderName);
-        archivePath = ArchivePath(series.backupFolder, baseName, separator);
+        const QString baseName = ArchiveBaseName(series.naming.prefix, dateStamp, timeStamp, series.folderName);
+        archivePath = ArchivePath(series.naming.backupFolder, baseName, separator);
     });
     // No delete of the old archive here: the zip layer replaces it only once the new one is
     // complete, so a failed run leaves the previous backup in place.
@@ -81,7 +92,7 @@ FolderOutcome backupFolder(ErrorTrap& trap, const BackupChoices& choices, int po
         zip.setCancelCheck([] { return RunControl::CancelRequested(); });
         zip.setEventPump(YieldToEvents);
         // Files unchanged since the folder's last backup are copied from it, not compressed again.
-        zip.setReuseFrom(LatestArchiveBefore(series, archivePath, separator));
+        zip.setReuseFrom(LatestArchiveBefore(series, archivePath, now, separator));
     });
     trap.line(160, [&] { zip.addFile(folderPath + separator + QStringLiteral("*.*")); });
     QStringList subFolders;
@@ -107,18 +118,22 @@ FolderOutcome backupFolder(ErrorTrap& trap, const BackupChoices& choices, int po
         }
     });
     ++outcome.folders;
-    if (result == 0 || result == ZipCode::FilesSkipped)
-        trap.line(195, [&] { BackupDisk::Remember(series.backupFolder); });
+    const bool written = result == 0 || result == ZipCode::FilesSkipped || result == ZipCode::FilesKept;
+    if (written)
+        trap.line(195, [&] { BackupDisk::Remember(series.naming.backupFolder); });
+    // Once an archive is written, also one that left files out, keep-last decides which older ones
+    // go; it never lets go of the newest complete one nor of the last full backup.
+    Pruning pruning;
+    if (written)
+        trap.line(196, [&] { pruning = PlanPruning(series, archivePath, keep, now, separator); });
     if (result == 0) {
         // The log's moment is the one kept as the folder's last complete backup.
         QDateTime finished;
         trap.line(200, [&] {
             finished = Clock::currentDateTime();
-            AddToHistory(SuccessEntry(folderName, archivePath, RegionalDateTime(finished)));
+            AddToHistory(SuccessEntry(folderName, archivePath, RegionalDateTime(finished), pruning.note()));
         });
         trap.line(201, [&] { LastBackups::RecordComplete(*entry, finished); });
-        // Only after a complete archive: one with files left out may lack what only an older one holds.
-        trap.line(205, [&] { removeOldBackups(series, archivePath, keep); });
     } else {
         if (outcome.failed == 0)
             outcome.firstFailed = folderName.isEmpty() ? folderPath : folderName;
@@ -133,6 +148,8 @@ FolderOutcome backupFolder(ErrorTrap& trap, const BackupChoices& choices, int po
             if (result == ZipCode::FilesKept)
                 reason = archivePath + QStringLiteral(" was written, but these files in it are not as they are now:\n")
                     + reason;
+            if (!pruning.note().isEmpty())
+                reason += (reason.endsWith(u'\n') ? QString() : QStringLiteral("\n")) + pruning.note();
         });
         // A closing window does not wait for a box nobody asked for.
         if (!silent && !RunControl::CancelRequested())
@@ -141,6 +158,7 @@ FolderOutcome backupFolder(ErrorTrap& trap, const BackupChoices& choices, int po
             });
         trap.line(230, [&] { AddToHistory(FailureEntry(folderName, reason, CurrentDateTimeText())); });
     }
+    trap.line(235, [&] { removeOldBackups(pruning, keep); });
     trap.line(240, [&] { YieldToEvents(); });
     return FolderOutcome::Handled;
 }

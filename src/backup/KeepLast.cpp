@@ -1,141 +1,84 @@
 #include "backup/KeepLast.h"
 
-#include "backup/ArchiveName.h"
-
-#include <QDir>
-#include <QFileInfo>
-#include <QRegularExpression>
 #include <algorithm>
-#include <optional>
+#include <vector>
 
 namespace {
 
-struct Archive
+bool isComplete(const std::optional<ArchiveSummary>& summary)
 {
-    QString fileName;
-    QDateTime stamped; // invalid when the name carries no date
-    QDateTime modified;
-};
-
-QRegularExpression stampPattern(const ArchiveSeries& series)
-{
-    const QString date = QStringLiteral("([0-9]{4}-[0-9]{2}-[0-9]{2})");
-    const QString time = QStringLiteral("([0-9]{2}-[0-9]{2}-[AP]M)");
-    if (series.dateStamp && series.timeStamp)
-        return QRegularExpression(date + u' ' + time);
-    return QRegularExpression(series.dateStamp ? date : time);
-}
-
-// The moment the stamps of a name give, when they are stamps the rule writes. Any fixed day serves
-// for a time stamp alone: only its validity is asked then.
-std::optional<QDateTime> stampedMoment(const QString& dateText, const QString& timeText)
-{
-    QDate date = QDate(2000, 1, 1);
-    if (!dateText.isEmpty()) {
-        date = QDate::fromString(dateText, QStringLiteral("yyyy-MM-dd"));
-        if (!date.isValid() || DateStamp(QDateTime(date, QTime(0, 0))) != dateText)
-            return std::nullopt;
-    }
-    QTime time(0, 0);
-    if (!timeText.isEmpty()) {
-        const int hour12 = timeText.left(2).toInt();
-        const int hour = hour12 % 12 + (timeText.endsWith(QLatin1String("PM")) ? 12 : 0);
-        time = QTime(hour, timeText.mid(3, 2).toInt());
-        if (!time.isValid() || TimeStamp(QDateTime(date, time)) != timeText)
-            return std::nullopt;
-    }
-    return QDateTime(date, time);
-}
-
-// The file belongs to the series when, for some stamps found in it, the naming rule gives exactly
-// its name: a longer folder name ending in the same words never does. Every place is tried, since a
-// prefix may itself look like a stamp.
-std::optional<Archive> seriesArchive(const QFileInfo& file, const ArchiveSeries& series,
-                                     const QRegularExpression& pattern)
-{
-    const QString name = file.fileName();
-    for (qsizetype at = 0; at < name.size(); ++at) {
-        const QRegularExpressionMatch found
-            = pattern.match(name, at, QRegularExpression::NormalMatch, QRegularExpression::AnchorAtOffsetMatchOption);
-        if (!found.hasMatch())
-            continue;
-        const QString dateText = series.dateStamp ? found.captured(1) : QString();
-        const QString timeText = series.timeStamp ? found.captured(series.dateStamp ? 2 : 1) : QString();
-        const std::optional<QDateTime> moment = stampedMoment(dateText, timeText);
-        if (!moment
-            || ArchiveBaseName(series.prefix, dateText, timeText, series.folderName) + QStringLiteral(".zip") != name)
-            continue;
-        return Archive { name, series.dateStamp ? *moment : QDateTime(), file.lastModified() };
-    }
-    return std::nullopt;
-}
-
-bool newerFirst(const Archive& a, const Archive& b)
-{
-    if (a.stamped != b.stamped)
-        return a.stamped > b.stamped;
-    if (a.modified != b.modified)
-        return a.modified > b.modified;
-    return a.fileName > b.fileName;
+    return summary && summary->complete;
 }
 
 } // namespace
 
-namespace {
-
-// The series' archives other than newArchive, newest first.
-QList<Archive> olderArchives(const ArchiveSeries& series, const QString& newArchive)
+QString Pruning::note() const
 {
-    const QString newName = QFileInfo(newArchive).fileName();
-    const QRegularExpression pattern = stampPattern(series);
-    QList<Archive> older;
-    // Links are not archives this program wrote.
-    const QDir folder(series.backupFolder);
-    for (const QFileInfo& file : folder.entryInfoList(QDir::Files | QDir::Hidden | QDir::NoSymLinks)) {
-        if (file.fileName() == newName)
-            continue;
-        if (const std::optional<Archive> archive = seriesArchive(file, series, pattern))
-            older.append(*archive);
+    QStringList notes;
+    if (shrunkFrom)
+        notes << QStringLiteral("it holds %1 files of %2 bytes, far fewer than the %3 files of %4 bytes in %5, so no "
+                                "older backup was removed")
+                     .arg(newSummary.files)
+                     .arg(newSummary.bytes)
+                     .arg(shrunkFromSummary.files)
+                     .arg(shrunkFromSummary.bytes)
+                     .arg(*shrunkFrom);
+    if (!keptComplete.isEmpty())
+        notes << QStringLiteral("%1 was kept as the newest backup that holds every file").arg(keptComplete);
+    if (!keptFull.isEmpty())
+        notes << QStringLiteral("%1 was kept as the backups after it hold far fewer files or bytes").arg(keptFull);
+    return notes.join(QStringLiteral("; "));
+}
+
+bool FarSmaller(const ArchiveSummary& later, const ArchiveSummary& earlier)
+{
+    return later.files * 2 < earlier.files || later.bytes * 2 < earlier.bytes;
+}
+
+Pruning PlanPruning(const ArchiveSeries& series, const QString& newArchive, int keep, const QDateTime& now,
+                    QChar separator)
+{
+    Pruning pruning;
+    if (keep <= 0 || !series.stamped())
+        return pruning;
+    const QList<SeriesArchive> older = SeriesArchives(series, now, separator, newArchive);
+    std::vector<std::optional<ArchiveSummary>> summaries;
+    for (const SeriesArchive& archive : older)
+        summaries.push_back(ReadArchiveSummary(archive.path));
+    const std::optional<ArchiveSummary> fresh = ReadArchiveSummary(newArchive);
+    pruning.newSummary = fresh.value_or(ArchiveSummary {});
+
+    // The newest complete archive before the new one.
+    const auto previous = std::find_if(summaries.begin(), summaries.end(), isComplete) - summaries.begin();
+    const bool previousExists = previous < older.size();
+    if (fresh && previousExists && FarSmaller(*fresh, *summaries[previous])) {
+        pruning.shrunkFrom = older[previous].path;
+        pruning.shrunkFromSummary = *summaries[previous];
+        return pruning;
     }
-    std::sort(older.begin(), older.end(), newerFirst);
-    return older;
-}
-
-} // namespace
-
-QStringList ArchivesBeyondLast(const ArchiveSeries& series, const QString& newArchive, int keep, QChar separator)
-{
-    if (keep <= 0 || (!series.dateStamp && !series.timeStamp))
-        return {};
-    const QList<Archive> older = olderArchives(series, newArchive);
-    QStringList beyond;
-    for (qsizetype i = older.size() - 1; i >= keep - 1; --i)
-        beyond.append(ArchivePath(series.backupFolder, older.at(i).fileName.chopped(4), separator));
-    return beyond;
-}
-
-QString LatestArchiveBefore(const ArchiveSeries& series, const QString& newArchive, QChar separator)
-{
-    if (!series.dateStamp && !series.timeStamp)
-        return {};
-    const QList<Archive> older = olderArchives(series, newArchive);
-    return older.isEmpty() ? QString() : ArchivePath(series.backupFolder, older.first().fileName.chopped(4), separator);
-}
-
-QStringList SeriesArchives(const ArchiveSeries& series, QChar separator)
-{
-    QStringList archives;
-    if (!series.dateStamp && !series.timeStamp) {
-        const QString only = ArchivePath(
-            series.backupFolder, ArchiveBaseName(series.prefix, QString(), QString(), series.folderName), separator);
-        const QFileInfo file(only);
-        if (file.isFile() && !file.isSymLink())
-            archives.append(only);
-        return archives;
+    // The last full backup, from the oldest archive on: a complete archive that does not fall far
+    // short of the last full one before it takes its place. -1 stands for the new archive.
+    qsizetype full = -1;
+    std::optional<ArchiveSummary> reference;
+    for (qsizetype i = older.size() - 1; i >= 0; --i) {
+        if (isComplete(summaries[i]) && (!reference || !FarSmaller(*summaries[i], *reference))) {
+            reference = summaries[i];
+            full = i;
+        }
     }
-    for (const Archive& archive : olderArchives(series, QString()))
-        archives.append(ArchivePath(series.backupFolder, archive.fileName.chopped(4), separator));
-    return archives;
+    if (isComplete(fresh) && (!reference || !FarSmaller(*fresh, *reference)))
+        full = -1;
+    const qsizetype newestComplete = isComplete(fresh) || !previousExists ? -1 : previous;
+
+    for (qsizetype i = older.size() - 1; i >= keep - 1 && i >= 0; --i) {
+        if (i == newestComplete)
+            pruning.keptComplete = older[i].path;
+        else if (i == full)
+            pruning.keptFull = older[i].path;
+        else
+            pruning.removed.append(older[i].path);
+    }
+    return pruning;
 }
 
 int KeepLastFromText(const QString& text, int largest)

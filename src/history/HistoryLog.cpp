@@ -5,12 +5,23 @@
 #include "history/HistoryFile.h"
 
 #include <QFile>
+#include <QRegularExpression>
+
+namespace {
+
+const QRegularExpression& lineBreak()
+{
+    static const QRegularExpression pattern(QStringLiteral("\r\n|[\r\n]"));
+    return pattern;
+}
+
+} // namespace
 
 void AddToHistory(const QString& entry)
 {
     const QString path = HistoryFile();
     QFile file(path);
-    const QByteArray line = entry.toLocal8Bit() + "\r\n";
+    const QByteArray line = QString(entry).replace(lineBreak(), QStringLiteral(" ")).toLocal8Bit() + "\r\n";
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append) || file.write(line) != line.size() || !file.flush())
         throw AppError(75, Routine::AddToHistory,
                        QStringLiteral("Path/File access error: ") + path + QStringLiteral(" (") + file.errorString()
@@ -18,21 +29,25 @@ void AddToHistory(const QString& entry)
     file.close();
 }
 
-QString SuccessEntry(const QString& folderName, const QString& archivePath, const QString& dateTime)
+QString SuccessEntry(const QString& folderName, const QString& archivePath, const QString& dateTime,
+                     const QString& note)
 {
-    return folderName + QStringLiteral(" was backup and zipped as ") + archivePath + QStringLiteral(" at ") + dateTime;
+    const QString noted = note.isEmpty() ? archivePath : archivePath + QStringLiteral(" (") + note + u')';
+    return folderName + QStringLiteral(" was backup and zipped as ") + noted + QStringLiteral(" at ") + dateTime;
 }
 
 QString FailureEntry(const QString& folderName, const QString& reason, const QString& dateTime)
 {
-    // The engine ends each of its lines with LF alone: in the log every line ends with CR LF, and
-    // the date goes on the reason's last line, so the entry reads as one block in a text editor.
-    QString text = reason;
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    while (text.endsWith(u'\n'))
-        text.chop(1);
-    text.replace(u'\n', QStringLiteral("\r\n"));
-    return folderName + QStringLiteral(" was not backup and zipped because ") + text + QStringLiteral(", ") + dateTime;
+    // The engine writes one line per finding; in the log they stay one entry, with the date at its
+    // end. A line that ends in ":" introduces the next.
+    QString joined;
+    for (const QString& line : reason.split(lineBreak(), Qt::SkipEmptyParts)) {
+        if (!joined.isEmpty())
+            joined += joined.endsWith(u':') ? QStringLiteral(" ") : QStringLiteral("; ");
+        joined += line;
+    }
+    return folderName + QStringLiteral(" was not backup and zipped because ") + joined + QStringLiteral(", ")
+        + dateTime;
 }
 
 QString RemovalEntry(const QString& archivePath, int keep)

@@ -2,6 +2,7 @@
 
 #include "base/NativePath.h"
 #include "zip/ArchiveCheck.h"
+#include "zip/ArchiveSummary.h"
 #include "zip/ArchiveTemporary.h"
 #include "zip/CompressionPipeline.h"
 #include "zip/ContentCheck.h"
@@ -168,7 +169,8 @@ public:
         if (!m_previousIsTarget && !m_job.reuseFrom.isEmpty())
             m_previous.open(m_job.reuseFrom, m_key);
         m_previousKnown = m_previous.isOpen() && KnownArchives::Unchanged(m_previous.descriptor());
-        if (m_items.empty())
+        // Folders alone are no backup: an archive without a file never replaces one with files.
+        if (std::none_of(m_items.begin(), m_items.end(), [](const ZipItem& item) { return !item.isDir; }))
             return nothingToDo();
         compareContents();
         return writeArchive({});
@@ -203,6 +205,13 @@ private:
             line(text);
         line(QStringLiteral("nothing to do: no file to archive, %1").arg(targetLeft()));
         return ZipCode::NothingToDo;
+    }
+
+    // The note that ends every archive (see ArchiveSummary.h): complete when it holds every file,
+    // also those kept from an earlier archive because they cannot be read now.
+    QByteArray summaryComment(const ZipWriter& writer) const
+    {
+        return SummaryComment({ writer.fileCount(), writer.fileBytes(), !m_namesMissing && !m_filesMissing });
     }
 
     // The archive is in place: what this attempt has to say about its files, and the code.
@@ -425,8 +434,6 @@ private:
             return std::nullopt;
         if (*result != ZipCode::Ok)
             return result;
-        if (expected.isEmpty())
-            return nothingToDo();
         reachStage(ZipStage::Written, temporary->path());
         // The disk takes the rest of the archive while it is read back from memory: it must be on
         // the disk before it takes the old archive's place.
@@ -445,8 +452,7 @@ private:
             return std::nullopt;
         }
         if (!check.problem.isEmpty()) {
-            line(QStringLiteral("the new archive did not read back intact, %1 was left as it was: %2")
-                     .arg(m_target, check.problem));
+            line(QStringLiteral("the new archive did not read back intact, %1: %2").arg(targetLeft(), check.problem));
             return ZipCode::WriteError;
         }
         if (syncError != 0) {
@@ -491,10 +497,10 @@ private:
             return cancelled();
         if (!ok && writer.error() == 0)
             return cancelled(); // the pipeline gave up because of a cancel
-        if (ok && expected.isEmpty())
-            return ZipCode::Ok;
+        if (ok && writer.fileCount() == 0)
+            return nothingToDo(); // every file failed to be read
         if (ok)
-            ok = writer.finish();
+            ok = writer.finish(summaryComment(writer));
         if (!ok && writer.failedReading() && !m_updating) {
             distrust(unreadableCopies(planned),
                      QStringLiteral("could not be read: %1").arg(systemText(writer.error())));
@@ -589,7 +595,7 @@ private:
                 names.push_back(entry.item->name);
             }
         }
-        if (!probe.finish() || probe.differs())
+        if (!probe.finish(summaryComment(probe)) || probe.differs())
             return Current::No;
         // Its data is read as a new archive's copied data would be checked.
         const FilePassResult pass

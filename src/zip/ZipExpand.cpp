@@ -4,6 +4,7 @@
 #include "base/FolderListing.h"
 #include "base/FolderTree.h"
 #include "base/NativePath.h"
+#include "zip/ArchiveSummary.h"
 #include "zip/ArchiveTemporary.h"
 #include "zip/EntryName.h"
 #include "zip/ZipJob.h"
@@ -124,7 +125,6 @@ public:
     {
         const QString archive = absolute(job.archivePath);
         m_archiveIdentity = IdentityOf(archive);
-        m_backupFolder = IdentityOf(folderOf(archive));
         for (const QString& name : job.names) {
             const QString path = absolute(name);
             if (hasWildcard(lastPart(path)))
@@ -227,14 +227,19 @@ private:
         return {};
     }
 
-    // Whether a file found in the tree is the archive being written or one of its temporaries.
-    // Decided by identity, not path text, so a backup folder reached through a link (or the
-    // archive under a second name) is recognised as well.
+    // Whether a file found in the tree is the archive being written, a temporary of the engine or
+    // any other archive of this program, wherever it lies: a backup folder inside a listed folder
+    // must not put every earlier backup into the next. The archive being written is recognised by
+    // identity, so also through a link; other archives by the note that ends them, looked for in
+    // ".zip" files only, which keeps the walk fast.
     bool isOwnOutput(const QString& path, const PathInfo& info) const
     {
         if (info.kind != Kind::Missing && m_archiveIdentity && info.status.identity == *m_archiveIdentity)
             return true;
-        return IsArchiveTemporaryName(lastPart(path)) && m_backupFolder && IdentityOf(folderOf(path)) == m_backupFolder;
+        const QString name = lastPart(path);
+        return IsArchiveTemporaryName(name)
+            || (info.kind == Kind::File && name.endsWith(QLatin1String(".zip"), Qt::CaseInsensitive)
+                && IsOwnArchive(path));
     }
 
     void addMatched(const QString& path, const QString& stored, const PathInfo& info, Origin origin)
@@ -307,7 +312,6 @@ private:
     ZipExpansion& m_out;
     QString m_root;
     std::optional<FileIdentity> m_archiveIdentity;
-    std::optional<FileIdentity> m_backupFolder;
     QSet<QString> m_patternFolders; // folder parts of the names that are patterns
     FolderTree m_tree;
     QHash<QByteArray, QString> m_names; // entry name -> the path stored under it

@@ -237,7 +237,21 @@ std::uint64_t ZipWriter::dataOffset(std::size_t index) const
     return m_entries[index].offset + m_entries[index].headerLength;
 }
 
-bool ZipWriter::finish()
+std::uint64_t ZipWriter::fileCount() const
+{
+    return static_cast<std::uint64_t>(
+        std::count_if(m_entries.begin(), m_entries.end(), [](const Central& c) { return !c.name.endsWith('/'); }));
+}
+
+std::uint64_t ZipWriter::fileBytes() const
+{
+    std::uint64_t bytes = 0;
+    for (const Central& c : m_entries)
+        bytes += c.size;
+    return bytes;
+}
+
+bool ZipWriter::finish(const QByteArray& comment)
 {
     // The entries lie one after another from the start: each local header, then its data.
     m_fileCrc = 0;
@@ -313,7 +327,8 @@ bool ZipWriter::finish()
     put16(end, static_cast<std::uint16_t>(std::min<std::uint64_t>(count, Max16)));
     put32(end, clamp32(directoryEnd - directoryStart));
     put32(end, clamp32(directoryStart));
-    put16(end, 0);
+    put16(end, static_cast<std::uint16_t>(comment.size()));
+    end.append(comment);
     m_fileCrc = Crc32(m_fileCrc, reinterpret_cast<const std::uint8_t*>(end.constData()),
                       static_cast<std::size_t>(end.size()));
     if (!append(end) || !flushCopy() || !flushBuffer())

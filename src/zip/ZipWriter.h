@@ -83,8 +83,9 @@ public:
     // A whole entry whose deflate data is taken as it is from another archive.
     bool addCopied(const Entry& entry, const CopiedData& data);
 
-    // Writes the central directory and the end records and flushes the buffer (not to the disk).
-    bool finish();
+    // Writes the central directory and the end records, with the archive's comment (at most 65,535
+    // bytes), and flushes the buffer (not to the disk).
+    bool finish(const QByteArray& comment = {});
 
     std::uint64_t size() const { return m_end; }
     // Once finished: the CRC-32 of every byte of the archive as this writer meant it to be, copied
@@ -93,6 +94,9 @@ public:
     // Where the data of each entry begins, in the order written.
     std::uint64_t dataOffset(std::size_t index) const;
     std::size_t entryCount() const { return m_entries.size(); }
+    // The files among the entries so far (folders not counted), and the bytes they hold.
+    std::uint64_t fileCount() const;
+    std::uint64_t fileBytes() const;
     // The system error of the first failure, and whether it happened reading another archive.
     int error() const { return m_error; }
     bool failedReading() const { return m_failedReading; }

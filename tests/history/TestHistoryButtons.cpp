@@ -69,11 +69,12 @@ private Q_SLOTS:
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("before"));
 
         const QString first = QStringLiteral("Docs was backup and zipped as /b/Backup Docs.zip at 8/31/21 2:05:00 PM");
+        // A log another program wrote to is copied as it is, bare line feeds and all.
         const QString second
             = QStringLiteral("Music \u00e4 was not backup and zipped because name not matched: /m/*.*\n"
                              "nothing to do, 8/31/21 2:05:01 PM");
         AddToHistory(first);
-        AddToHistory(second);
+        writeLog(QString(first + QStringLiteral("\r\n") + second + QStringLiteral("\r\n")).toLocal8Bit());
         click(m_window->controls().copyHistoryButton);
         QVERIFY(m_prompter->shown().isEmpty());
         const QString expected = first + QStringLiteral("\r\n") + second + QStringLiteral("\r\n");

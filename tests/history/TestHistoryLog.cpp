@@ -79,10 +79,17 @@ private Q_SLOTS:
                  QStringLiteral("Documents was backup and zipped as /b/Backup Documents.zip at 8/31/21 2:05:00 PM"));
         QCOMPARE(FailureEntry(QStringLiteral("Documents"), QString(), QStringLiteral("T")),
                  QStringLiteral("Documents was not backup and zipped because , T"));
-        // The engine's LF line ends become CR LF, and the date stays on the reason's last line.
-        AddToHistory(FailureEntry(QStringLiteral("D"), QStringLiteral("line one\nline two\n"), QStringLiteral("T")));
+        QCOMPARE(
+            SuccessEntry(QStringLiteral("D"), QStringLiteral("/b/D.zip"), QStringLiteral("T"), QStringLiteral("n")),
+            QStringLiteral("D was backup and zipped as /b/D.zip (n) at T"));
+        // Every entry is one line ending in CR LF: the engine's lines are joined, and a line break
+        // in a name does not split the entry.
+        AddToHistory(FailureEntry(QStringLiteral("D"), QStringLiteral("missing from it:\nline one\r\nline two\n"),
+                                  QStringLiteral("T")));
+        AddToHistory(SuccessEntry(QStringLiteral("a\nb"), QStringLiteral("/b/a\r\nb.zip"), QStringLiteral("T")));
         QCOMPARE(contents(HistoryFile()),
-                 QByteArray("D was not backup and zipped because line one\r\nline two, T\r\n"));
+                 QByteArray("D was not backup and zipped because missing from it: line one; line two, T\r\n"
+                            "a b was backup and zipped as /b/a b.zip at T\r\n"));
     }
 
     // Without TEMP the log lives in the state folder; one that older versions left in the cache
