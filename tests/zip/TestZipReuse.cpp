@@ -462,6 +462,23 @@ private Q_SLOTS:
         QCOMPARE(makeZip(archive, m_patterns), 0);
         verify(archive);
     }
+
+    // Any program may date a file after 2262, beyond nanoseconds in 64 bits: it is archived and
+    // its data reused like any other.
+    void filesDatedBeyondTheNanosecondRangeAreReused()
+    {
+        makeTree();
+        const timespec year2318[2] = { { 11'000'000'000, 0 }, { 11'000'000'000, 0 } };
+        QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(m_tree + QStringLiteral("/a.txt")).constData(), year2318, 0),
+                 0);
+        letChangesAge();
+        const QString archive = path(QStringLiteral("dated.zip"));
+        QCOMPARE(makeZip(archive, m_patterns), 0);
+        OpenWatch watch({ m_tree });
+        QCOMPARE(makeZip(archive, m_patterns), 0);
+        QVERIFY(!watch.opened().contains(QStringLiteral("a.txt")));
+        verify(archive);
+    }
 };
 
 int main(int argc, char** argv)
