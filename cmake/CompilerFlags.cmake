@@ -14,6 +14,10 @@ if(TESSALY_SANITIZE)
                                                    -fno-sanitize-recover=undefined)
     target_link_options(tessaly_flags INTERFACE -fsanitize=address,undefined)
 endif()
+if(TESSALY_TSAN)
+    target_compile_options(tessaly_flags INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
+    target_link_options(tessaly_flags INTERFACE -fsanitize=thread)
+endif()
 if(TESSALY_FUZZ)
     # Coverage for libFuzzer in every library; the targets link the fuzzer itself (fuzz/).
     target_compile_options(tessaly_flags INTERFACE -fsanitize=fuzzer-no-link,address,undefined
