@@ -18,6 +18,7 @@
 #include <QTest>
 #include <cstring>
 #include <fcntl.h>
+#include <limits>
 #include <sys/inotify.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -478,6 +479,22 @@ private Q_SLOTS:
         QCOMPARE(makeZip(archive, m_patterns), 0);
         QVERIFY(!watch.opened().contains(QStringLiteral("a.txt")));
         verify(archive);
+    }
+
+    // A clock set centuries wrong gives times at the ends of the range: ages are still told right.
+    void recordAgesHoldAtTheEndsOfTime()
+    {
+        constexpr std::int64_t earliest = std::numeric_limits<std::int64_t>::min();
+        constexpr std::int64_t latest = std::numeric_limits<std::int64_t>::max();
+        EntryRecord record;
+        record.evidenceTrusted = true;
+        record.evidence.ctimeNs = earliest;
+        record.readAtNs = latest;
+        QVERIFY(record.settledAt(latest));
+        QVERIFY(!record.trustedWithoutReading(earliest));
+        QVERIFY(!record.trustedWithoutReading(latest - 1)); // read after now
+        record.evidence.ctimeNs = latest;
+        QVERIFY(!record.settledAt(earliest));
     }
 };
 
