@@ -6,10 +6,22 @@
 #include <QFileInfo>
 #include <cerrno>
 #include <cstdlib>
+#include <limits>
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
 #endif
+
+qint64 NanosecondsOf(const timespec& time)
+{
+    constexpr qint64 perSecond = 1'000'000'000;
+    constexpr qint64 largest = std::numeric_limits<qint64>::max() / perSecond - 1;
+    if (time.tv_sec > largest)
+        return std::numeric_limits<qint64>::max();
+    if (time.tv_sec < -largest)
+        return std::numeric_limits<qint64>::min();
+    return static_cast<qint64>(time.tv_sec) * perSecond + time.tv_nsec;
+}
 
 std::optional<FileStatus> StatusOf(const QString& path, int* error)
 {
@@ -32,8 +44,8 @@ std::optional<FileStatus> StatusOf(const QString& path, int* error)
     status.isFile = S_ISREG(info.st_mode);
     status.size = static_cast<qint64>(info.st_size);
     status.mtime = static_cast<qint64>(info.st_mtime);
-    status.mtimeNs = static_cast<qint64>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
-    status.ctimeNs = static_cast<qint64>(info.st_ctim.tv_sec) * 1'000'000'000 + info.st_ctim.tv_nsec;
+    status.mtimeNs = NanosecondsOf(info.st_mtim);
+    status.ctimeNs = NanosecondsOf(info.st_ctim);
     status.mode = static_cast<quint32>(info.st_mode);
     status.identity = FileIdentity { static_cast<quint64>(info.st_dev), static_cast<quint64>(info.st_ino), {} };
 #else

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <ctime>
 #include <optional>
 #include <tuple>
 
@@ -35,6 +36,10 @@ struct FileStatus
     quint32 mode = 0; // Unix type and permission bits
     FileIdentity identity;
 };
+
+// Nanoseconds since the epoch. A time before 1677 or after 2262, which any program may give a file,
+// is held at the end of the range it lies beyond.
+qint64 NanosecondsOf(const timespec& time);
 
 // The status of what the path names; none, with the system's error number in *error, when it
 // cannot be found.

@@ -1,5 +1,6 @@
 #include "restore/BackupCatalog.h"
 
+#include "base/FileStatus.h"
 #include "base/NativePath.h"
 #include "restore/FileHandle.h"
 #include "restore/ShownText.h"
@@ -14,8 +15,7 @@ namespace {
 BackupCatalog::Archive::Stamp stampOf(const struct stat& file)
 {
     return { static_cast<std::uint64_t>(file.st_dev), static_cast<std::uint64_t>(file.st_ino),
-             static_cast<std::uint64_t>(file.st_size),
-             static_cast<std::int64_t>(file.st_mtim.tv_sec) * 1'000'000'000 + file.st_mtim.tv_nsec };
+             static_cast<std::uint64_t>(file.st_size), NanosecondsOf(file.st_mtim) };
 }
 
 std::optional<BackupCatalog::Archive::Stamp> stampOf(const QString& path)

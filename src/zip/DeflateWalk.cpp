@@ -143,8 +143,13 @@ bool walkSymbols(BitReader& in, const Huffman& literals, const Huffman& distance
         const int symbol = literals.decode(in);
         if (symbol < 0 || symbol > 285)
             return false;
-        if (symbol < 256)
+        // Bits past the end read as zero, and zeros may well decode to a literal: a stream that
+        // ends without its end code must not be walked for ever.
+        if (symbol < 256) {
+            if (in.overrun())
+                return false;
             continue;
+        }
         if (symbol == 256)
             return true;
         in.skip(LengthExtra[static_cast<std::size_t>(symbol - 257)]);

@@ -36,6 +36,15 @@ QByteArray tagged(const QByteArray& signedPart, const QByteArray& entryName)
     return message;
 }
 
+// How long after `from` `to` lies, exactly for any two times (a file's times are any a program
+// gave it); nothing when it lies before.
+std::optional<std::uint64_t> timeBetween(std::int64_t from, std::int64_t to)
+{
+    if (to < from)
+        return std::nullopt;
+    return static_cast<std::uint64_t>(to) - static_cast<std::uint64_t>(from);
+}
+
 RecordAges& ages()
 {
     static RecordAges inForce;
@@ -94,12 +103,14 @@ std::optional<EntryRecord> EntryRecord::find(const QByteArray& extra, const QByt
 
 bool EntryRecord::settledAt(std::int64_t readAt) const
 {
-    return readAt - evidence.ctimeNs >= ages().safeNs;
+    const std::optional<std::uint64_t> age = timeBetween(evidence.ctimeNs, readAt);
+    return age && *age >= static_cast<std::uint64_t>(ages().safeNs);
 }
 
 bool EntryRecord::trustedWithoutReading(std::int64_t nowNs) const
 {
-    return evidenceTrusted && settledAt(readAtNs) && nowNs >= readAtNs && nowNs - readAtNs < ages().refreshNs;
+    const std::optional<std::uint64_t> age = timeBetween(readAtNs, nowNs);
+    return evidenceTrusted && settledAt(readAtNs) && age && *age < static_cast<std::uint64_t>(ages().refreshNs);
 }
 
 void SetRecordAges(RecordAges given)

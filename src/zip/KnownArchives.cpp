@@ -1,5 +1,6 @@
 #include "zip/KnownArchives.h"
 
+#include "base/FileStatus.h"
 #include "base/NativePath.h"
 #include "base/SettingsStore.h"
 #include "zip/ZipReuse.h"
@@ -25,11 +26,10 @@ QByteArray listPath()
 // One line: device, inode, size, modification and change time in nanoseconds.
 QByteArray lineOf(const struct stat& st)
 {
-    const auto ns = [](const timespec& t) { return static_cast<qint64>(t.tv_sec) * 1'000'000'000 + t.tv_nsec; };
     return QByteArray::number(static_cast<quint64>(st.st_dev)) + ' '
         + QByteArray::number(static_cast<quint64>(st.st_ino)) + ' '
-        + QByteArray::number(static_cast<qint64>(st.st_size)) + ' ' + QByteArray::number(ns(st.st_mtim)) + ' '
-        + QByteArray::number(ns(st.st_ctim));
+        + QByteArray::number(static_cast<qint64>(st.st_size)) + ' ' + QByteArray::number(NanosecondsOf(st.st_mtim))
+        + ' ' + QByteArray::number(NanosecondsOf(st.st_ctim));
 }
 
 // The list's lines when only this user can have written it.

@@ -1,5 +1,6 @@
 #include "zip/SourceFile.h"
 
+#include "base/FileStatus.h"
 #include "base/NativePath.h"
 
 #include <cerrno>
@@ -16,14 +17,9 @@ QString systemText(int error)
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-std::int64_t nanoseconds(const timespec& t)
-{
-    return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
-}
-
 FileEvidence evidenceOf(const struct stat& st)
 {
-    return { static_cast<std::uint64_t>(st.st_size), nanoseconds(st.st_mtim), nanoseconds(st.st_ctim),
+    return { static_cast<std::uint64_t>(st.st_size), NanosecondsOf(st.st_mtim), NanosecondsOf(st.st_ctim),
              static_cast<std::uint64_t>(st.st_ino) };
 }
 
@@ -34,7 +30,7 @@ SourceFile OpenSourceFile(const ZipItem& item)
     SourceFile source;
     timespec now {};
     ::clock_gettime(CLOCK_REALTIME, &now);
-    source.readStartNs = nanoseconds(now);
+    source.readStartNs = NanosecondsOf(now);
     const int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | (item.isLink ? 0 : O_NOFOLLOW);
     int fd = -1;
     do {

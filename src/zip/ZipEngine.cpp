@@ -1,5 +1,6 @@
 #include "zip/ZipEngine.h"
 
+#include "base/FileStatus.h"
 #include "base/NativePath.h"
 #include "zip/ArchiveCheck.h"
 #include "zip/ArchiveSummary.h"
@@ -86,7 +87,7 @@ std::int64_t nowNs()
 {
     timespec now {};
     ::clock_gettime(CLOCK_REALTIME, &now);
-    return static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+    return NanosecondsOf(now);
 }
 
 // The record field as it lies in an entry's extra fields, carried over unchanged.

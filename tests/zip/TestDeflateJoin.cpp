@@ -1,5 +1,6 @@
 // The joining of pieces compressed apart into one deflate stream, with random piece sizes and
 // kinds of data; every joined stream is inflated by zlib and must give the input back exactly.
+#include "zip/DeflateWalk.h"
 #include "zip/DeflateWorker.h"
 
 #include <QRandomGenerator>
@@ -91,6 +92,30 @@ private Q_SLOTS:
             Bytes output;
             QVERIFY2(inflateAll(joined, output, input.size()), qPrintable(QStringLiteral("round %1").arg(round)));
             QVERIFY2(output == input, qPrintable(QStringLiteral("round %1").arg(round)));
+        }
+    }
+
+    // Streams that stop before their end code are refused, never walked for ever: bits past the
+    // end read as zero, which in the first case decode to literals without end.
+    void streamsCutShortAreRefused()
+    {
+        Bytes stream { 0x05, 0xe0, 0x21, 0x09, 0x00, 0x00, 0x00, 0x00, 0x20, 0xf8, 0x7f, 0xb5, 0x00 };
+        DeflateLayout layout;
+        QVERIFY(!WalkDeflate(stream.data(), stream.size(), layout));
+        QVERIFY(!MakeJoinable(stream));
+
+        // Text of few symbols, which libdeflate codes in dynamic and fixed blocks.
+        QRandomGenerator random(7);
+        Bytes data(50000);
+        for (std::uint8_t& byte : data)
+            byte = static_cast<std::uint8_t>("archive folder "[random.bounded(15)]);
+        for (const int level : { 1, 6, 12 }) {
+            DeflateWorker worker(level);
+            Bytes whole;
+            worker.compressWhole(data.data(), data.size(), whole);
+            QVERIFY(WalkDeflate(whole.data(), whole.size(), layout));
+            for (std::size_t size = 0; size < whole.size(); ++size)
+                QVERIFY2(!WalkDeflate(whole.data(), size, layout), qPrintable(QString::number(size)));
         }
     }
 };

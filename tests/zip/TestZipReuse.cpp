@@ -18,6 +18,7 @@
 #include <QTest>
 #include <cstring>
 #include <fcntl.h>
+#include <limits>
 #include <sys/inotify.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -461,6 +462,39 @@ private Q_SLOTS:
         // The file's times did not move since that run; its bytes did.
         QCOMPARE(makeZip(archive, m_patterns), 0);
         verify(archive);
+    }
+
+    // Any program may date a file after 2262, beyond nanoseconds in 64 bits: it is archived and
+    // its data reused like any other.
+    void filesDatedBeyondTheNanosecondRangeAreReused()
+    {
+        makeTree();
+        const timespec year2318[2] = { { 11'000'000'000, 0 }, { 11'000'000'000, 0 } };
+        QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(m_tree + QStringLiteral("/a.txt")).constData(), year2318, 0),
+                 0);
+        letChangesAge();
+        const QString archive = path(QStringLiteral("dated.zip"));
+        QCOMPARE(makeZip(archive, m_patterns), 0);
+        OpenWatch watch({ m_tree });
+        QCOMPARE(makeZip(archive, m_patterns), 0);
+        QVERIFY(!watch.opened().contains(QStringLiteral("a.txt")));
+        verify(archive);
+    }
+
+    // A clock set centuries wrong gives times at the ends of the range: ages are still told right.
+    void recordAgesHoldAtTheEndsOfTime()
+    {
+        constexpr std::int64_t earliest = std::numeric_limits<std::int64_t>::min();
+        constexpr std::int64_t latest = std::numeric_limits<std::int64_t>::max();
+        EntryRecord record;
+        record.evidenceTrusted = true;
+        record.evidence.ctimeNs = earliest;
+        record.readAtNs = latest;
+        QVERIFY(record.settledAt(latest));
+        QVERIFY(!record.trustedWithoutReading(earliest));
+        QVERIFY(!record.trustedWithoutReading(latest - 1)); // read after now
+        record.evidence.ctimeNs = latest;
+        QVERIFY(!record.settledAt(earliest));
     }
 };
 
