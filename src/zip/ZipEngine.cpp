@@ -544,12 +544,12 @@ private:
         }
         if (!writer.addCopied(written, match.data))
             return false;
-        expected.insert(entry.item->name,
-                        ExpectedEntry { match.record.crc,
-                                        static_cast<std::int64_t>(match.record.evidence.size),
-                                        {},
-                                        RecordedData { writer.dataOffset(writer.entryCount() - 1),
-                                                       match.record.compressedSize, proofOf(match) } });
+        expected.insert(
+            entry.item->name,
+            ExpectedEntry { match.record.crc,
+                            static_cast<std::int64_t>(match.record.evidence.size),
+                            {},
+                            RecordedData { writer.dataOffset(), match.record.compressedSize, proofOf(match) } });
         return true;
     }
 
@@ -593,7 +593,7 @@ private:
             return Current::No;
         // Its data is read as a new archive's copied data would be checked.
         const FilePassResult pass
-            = ReadWholeFile(m_previous.descriptor(), probe.size(), data, threads(), cancelCheck());
+            = ReadWholeFile(m_previous.descriptor(), probe.archiveSize(), data, threads(), cancelCheck());
         if (pass.readable && pass.damaged.empty() && pass.crc == probe.fileCrc()) {
             if (!m_previousKnown)
                 KnownArchives::Remember(m_target);
@@ -661,7 +661,7 @@ private:
         record.evidenceTrusted = evidenceTrusted;
         record.readAtNs = readStartNs;
         record.crc = crc;
-        record.compressedSize = writer.size() - writer.dataOffset(writer.entryCount() - 1);
+        record.compressedSize = writer.size() - writer.dataOffset();
         record.dataCrc = digest.crc;
         record.dataHash = digest.hash;
         record.evidence.size = static_cast<std::uint64_t>(size);
