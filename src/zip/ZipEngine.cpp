@@ -107,6 +107,11 @@ constexpr int MaxAttempts = 4;
 // How often a file that changed while it was read is read again.
 constexpr int MaxRereads = 3;
 
+std::unique_ptr<PreviousArchive::Match> boxed(std::optional<PreviousArchive::Match> match)
+{
+    return match ? std::make_unique<PreviousArchive::Match>(std::move(*match)) : nullptr;
+}
+
 // One entry of the archive to write, in order.
 struct Planned
 {
@@ -121,7 +126,7 @@ struct Planned
         = Kind::Folder;
     const ZipItem* item = nullptr; // all but kept ones
     int file = -1; // compressed files: the pipeline's number
-    std::optional<PreviousArchive::Match> copied; // reused and carried files
+    std::unique_ptr<PreviousArchive::Match> copied; // reused and carried files; apart, as most entries have none
     QByteArray record; // reused files: the record field to write
     const CentralEntry* kept = nullptr;
 };
@@ -283,16 +288,16 @@ private:
         std::vector<Planned> planned;
         planned.reserve(kept.size() + m_items.size());
         for (const CentralEntry* entry : kept)
-            planned.push_back({ Planned::Kind::Kept, nullptr, -1, std::nullopt, {}, entry });
+            planned.push_back({ Planned::Kind::Kept, nullptr, -1, nullptr, {}, entry });
         for (std::size_t i = 0; i < m_items.size(); ++i) {
             const ZipItem& item = m_items[i];
-            Planned entry { Planned::Kind::Folder, &item, -1, std::nullopt, {}, nullptr };
+            Planned entry { Planned::Kind::Folder, &item, -1, nullptr, {}, nullptr };
             if (item.isDir) {
                 planned.push_back(std::move(entry));
                 continue;
             }
             if (!item.unreadable.isEmpty()) {
-                entry.copied = recorded(item.name);
+                entry.copied = boxed(recorded(item.name));
                 if (!entry.copied) {
                     fileMissing(QStringLiteral("could not open for reading: %1: %2").arg(item.path, item.unreadable));
                     continue;
@@ -302,7 +307,7 @@ private:
                 planned.push_back(std::move(entry));
                 continue;
             }
-            entry.copied = unchanged(item);
+            entry.copied = boxed(unchanged(item));
             const std::optional<QByteArray> record
                 = entry.copied ? reusedRecord(item, *entry.copied) : std::optional<QByteArray>();
             if (record) {
@@ -631,7 +636,7 @@ private:
             if (!writer.write(chunk.data(), static_cast<std::size_t>(n)))
                 return false;
         }
-        const CompressionPipeline::EntryOutcome& outcome = pipeline.outcome(entry.file);
+        const CompressionPipeline::EntryOutcome& outcome = pipeline.outcome();
         if (outcome.failed) {
             writer.abandonEntry();
             return unreadable(writer, *entry.item, outcome.error, outcome.reason, outcome.vanished, outcome.notAFile,
@@ -641,7 +646,7 @@ private:
             writer.abandonEntry();
             return compressAgain(writer, *entry.item, expected);
         }
-        const CompressionPipeline::SourceRead& read = pipeline.sourceRead(entry.file);
+        const CompressionPipeline::SourceRead& read = pipeline.sourceRead();
         const QByteArray record = recordFor(*entry.item, read.evidence, read.readStartNs, read.evidenceTrusted,
                                             outcome.crc, outcome.size, writer);
         expected.insert(entry.item->name, ExpectedEntry { outcome.crc, outcome.size, outcome.pieces, std::nullopt });
@@ -712,7 +717,7 @@ private:
             return true;
         }
         Planned carried {
-            Planned::Kind::Carried, &item, -1, vanished ? std::nullopt : recorded(item.name), {}, nullptr
+            Planned::Kind::Carried, &item, -1, vanished ? nullptr : boxed(recorded(item.name)), {}, nullptr
         };
         if (!carried.copied) {
             fileMissing(error);
