@@ -39,6 +39,8 @@ std::size_t CentralRecords::recordSize(const std::uint8_t* record)
 
 bool CentralRecords::append(const char* record, std::size_t size)
 {
+    if (m_memory.capacity() == 0 && !m_folder.isEmpty())
+        m_memory.reserve(static_cast<qsizetype>(m_limit + (64u << 10)));
     m_memory.append(record, static_cast<qsizetype>(size));
     m_crc = Crc32(m_crc, reinterpret_cast<const std::uint8_t*>(record), size);
     ++m_count;
@@ -68,7 +70,7 @@ bool CentralRecords::spill()
         done += static_cast<std::size_t>(n);
     }
     m_spilled += done;
-    m_memory.clear();
+    m_memory.resize(0); // keeps its room for the next records
     return true;
 }
 

@@ -15,7 +15,7 @@ class CentralRecords final
 {
 public:
     // spillFolder empty: memory only.
-    explicit CentralRecords(const QString& spillFolder = {}, std::size_t memoryLimit = 8u << 20);
+    explicit CentralRecords(const QString& spillFolder = {}, std::size_t memoryLimit = 1u << 20);
     ~CentralRecords();
     CentralRecords(const CentralRecords&) = delete;
     CentralRecords& operator=(const CentralRecords&) = delete;

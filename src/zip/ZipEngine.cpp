@@ -107,6 +107,13 @@ constexpr int MaxAttempts = 4;
 // How often a file that changed while it was read is read again.
 constexpr int MaxRereads = 3;
 
+// The pieces a large entry was compressed in, for the read-back. Most entries are one piece, which
+// the read-back inflates whole without being told, so nothing is kept for them.
+std::vector<DeflatePiece> piecesWorthKeeping(const std::vector<DeflatePiece>& pieces)
+{
+    return pieces.size() > 1 ? pieces : std::vector<DeflatePiece>();
+}
+
 std::unique_ptr<PreviousArchive::Match> boxed(std::optional<PreviousArchive::Match> match)
 {
     return match ? std::make_unique<PreviousArchive::Match>(std::move(*match)) : nullptr;
@@ -422,7 +429,7 @@ private:
         }
         ExpectedEntries expected;
         DiskFlush flush(temporary->descriptor());
-        ZipWriter writer(temporary->descriptor());
+        ZipWriter writer(temporary->descriptor(), ZipWriter::Mode::Write, m_folder);
         if (m_tagger)
             writer.hashEntryData();
         const std::optional<std::int32_t> result = writeEntries(writer, planned, expected);
@@ -578,7 +585,7 @@ private:
     {
         if (!m_previousIsTarget || !m_previous.isOpen())
             return Current::No;
-        ZipWriter probe(m_previous.descriptor(), ZipWriter::Mode::Compare);
+        ZipWriter probe(m_previous.descriptor(), ZipWriter::Mode::Compare, m_folder);
         std::vector<RecordedData> data;
         std::vector<QByteArray> names;
         ExpectedEntries ignored;
@@ -649,7 +656,8 @@ private:
         const CompressionPipeline::SourceRead& read = pipeline.sourceRead();
         const QByteArray record = recordFor(*entry.item, read.evidence, read.readStartNs, read.evidenceTrusted,
                                             outcome.crc, outcome.size, writer);
-        expected.insert(entry.item->name, ExpectedEntry { outcome.crc, outcome.size, outcome.pieces, std::nullopt });
+        expected.insert(entry.item->name,
+                        ExpectedEntry { outcome.crc, outcome.size, piecesWorthKeeping(outcome.pieces), std::nullopt });
         return writer.endEntry(outcome.crc, static_cast<std::uint64_t>(outcome.compressedSize),
                                static_cast<std::uint64_t>(outcome.size), record);
     }
@@ -701,7 +709,8 @@ private:
                                        .arg(item.path));
                 m_filesNotCurrent = true;
             }
-            expected.insert(item.name, ExpectedEntry { again.crc, again.size, again.pieces, std::nullopt });
+            expected.insert(item.name,
+                            ExpectedEntry { again.crc, again.size, piecesWorthKeeping(again.pieces), std::nullopt });
             return writer.endEntry(again.crc, static_cast<std::uint64_t>(again.compressedSize),
                                    static_cast<std::uint64_t>(again.size), record);
         }

@@ -411,10 +411,16 @@ bool ZipWriter::append(const std::uint8_t* data, std::size_t size)
 {
     if (!flushCopy())
         return false;
-    m_buffer.insert(m_buffer.end(), data, data + size);
-    m_end += size;
-    if (m_buffer.size() >= FlushAt)
-        return flushBuffer();
+    // Taken a buffer's worth at a time, so a large stretch (the central directory) is never held twice.
+    while (size > 0) {
+        const std::size_t part = std::min(size, FlushAt - std::min(FlushAt - 1, m_buffer.size()));
+        m_buffer.insert(m_buffer.end(), data, data + part);
+        m_end += part;
+        data += part;
+        size -= part;
+        if (m_buffer.size() >= FlushAt && !flushBuffer())
+            return false;
+    }
     return true;
 }
 
