@@ -556,12 +556,12 @@ private:
         }
         if (!writer.addCopied(written, match.data))
             return false;
-        expected.insert(
-            entry.item->name,
-            ExpectedEntry { match.record.crc,
-                            static_cast<std::int64_t>(match.record.evidence.size),
-                            {},
-                            RecordedData { writer.dataOffset(), match.record.compressedSize, proofOf(match) } });
+        expected.insert(entry.item->name,
+                        ExpectedEntry { match.record.crc,
+                                        static_cast<std::int64_t>(match.record.evidence.size),
+                                        {},
+                                        std::make_shared<const RecordedData>(RecordedData {
+                                            writer.dataOffset(), match.record.compressedSize, proofOf(match) }) });
         return true;
     }
 
@@ -657,7 +657,7 @@ private:
         const QByteArray record = recordFor(*entry.item, read.evidence, read.readStartNs, read.evidenceTrusted,
                                             outcome.crc, outcome.size, writer);
         expected.insert(entry.item->name,
-                        ExpectedEntry { outcome.crc, outcome.size, piecesWorthKeeping(outcome.pieces), std::nullopt });
+                        ExpectedEntry { outcome.crc, outcome.size, piecesWorthKeeping(outcome.pieces), nullptr });
         return writer.endEntry(outcome.crc, static_cast<std::uint64_t>(outcome.compressedSize),
                                static_cast<std::uint64_t>(outcome.size), record);
     }
@@ -710,7 +710,7 @@ private:
                 m_filesNotCurrent = true;
             }
             expected.insert(item.name,
-                            ExpectedEntry { again.crc, again.size, piecesWorthKeeping(again.pieces), std::nullopt });
+                            ExpectedEntry { again.crc, again.size, piecesWorthKeeping(again.pieces), nullptr });
             return writer.endEntry(again.crc, static_cast<std::uint64_t>(again.compressedSize),
                                    static_cast<std::uint64_t>(again.size), record);
         }
@@ -751,7 +751,7 @@ private:
         entry.dosTime = old.dosTime;
         entry.externalAttributes = old.externalAttributes;
         entry.centralExtra = withoutZip64Field(old.extra);
-        expected.insert(old.name, ExpectedEntry { old.crc, static_cast<std::int64_t>(old.size), {}, std::nullopt });
+        expected.insert(old.name, ExpectedEntry { old.crc, static_cast<std::int64_t>(old.size), {}, nullptr });
         return writer.addCopied(entry, *data);
     }
 
