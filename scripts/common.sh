@@ -2,7 +2,8 @@
 # Sourced, not run.
 
 BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libzip-dev zlib1g-dev libdeflate-dev libssl-dev fonts-liberation)
-TEST_PACKAGES=(unzip zip python3 7zip xvfb xauth openbox trayer xdotool x11-utils imagemagick strace desktop-file-utils clang-format fuse3 python3-fusepy)
+TEST_PACKAGES=(unzip zip python3 7zip xvfb xauth openbox trayer xdotool x11-utils imagemagick strace desktop-file-utils clang-format fuse3 python3-fusepy
+    e2fsprogs)
 # package.sh: dpkg-dev and file build the package and git gives its changelog; lintian, appstream and
 # python3-debian check it (tests/install/check-package.sh).
 PACKAGE_PACKAGES=(dpkg-dev file git lintian appstream python3-debian)

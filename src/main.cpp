@@ -1,8 +1,10 @@
 #include "base/DesktopLauncher.h"
+#include "base/ExitDeadline.h"
 #include "base/MessageBoxPrompter.h"
 #include "base/TerminationSignals.h"
 #include "window/MainWindow.h"
 #include "window/SingleInstance.h"
+#include "zip/ZipLibrary.h"
 
 #include <QApplication>
 #include <QSessionManager>
@@ -42,6 +44,8 @@ int main(int argc, char* argv[])
     DesktopLauncher launcher;
     Launcher::install(&launcher);
 
+    // A close ends the program within about two seconds, whatever the disks do.
+    ExitDeadline::Install(std::chrono::seconds(2));
     MainWindow window;
     prompter.setOwner(&window);
     TerminationSignals signals;
@@ -62,5 +66,11 @@ int main(int argc, char* argv[])
     }
     Prompter::install(nullptr);
     Launcher::install(nullptr);
+    // Waiting for an archive stuck in a read that never returns would keep the program alive for
+    // good; its temporary is left for the next run's sweep.
+    if (ZipWorkLeftBehind()) {
+        std::fflush(nullptr);
+        std::_Exit(code);
+    }
     return code;
 }

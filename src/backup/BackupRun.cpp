@@ -2,9 +2,11 @@
 
 #include "backup/ArchiveName.h"
 #include "backup/BackupChoices.h"
+#include "backup/BackupDisk.h"
 #include "backup/Clock.h"
 #include "backup/FolderWalk.h"
 #include "backup/KeepLast.h"
+#include "backup/LastBackups.h"
 #include "backup/PathHelpers.h"
 #include "backup/RunControl.h"
 #include "base/AppError.h"
@@ -105,8 +107,16 @@ FolderOutcome backupFolder(ErrorTrap& trap, const BackupChoices& choices, int po
         }
     });
     ++outcome.folders;
+    if (result == 0 || result == ZipCode::FilesSkipped)
+        trap.line(195, [&] { BackupDisk::Remember(series.backupFolder); });
     if (result == 0) {
-        trap.line(200, [&] { AddToHistory(SuccessEntry(folderName, archivePath, CurrentDateTimeText())); });
+        // The log's moment is the one kept as the folder's last complete backup.
+        QDateTime finished;
+        trap.line(200, [&] {
+            finished = Clock::currentDateTime();
+            AddToHistory(SuccessEntry(folderName, archivePath, RegionalDateTime(finished)));
+        });
+        trap.line(201, [&] { LastBackups::RecordComplete(*entry, finished); });
         // Only after a complete archive: one with files left out may lack what only an older one holds.
         trap.line(205, [&] { removeOldBackups(series, archivePath, keep); });
     } else {
@@ -133,6 +143,33 @@ FolderOutcome backupFolder(ErrorTrap& trap, const BackupChoices& choices, int po
     }
     trap.line(240, [&] { YieldToEvents(); });
     return FolderOutcome::Handled;
+}
+
+// The backup folder lies on another file system than the one last written to: this folder and
+// every one after it get a failure entry, and nothing is written or removed.
+void stopWithoutDisk(ErrorTrap& trap, const BackupChoices& choices, int from, int count, const QString& folder,
+                     const QString& reason, bool silent, StatusLine& status, RunOutcome& outcome)
+{
+    const QString stopped = QStringLiteral("The backup disk is not connected (%1)").arg(folder);
+    for (int position = from; position <= count; ++position) {
+        const std::optional<QString> entry = trap.value(36, [&] { return choices.folderEntry(position); });
+        if (!entry)
+            break;
+        const QString folderName = LastPathPart(FolderPathOf(*entry, PathSeparator()));
+        if (outcome.failed == 0)
+            outcome.firstFailed = folderName;
+        ++outcome.folders;
+        ++outcome.failed;
+        trap.line(37, [&] { AddToHistory(FailureEntry(folderName, reason, CurrentDateTimeText())); });
+    }
+    if (from == 1)
+        outcome.stoppedBecause = stopped;
+    trap.line(38, [&] { status.setText(stopped); });
+    if (!silent && !RunControl::CancelRequested())
+        trap.line(39, [&] {
+            Prompter::instance().show(stopped + QStringLiteral(": nothing was backed up."), ApplicationTitle(),
+                                      Prompter::Buttons::Ok, Prompter::Icon::None);
+        });
 }
 
 } // namespace
@@ -169,6 +206,13 @@ RunOutcome RunBackup(const BackupChoices& choices, StatusLine& status, bool sile
     for (int position = 1; position <= count; ++position) {
         if (RunControl::CancelRequested())
             return outcome;
+        const QString folder = trap.value(35, [&] { return choices.backupFolder(); }).value_or(QString());
+        const QString diskMissing
+            = trap.value(35, [&] { return BackupDisk::NotConnectedReason(folder); }).value_or(QString());
+        if (!diskMissing.isEmpty()) {
+            stopWithoutDisk(trap, choices, position, count, folder, diskMissing, silent, status, outcome);
+            return outcome;
+        }
         if (backupFolder(trap, choices, position, silent, outcome) == FolderOutcome::ListEnded)
             break;
     }

@@ -122,6 +122,22 @@ QString LatestArchiveBefore(const ArchiveSeries& series, const QString& newArchi
     return older.isEmpty() ? QString() : ArchivePath(series.backupFolder, older.first().fileName.chopped(4), separator);
 }
 
+QStringList SeriesArchives(const ArchiveSeries& series, QChar separator)
+{
+    QStringList archives;
+    if (!series.dateStamp && !series.timeStamp) {
+        const QString only = ArchivePath(
+            series.backupFolder, ArchiveBaseName(series.prefix, QString(), QString(), series.folderName), separator);
+        const QFileInfo file(only);
+        if (file.isFile() && !file.isSymLink())
+            archives.append(only);
+        return archives;
+    }
+    for (const Archive& archive : olderArchives(series, QString()))
+        archives.append(ArchivePath(series.backupFolder, archive.fileName.chopped(4), separator));
+    return archives;
+}
+
 int KeepLastFromText(const QString& text, int largest)
 {
     const bool digitsOnly

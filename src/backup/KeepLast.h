@@ -26,5 +26,9 @@ QStringList ArchivesBeyondLast(const ArchiveSeries& series, const QString& newAr
 // no stamp: its one archive is newArchive itself).
 QString LatestArchiveBefore(const ArchiveSeries& series, const QString& newArchive, QChar separator);
 
+// Every archive of the series, newest first, as paths built like the run's: the stamped ones in the
+// order ArchivesBeyondLast uses; without stamps, the series' one archive when it is a regular file.
+QStringList SeriesArchives(const ArchiveSeries& series, QChar separator);
+
 // A stored number of archives to keep: a whole number from 0 to `largest`, anything else 0 (keep all).
 int KeepLastFromText(const QString& text, int largest);

@@ -1,10 +1,14 @@
 #include "base/MessageBoxPrompter.h"
 
+#include <QApplication>
 #include <QMessageBox>
 
 Prompter::Answer MessageBoxPrompter::show(const QString& text, const QString& title, Buttons buttons, Icon icon)
 {
-    QMessageBox box(m_owner);
+    // Over the window the user is working in, so a box asked for by another window of the
+    // program does not bring the owner forward over it.
+    QWidget* active = QApplication::activeWindow();
+    QMessageBox box(active && active->isWindow() ? active : m_owner.data());
     box.setWindowTitle(title);
     box.setText(text);
     switch (icon) {

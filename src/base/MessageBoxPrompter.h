@@ -5,7 +5,8 @@
 #include <QPointer>
 #include <QWidget>
 
-// Shows the program's messages as modal message boxes over the main window.
+// Shows the program's messages as modal message boxes over the active window of the program, else
+// over the main window.
 class MessageBoxPrompter final : public Prompter
 {
 public:

@@ -20,8 +20,20 @@ inline constexpr Key StartWithSystem { "Windows Startup", "Off" };
 inline constexpr Key StartInTray { "Minimized", "Off" };
 inline constexpr Key LastAddedFolder { "LastFolder", "" };
 inline constexpr Key KeepLast { "KeepLast", "0" }; // archives kept per folder; 0 keeps all
+// The backup folder last written to and the file system it was on, as JSON.
+inline constexpr Key BackupDisk { "BackupDisk", "" };
+// Per listed folder, when it was last backed up in full (or first listed), as JSON.
+inline constexpr Key LastBackups { "LastBackups", "" };
+// When the last balloon about backups that stopped happening was shown (ISO 8601, UTC).
+inline constexpr Key OverdueNoticeShown { "OverdueNoticeShown", "" };
+// "Catch up on missed backups": "0" or "1".
+inline constexpr Key CatchUp { "CatchUp", "0" };
+// When the countdown last started from 0 (ISO 8601, UTC): the end of a timed run, a choice of
+// interval, or turning on catching up.
+inline constexpr Key CountdownStarted { "CountdownStarted", "" };
 
-inline constexpr Key All[] = { Folders,    BackupFolder,    Prefix,      DateStamp,       TimeStamp, Interval,
-                               AutoBackup, StartWithSystem, StartInTray, LastAddedFolder, KeepLast };
+inline constexpr Key All[] = { Folders,     BackupFolder,       Prefix,      DateStamp,       TimeStamp, Interval,
+                               AutoBackup,  StartWithSystem,    StartInTray, LastAddedFolder, KeepLast,  BackupDisk,
+                               LastBackups, OverdueNoticeShown, CatchUp,     CountdownStarted };
 
 } // namespace SettingsKeys

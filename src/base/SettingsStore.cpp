@@ -1,5 +1,6 @@
 #include "base/SettingsStore.h"
 
+#include <QJsonDocument>
 #include <QSettings>
 #include <QStringList>
 
@@ -51,6 +52,16 @@ void WriteSetting(const QString& key, const QString& text)
 void WriteSetting(const SettingsKeys::Key& key, const QString& text)
 {
     WriteSetting(keyName(key), text);
+}
+
+QJsonObject ReadRecord(const SettingsKeys::Key& key)
+{
+    return QJsonDocument::fromJson(ReadSetting(key).toUtf8()).object();
+}
+
+void WriteRecord(const SettingsKeys::Key& key, const QJsonObject& record)
+{
+    WriteSetting(key, QString::fromUtf8(QJsonDocument(record).toJson(QJsonDocument::Compact)));
 }
 
 QString StoreFilePath()

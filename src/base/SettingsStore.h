@@ -2,6 +2,7 @@
 
 #include "base/SettingsKeys.h"
 
+#include <QJsonObject>
 #include <QString>
 
 // The per-user store of named text values. Every write reaches the disk before it returns,
@@ -15,6 +16,10 @@ QString ReadSetting(const SettingsKeys::Key& key);
 
 void WriteSetting(const QString& key, const QString& text);
 void WriteSetting(const SettingsKeys::Key& key, const QString& text);
+
+// A record of the program's own kept as JSON text; an absent or unreadable value reads as empty.
+QJsonObject ReadRecord(const SettingsKeys::Key& key);
+void WriteRecord(const SettingsKeys::Key& key, const QJsonObject& record);
 
 // Where the store lives, for the user and for tests.
 QString StoreFilePath();

@@ -1,5 +1,7 @@
 #include "base/TerminationSignals.h"
 
+#include "base/ExitDeadline.h"
+
 #include <QSocketNotifier>
 #include <csignal>
 #include <sys/socket.h>
@@ -11,8 +13,10 @@ int g_signalPipe[2] = { -1, -1 };
 
 void onSignal(int)
 {
+    // Only async-signal-safe calls here; the window's thread reads the byte, and the program ends
+    // in time even when that thread is stuck.
+    ExitDeadline::Arm();
     const char byte = 1;
-    // Only async-signal-safe calls here; the window's thread reads the byte.
     [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[0], &byte, 1);
 }
 

@@ -1,8 +1,10 @@
 #include "desktop/FailureNotice.h"
 
+#include "backup/ArchiveName.h"
 #include "backup/Clock.h"
+#include "backup/PathHelpers.h"
+#include "base/SettingsStore.h"
 #include "desktop/TrayIcon.h"
-#include "desktop/WarningIcon.h"
 
 #include <QEvent>
 #include <QWidget>
@@ -19,12 +21,21 @@ QString firstSentence(const RunOutcome& outcome)
              one ? QStringLiteral(":") : QStringLiteral(", the first"), outcome.firstFailed);
 }
 
+QString folderName(const LastBackups::Age& age)
+{
+    const QString name = LastPathPart(FolderPathOf(age.entry, PathSeparator()), PathSeparator());
+    return name.isEmpty() ? age.entry : name;
+}
+
+const QString ClickForLog = QStringLiteral("The history log has the details: click here to open it.");
+
 } // namespace
 
 FailureNotice::FailureNotice(QWidget& window, TrayIcon& tray)
     : QObject(&window)
     , m_window(window)
     , m_tray(tray)
+    , m_status(tray)
 {
     connect(&m_tray, &TrayIcon::balloonClicked, this, [this] {
         if (m_balloonOnShow)
@@ -37,8 +48,7 @@ FailureNotice::FailureNotice(QWidget& window, TrayIcon& tray)
 QString FailureNotice::balloonText(const RunOutcome& outcome)
 {
     return firstSentence(outcome) + QStringLiteral("\r\n")
-        + (outcome.stoppedBecause.isEmpty() ? QStringLiteral("The history log has the details: click here to open it.")
-                                            : outcome.stoppedBecause + u'.');
+        + (outcome.stoppedBecause.isEmpty() ? ClickForLog : outcome.stoppedBecause + u'.');
 }
 
 QString FailureNotice::statusText(const RunOutcome& outcome)
@@ -48,44 +58,69 @@ QString FailureNotice::statusText(const RunOutcome& outcome)
                                             : outcome.stoppedBecause + u'.');
 }
 
+QString FailureNotice::overdueText(const LastBackups::Age& oldest)
+{
+    const QString since = RegionalDateTime(oldest.since.toLocalTime());
+    return oldest.complete
+        ? QStringLiteral("No complete backup of \"%1\" since %2.").arg(folderName(oldest), since)
+        : QStringLiteral("No complete backup of \"%1\" yet; it is listed since %2.").arg(folderName(oldest), since);
+}
+
+QString FailureNotice::ageLine(const LastBackups::Age& oldest)
+{
+    return oldest.complete
+        ? QStringLiteral("Oldest backup: %1 (%2)").arg(RegionalDateTime(oldest.since.toLocalTime()), folderName(oldest))
+        : QStringLiteral("Not backed up yet: %1").arg(folderName(oldest));
+}
+
 void FailureNotice::runEnded(const RunOutcome& outcome, bool timed)
 {
     if (outcome.fullySucceeded()) {
-        unmarkIcon();
-        m_holdsStatusLine = false;
+        m_status.setFailure(QString());
+        m_failureInStatusLine = false;
         return;
     }
     if (!timed || outcome.failed == 0)
         return;
     if (!m_tray.isReachable()) {
         Q_EMIT statusLineWanted(statusText(outcome));
-        m_holdsStatusLine = true;
+        m_failureInStatusLine = true;
         return;
     }
-    markIcon();
+    m_status.setFailure(QStringLiteral("the last backup failed at ") + CurrentDateTimeText());
     // Shown once per failed run and left to the desktop's timing: the run's caller is not held up.
     m_tray.showBalloon(balloonText(outcome), QStringLiteral("Tessaly"), 0, false);
     m_balloonOnShow = m_tray.isBalloonVisible();
 }
 
-void FailureNotice::markIcon()
+void FailureNotice::backupsAged(const std::optional<LastBackups::Age>& oldest, bool overdue)
 {
-    if (!m_marked) {
-        m_ordinaryIcon = m_tray.icon();
-        m_ordinaryTip = m_tray.tip();
-        m_tray.setIcon(WarningIcon(m_ordinaryIcon));
-        m_marked = true;
-    }
-    m_tray.setTip(m_ordinaryTip + QStringLiteral(": the last backup failed at ") + CurrentDateTimeText());
+    m_status.setAge(oldest ? ageLine(*oldest) : QString());
+    m_status.setOverdue(overdue);
+    if (!overdue)
+        m_overdueInStatusLine = false;
+    else if (overdueNoticeDue())
+        tellOverdue(*oldest);
 }
 
-void FailureNotice::unmarkIcon()
+bool FailureNotice::overdueNoticeDue() const
 {
-    if (!m_marked)
+    const QDateTime last = MomentFromStore(SettingsStore::ReadSetting(SettingsKeys::OverdueNoticeShown));
+    const QDateTime now = Clock::currentDateTime();
+    // A notice stamped in the future is from a clock that was wrong.
+    return !last.isValid() || last > now || last.secsTo(now) >= 24 * 60 * 60;
+}
+
+void FailureNotice::tellOverdue(const LastBackups::Age& oldest)
+{
+    SettingsStore::WriteSetting(SettingsKeys::OverdueNoticeShown, StoredMoment(Clock::currentDateTime()));
+    if (!m_tray.isReachable()) {
+        Q_EMIT statusLineWanted(overdueText(oldest));
+        m_overdueInStatusLine = true;
         return;
-    m_marked = false;
-    m_tray.setIcon(m_ordinaryIcon);
-    m_tray.setTip(m_ordinaryTip);
+    }
+    m_tray.showBalloon(overdueText(oldest) + QStringLiteral("\r\n") + ClickForLog, QStringLiteral("Tessaly"), 0, false);
+    m_balloonOnShow = m_tray.isBalloonVisible();
 }
 
 bool FailureNotice::eventFilter(QObject* watched, QEvent* event)
@@ -95,7 +130,7 @@ bool FailureNotice::eventFilter(QObject* watched, QEvent* event)
     case QEvent::WindowActivate:
     case QEvent::WindowStateChange:
         if (watched == &m_window && m_window.isVisible() && !(m_window.windowState() & Qt::WindowMinimized))
-            unmarkIcon();
+            m_status.setFailure(QString());
         break;
     default:
         break;

@@ -1,19 +1,24 @@
 #pragma once
 
+#include "backup/LastBackups.h"
 #include "backup/RunOutcome.h"
+#include "desktop/TrayStatus.h"
 
-#include <QIcon>
 #include <QObject>
 #include <QString>
+#include <optional>
 
 class QWidget;
 class TrayIcon;
 
-// Tells the user about a timed run that left folders not backed up, which would otherwise go only
-// to the history log: a balloon on the tray icon (a click opens the log), and a warning mark on the
-// icon and a tip that says when, until the window is next shown. Without a notification area the
-// status line carries the notice until the next run has ended. A fully successful run, timed or
-// manual, ends the notice; a manual run's failures have their own boxes.
+// Tells the user about backups that did not happen, which would otherwise go only to the history
+// log. A timed run that left folders not backed up: a balloon on the tray icon (a click opens the
+// log), and a warning mark on the icon and a tip that says when, until the window is next shown.
+// Backups overdue (no complete backup of a listed folder for twice the interval): the warning mark
+// for as long as they are, and a balloon at most once a day. The tip always gives the oldest backup.
+// Without a notification area the status line carries the notice until it no longer holds. A
+// fully successful run, timed or manual, ends the failure notice; a manual run's failures have
+// their own boxes.
 class FailureNotice final : public QObject
 {
     Q_OBJECT
@@ -22,13 +27,19 @@ public:
     FailureNotice(QWidget& window, TrayIcon& tray);
 
     void runEnded(const RunOutcome& outcome, bool timed);
-    // The countdown leaves the status line alone while it carries the notice.
-    bool holdsStatusLine() const { return m_holdsStatusLine; }
+    // The oldest backup of the listed folders (none without folders), and whether it is overdue.
+    void backupsAged(const std::optional<LastBackups::Age>& oldest, bool overdue);
+    // The countdown leaves the status line alone while it carries a notice.
+    bool holdsStatusLine() const { return m_failureInStatusLine || m_overdueInStatusLine; }
 
     // The balloon's text: how many folders failed, the first of them, where the details are.
     static QString balloonText(const RunOutcome& outcome);
     // The same on one line, without the click.
     static QString statusText(const RunOutcome& outcome);
+    // Which folder has not been backed up, and since when.
+    static QString overdueText(const LastBackups::Age& oldest);
+    // The tip's line about the oldest backup.
+    static QString ageLine(const LastBackups::Age& oldest);
 
 Q_SIGNALS:
     // The balloon of a failed run was clicked: the user wants the history log.
@@ -40,14 +51,14 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void markIcon();
-    void unmarkIcon();
+    // At most once a day, across restarts.
+    bool overdueNoticeDue() const;
+    void tellOverdue(const LastBackups::Age& oldest);
 
     QWidget& m_window;
     TrayIcon& m_tray;
-    bool m_marked = false;
-    QIcon m_ordinaryIcon;
-    QString m_ordinaryTip;
+    TrayStatus m_status;
     bool m_balloonOnShow = false;
-    bool m_holdsStatusLine = false;
+    bool m_failureInStatusLine = false;
+    bool m_overdueInStatusLine = false;
 };

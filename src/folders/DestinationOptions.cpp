@@ -1,5 +1,6 @@
 #include "folders/DestinationOptions.h"
 
+#include "backup/BackupDisk.h"
 #include "base/CheckState.h"
 #include "base/ErrorTrap.h"
 #include "base/Launcher.h"
@@ -34,6 +35,8 @@ DestinationOptions::DestinationOptions(const Controls& controls, QObject* parent
 {
     connect(controls.backupFolderEdit, &QLineEdit::textChanged, this,
             [](const QString& text) { SettingsStore::WriteSetting(SettingsKeys::BackupFolder, text); });
+    // A backup folder the user typed is taken on whatever disk it is when the next run writes there.
+    connect(controls.backupFolderEdit, &QLineEdit::textEdited, this, [] { BackupDisk::Forget(); });
     connect(controls.prefixEdit, &QLineEdit::textChanged, this,
             [](const QString& text) { SettingsStore::WriteSetting(SettingsKeys::Prefix, text); });
     storeStateOnChange(controls.dateStampBox, SettingsKeys::DateStamp, this);

@@ -1,5 +1,6 @@
 #include "folders/FolderButtons.h"
 
+#include "backup/BackupDisk.h"
 #include "backup/PathHelpers.h"
 #include "base/ErrorTrap.h"
 #include "base/Launcher.h"
@@ -58,6 +59,8 @@ void FolderButtons::chooseBackupFolder()
     if (!chosen || chosen->isEmpty())
         return;
     trap.line(30, [&] { m_backupFolderEdit->setText(*chosen); });
+    // Chosen again, also when it is the same folder: taken on whatever disk it is now.
+    trap.line(40, [&] { BackupDisk::Forget(); });
 }
 
 // "Clear List"

@@ -55,6 +55,7 @@ void Countdown::tick()
     run.emplace();
     if (!run->owns()) {
         m_elapsedSeconds = 0;
+        m_hooks.restarted();
         return;
     }
     trap.line(80, [&] { m_savedStatus = m_status.text(); });
@@ -69,4 +70,5 @@ void Countdown::tick()
     trap.line(140, [&] { m_status.setText(m_savedStatus); });
     trap.line(145, [&] { m_hooks.runEnded(outcome); });
     trap.line(150, [&] { m_elapsedSeconds = 0; });
+    trap.line(160, [&] { m_hooks.restarted(); });
 }

@@ -28,6 +28,8 @@ public:
         std::function<bool()> statusLineHeld;
         std::function<RunOutcome()> runBackup;
         std::function<void(const RunOutcome&)> runEnded;
+        // The count went back to 0 after a timed run fell due.
+        std::function<void()> restarted;
     };
 
     Countdown(StatusLine& status, Hooks hooks);
@@ -39,6 +41,8 @@ public:
 
     void setIntervalSeconds(int seconds) { m_intervalSeconds = seconds; }
     void restart() { m_elapsedSeconds = 0; }
+    // Goes on from a count of its own (catching up on missed backups).
+    void setElapsedSeconds(int seconds) { m_elapsedSeconds = seconds; }
     // One second.
     void tick();
 

@@ -1,6 +1,7 @@
 #include "schedule/ScheduleController.h"
 
 #include "backup/BackupRun.h"
+#include "backup/Clock.h"
 #include "backup/RunControl.h"
 #include "base/AppError.h"
 #include "base/ErrorTrap.h"
@@ -11,8 +12,10 @@
 #include "base/TextRoutines.h"
 #include "base/Twips.h"
 #include "base/WindowTimer.h"
+#include "schedule/CatchUp.h"
 #include "schedule/IntervalTable.h"
 
+#include <QCheckBox>
 #include <QHeaderView>
 #include <QProgressBar>
 #include <QPushButton>
@@ -40,7 +43,9 @@ ScheduleController::ScheduleController(const ScheduleControls& controls, StatusL
                     .setProgressValue = [this](int seconds) { m_controls.progressBar->setValue(seconds); },
                     .statusLineHeld = m_hooks.statusLineHeld,
                     .runBackup = [this] { return RunBackup(m_choices, m_status, true); },
-                    .runEnded = [this](const RunOutcome& outcome) { m_hooks.runEnded(outcome, true); } })
+                    .runEnded = [this](const RunOutcome& outcome) { m_hooks.runEnded(outcome, true); },
+                    .restarted = [] { CatchUp::NoteCountdownStarted(); } })
+    , m_slept(Clock::sleptSinceStart())
 {
     // A click, or selecting a row with the keyboard, is a choice. The current row alone is not: the
     // list sets one by itself when it gets the focus. A mouse click reports both signals; handling
@@ -57,7 +62,11 @@ ScheduleController::ScheduleController(const ScheduleControls& controls, StatusL
             keepChosenRow();
         }
     });
-    connect(m_controls.countdownTimer, &WindowTimer::ticked, this, [this] { m_countdown.tick(); });
+    connect(m_controls.countdownTimer, &WindowTimer::ticked, this, &ScheduleController::tick);
+    connect(m_controls.catchUpBox, &QCheckBox::toggled, this, [this](bool on) {
+        if (!m_hooks.starting())
+            storeCatchUp(on);
+    });
     connect(m_controls.autoBackupButton, &QPushButton::clicked, this, &ScheduleController::toggleAutoBackup);
     connect(m_controls.backupNowButton, &QPushButton::clicked, this, &ScheduleController::backUpNow);
 }
@@ -92,6 +101,44 @@ void ScheduleController::applyStoredSwitchState()
         m_controls.autoBackupButton->setText(TurnOff);
         m_controls.countdownTimer->setInterval(1000);
     }
+}
+
+void ScheduleController::restoreCatchUp()
+{
+    m_controls.catchUpBox->setChecked(SettingsStore::ReadSetting(SettingsKeys::CatchUp) == QLatin1String("1"));
+    catchUp();
+}
+
+void ScheduleController::storeCatchUp(bool on)
+{
+    SettingsStore::WriteSetting(SettingsKeys::CatchUp, on ? QStringLiteral("1") : QStringLiteral("0"));
+    // With no moment of the countdown known yet, catching up counts from now.
+    if (on)
+        CatchUp::NoteCountdownStarted(true);
+}
+
+void ScheduleController::catchUp()
+{
+    if (!m_controls.catchUpBox->isChecked())
+        return;
+    const std::optional<int> elapsed = CatchUp::ElapsedNow(selectedIntervalSeconds());
+    if (elapsed)
+        m_countdown.setElapsedSeconds(*elapsed);
+    else
+        CatchUp::NoteCountdownStarted();
+}
+
+void ScheduleController::tick()
+{
+    // The timer does not tick while the computer sleeps; the clocks say how long it did.
+    const qint64 slept = Clock::sleptSinceStart();
+    const bool woke = slept - m_slept > 1000;
+    m_slept = slept;
+    if (woke && !m_hooks.starting()) {
+        catchUp();
+        m_hooks.woke();
+    }
+    m_countdown.tick();
 }
 
 void ScheduleController::keepChosenRow()
@@ -131,6 +178,7 @@ void ScheduleController::chooseInterval()
     });
     trap.line(20, [&] { m_countdown.setIntervalSeconds(selectedIntervalSeconds()); });
     trap.line(30, [&] { m_countdown.restart(); });
+    trap.line(40, [&] { CatchUp::NoteCountdownStarted(); });
 }
 
 void ScheduleController::toggleAutoBackup()

@@ -7,6 +7,7 @@
 #include <functional>
 
 class BackupChoices;
+class QCheckBox;
 class QProgressBar;
 class QPushButton;
 class QTreeWidget;
@@ -22,6 +23,8 @@ struct ScheduleControls
     QPushButton* backupNowButton = nullptr;
     WindowTimer* countdownTimer = nullptr;
     QProgressBar* progressBar = nullptr;
+    // "Catch up on missed backups"
+    QCheckBox* catchUpBox = nullptr;
 };
 
 // The interval list, the one-second countdown, the auto-backup switch and the manual run. Runs
@@ -42,6 +45,8 @@ public:
         std::function<void(const RunOutcome& outcome, bool timed)> runEnded;
         // Another message holds the status line; the countdown does not replace it.
         std::function<bool()> statusLineHeld;
+        // The computer woke from sleep (seen at the first tick after).
+        std::function<void()> woke;
     };
 
     ScheduleController(const ScheduleControls& controls, StatusLine& status, const BackupChoices& choices, Hooks hooks,
@@ -53,6 +58,9 @@ public:
     void selectStoredInterval();
     // "On" starts the countdown, "Off" stops it and says so; any other text changes nothing.
     void applyStoredSwitchState();
+    // Checks "Catch up on missed backups" from the store; when checked, the countdown goes on from
+    // the wall-clock time since it last started from 0.
+    void restoreCatchUp();
 
     // Seconds of the selected interval, matched by its exact label; 0 when nothing matches or
     // nothing is selected.
@@ -67,12 +75,18 @@ public:
 
     // The count towards the next timed run; the one-second timer ticks it.
     Countdown& countdown() { return m_countdown; }
+    // One second of the timer: a wake from sleep first, then the countdown's tick.
+    void tick();
 
     // How long the manual run's result stays in the status line; tests shorten it.
     double resultPauseSeconds() const { return m_resultPause; }
     void setResultPauseSeconds(double seconds) { m_resultPause = seconds; }
 
 private:
+    // With "Catch up on missed backups" checked, the count goes on by the wall clock.
+    void catchUp();
+    void storeCatchUp(bool on);
+
     // The row the user chose: the selected one, not merely the current one.
     QTreeWidgetItem* selectedInterval() const;
     void keepChosenRow();
@@ -85,4 +99,6 @@ private:
     double m_resultPause = 5;
     // The row restored at start-up or last chosen by the user (0-based), or -1.
     int m_chosenRow = -1;
+    // How long the computer had slept at the last tick.
+    qint64 m_slept = 0;
 };

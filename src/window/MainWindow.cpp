@@ -4,6 +4,7 @@
 #include "backup/RunControl.h"
 #include "base/CheckState.h"
 #include "base/ErrorTrap.h"
+#include "base/ExitDeadline.h"
 #include "base/FileRoutines.h"
 #include "base/HomePage.h"
 #include "base/Prompter.h"
@@ -23,6 +24,8 @@
 #include "folders/FolderListView.h"
 #include "history/HistoryButtons.h"
 #include "history/HistoryFile.h"
+#include "restore/RestoreWindow.h"
+#include "schedule/OverdueWatch.h"
 #include "schedule/ScheduleController.h"
 #include "window/RunAdapters.h"
 
@@ -44,9 +47,10 @@ HoverPointer::Targets HoverTargets(QWidget* window, const MainWindowControls& c)
     return { .areas = { window, c.statusFrame, c.backupFolderFrame, c.optionsFrame, c.fileNameFrame },
              .boxes = { c.prefixEdit, c.backupFolderEdit },
              .list = c.intervalList,
-             .buttons = { c.chooseBackupFolderButton, c.viewBackupFolderButton, c.viewHistoryButton,
-                          c.copyHistoryButton, c.autoBackupButton, c.backupNowButton, c.addFolderButton,
-                          c.clearListButton, c.loadSamplesButton, c.helpButton, c.clearHistoryButton } };
+             .buttons
+             = { c.chooseBackupFolderButton, c.viewBackupFolderButton, c.viewHistoryButton, c.copyHistoryButton,
+                 c.autoBackupButton, c.backupNowButton, c.addFolderButton, c.clearListButton, c.loadSamplesButton,
+                 c.helpButton, c.clearHistoryButton, c.restoreButton } };
 }
 
 } // namespace
@@ -73,12 +77,17 @@ MainWindow::MainWindow(QWidget* parent)
     m_statusLine = std::make_unique<StatusFrameLine>(*c.statusFrame);
     m_backupChoices = std::make_unique<ControlsBackupChoices>(c);
     m_schedule = new ScheduleController(
-        { c.intervalList, c.autoBackupButton, c.backupNowButton, c.countdownTimer, c.progressBar }, *m_statusLine,
-        *m_backupChoices,
+        { c.intervalList, c.autoBackupButton, c.backupNowButton, c.countdownTimer, c.progressBar, c.catchUpBox },
+        *m_statusLine, *m_backupChoices,
         { .starting = [this] { return isLoading(); },
           .setBusy = [this](bool busy) { setMousePointer(busy ? MousePointer::Busy : MousePointer::Default); },
-          .runEnded = [this](const RunOutcome& outcome, bool timed) { m_notice->runEnded(outcome, timed); },
-          .statusLineHeld = [this] { return m_notice->holdsStatusLine(); } },
+          .runEnded =
+              [this](const RunOutcome& outcome, bool timed) {
+                  m_notice->runEnded(outcome, timed);
+                  m_overdue->look();
+              },
+          .statusLineHeld = [this] { return m_notice->holdsStatusLine(); },
+          .woke = [this] { m_overdue->look(); } },
         this);
     m_startWithSystem = new StartWithSystem(
         c.startWithSystemBox, c.startInTrayBox, [this] { return isLoading(); }, this);
@@ -87,8 +96,15 @@ MainWindow::MainWindow(QWidget* parent)
         = new TrayWindowBehaviour(*this, *c.trayIcon, c.startInTrayBox, c.helpButton, [this] { return isUnloaded(); });
     m_history = new HistoryButtons(c.viewHistoryButton, c.copyHistoryButton, c.clearHistoryButton, this);
     m_notice = new FailureNotice(*this, *c.trayIcon);
+    m_overdue = new OverdueWatch({ .listedFolders = [this] { return m_controls.folderList->entries(); },
+                                   .intervalSeconds = [this] { return m_schedule->selectedIntervalSeconds(); },
+                                   .timedBackupsOn = [this] { return m_controls.countdownTimer->interval() != 0; },
+                                   .report = [this](const std::optional<LastBackups::Age>& oldest,
+                                                    bool overdue) { m_notice->backupsAged(oldest, overdue); } },
+                                 this);
     connect(m_notice, &FailureNotice::logWanted, m_history, &HistoryButtons::viewLog);
     connect(m_notice, &FailureNotice::statusLineWanted, this, &MainWindow::setStatus);
+    connect(c.restoreButton, &QPushButton::clicked, this, &MainWindow::showRestoreWindow);
 }
 
 MainWindow::~MainWindow() = default;
@@ -107,6 +123,13 @@ void MainWindow::restoreCheckBox(QCheckBox* box, const QString& stored)
 {
     const QString source = Routine::WindowLoad;
     box->setCheckState(CheckStateFromValue(ToInteger16(stored, source), source));
+}
+
+void MainWindow::showRestoreWindow()
+{
+    if (!m_restoreWindow)
+        m_restoreWindow = new RestoreWindow(*m_backupChoices, this);
+    m_restoreWindow->bringForward();
 }
 
 void MainWindow::load()
@@ -136,6 +159,7 @@ void MainWindow::load()
     trap.line(80, [&] { m_schedule->fillIntervalList(); });
     trap.line(81, [&] { m_schedule->selectStoredInterval(); });
     trap.line(90, [&] { m_schedule->applyStoredSwitchState(); });
+    trap.line(91, [&] { m_schedule->restoreCatchUp(); });
     trap.line(100, [&] {
         m_controls.trayIcon->setTip(DisplayName);
         setWindowIcon(QIcon(QStringLiteral(":/icons/tessaly.png")));
@@ -155,6 +179,9 @@ void MainWindow::load()
     });
     trap.line(150, [&] { SetHistoryFile(HistoryFilePath(DisplayName)); });
     trap.line(160, [&] { m_loading = false; });
+    // The first look once the desktop has settled: a balloon about overdue backups must not take
+    // the place of the one that says the window went to the tray.
+    trap.line(170, [&] { m_overdue->start(std::chrono::seconds(10)); });
 }
 
 void MainWindow::unload()
@@ -191,6 +218,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
 {
     if (!m_unloaded) {
         m_unloaded = true;
+        ExitDeadline::Arm();
         // A run in progress abandons the archive it is writing; the previous one stays.
         if (RunControl::IsRunning())
             RunControl::RequestCancel();

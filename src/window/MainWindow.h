@@ -20,6 +20,8 @@ class DestinationOptions;
 class FailureNotice;
 class FolderButtons;
 class HistoryButtons;
+class OverdueWatch;
+class RestoreWindow;
 class ScheduleController;
 class ControlsBackupChoices;
 class StatusFrameLine;
@@ -39,6 +41,10 @@ struct MainWindowControls
     QGroupBox* optionsFrame = nullptr;
     QCheckBox* startWithSystemBox = nullptr;
     QCheckBox* startInTrayBox = nullptr;
+    // "Catch up on missed backups"
+    QCheckBox* catchUpBox = nullptr;
+    // Opens the restore window; it sits under the catch-up box.
+    QPushButton* restoreButton = nullptr;
     QGroupBox* fileNameFrame = nullptr;
     QLineEdit* prefixEdit = nullptr;
     QCheckBox* dateStampBox = nullptr;
@@ -99,6 +105,7 @@ protected:
 private:
     void createControls();
     void restoreCheckBox(QCheckBox* box, const QString& stored);
+    void showRestoreWindow();
 
     MainWindowControls m_controls;
     WindowPointer m_pointer { *this };
@@ -114,4 +121,6 @@ private:
     TrayWindowBehaviour* m_trayBehaviour = nullptr;
     HistoryButtons* m_history = nullptr;
     FailureNotice* m_notice = nullptr;
+    OverdueWatch* m_overdue = nullptr;
+    RestoreWindow* m_restoreWindow = nullptr; // made when first asked for
 };

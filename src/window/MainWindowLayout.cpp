@@ -77,6 +77,14 @@ void MainWindow::createControls()
                                              "Load this software on Windows startup", 240, 300, 3690, 255);
     m_controls.startInTrayBox
         = checkBox(m_controls.optionsFrame, "startInTrayBox", "Start in system tray", 240, 645, 2100, 255);
+    // The one place with room beside the described controls: with the options that act at start-up.
+    m_controls.catchUpBox
+        = checkBox(m_controls.optionsFrame, "catchUpBox", "Catch up on missed backups", 4380, 300, 3300, 255);
+    m_controls.catchUpBox->setToolTip(
+        QStringLiteral("At start-up and after sleep, a backup that fell due meanwhile runs within half a minute"));
+    // The keyboard goes row by row, as the eye reads the frame.
+    setTabOrder(m_controls.startWithSystemBox, m_controls.catchUpBox);
+    setTabOrder(m_controls.catchUpBox, m_controls.startInTrayBox);
 
     m_controls.fileNameFrame = frame(this, "fileNameFrame", "Backup Filename (Prefix)", 120, 6020, 7800, 1425);
     m_controls.prefixEdit = textBox(m_controls.fileNameFrame, "prefixEdit", 240, 330, 7335, 345);
@@ -118,6 +126,10 @@ void MainWindow::createControls()
         = button(this, "copyHistoryButton", "Copy History To Clipboard", 12000, 6540, 3840, 405);
     m_controls.helpButton = button(this, "helpButton", "Help", 8040, 7050, 3840, 405);
     m_controls.clearHistoryButton = button(this, "clearHistoryButton", "Clear History Log", 12000, 7050, 3840, 405);
+
+    // Made last, so the keyboard reaches the other controls in their usual order first.
+    m_controls.restoreButton
+        = button(m_controls.optionsFrame, "restoreButton", "Restore Files...", 4380, 600, 3300, 375);
 
     m_controls.countdownTimer = new WindowTimer(this);
     m_controls.countdownTimer->setObjectName(QStringLiteral("countdownTimer"));

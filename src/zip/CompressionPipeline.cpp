@@ -10,12 +10,23 @@
 
 namespace {
 
-// Reads up to `length` bytes at `offset`; returns the count read, or -1 with errorText set.
-std::int64_t readAt(int fd, std::int64_t offset, std::int64_t length, std::uint8_t* buffer, QString& errorText)
+// The most one read call asks for: a slow or stalled file system answers a large call in many
+// slow steps, and a cancel is seen only between calls.
+constexpr std::int64_t ReadCallSize = 128 << 10;
+
+// Reads up to `length` bytes at `offset`; returns the count read, or -1 with errorText set (also
+// when `cancelled` said so before a call).
+std::int64_t readAt(int fd, std::int64_t offset, std::int64_t length, std::uint8_t* buffer, QString& errorText,
+                    const std::function<bool()>& cancelled)
 {
     std::int64_t done = 0;
     while (done < length) {
-        const ssize_t n = ::pread(fd, buffer + done, static_cast<std::size_t>(length - done), offset + done);
+        if (cancelled()) {
+            errorText = QStringLiteral("cancelled");
+            return -1;
+        }
+        const std::int64_t call = std::min(length - done, ReadCallSize);
+        const ssize_t n = ::pread(fd, buffer + done, static_cast<std::size_t>(call), offset + done);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -197,7 +208,7 @@ void CompressionPipeline::process(DeflateWorker& deflater, Piece& piece, std::ve
     const int fd = descriptorOf(*piece.state, failure);
     std::int64_t got = -1;
     if (fd >= 0) {
-        got = readAt(fd, piece.offset, piece.length, input.data(), piece.reason);
+        got = readAt(fd, piece.offset, piece.length, input.data(), piece.reason, m_cancelled);
         if (got < 0)
             piece.error = QStringLiteral("could not read: %1: %2").arg(item.path, piece.reason);
     } else {

@@ -7,3 +7,9 @@
 // local event loop, taking the engine's lines as they come and letting the job's events through;
 // without an application object the engine works on the calling thread.
 ZipResult MakeZipArchive(const ZipJob& job);
+
+// How long a quitting application waits for an archive it abandoned.
+inline constexpr int QuitWaitMilliseconds = 1000;
+// An archive abandoned by the quitting application is still being made: its engine is stuck in a
+// read that does not return. The program ends without waiting for its threads.
+bool ZipWorkLeftBehind();

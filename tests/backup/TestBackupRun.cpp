@@ -5,6 +5,7 @@
 #include "base/Prompter.h"
 #include "base/SettingsStore.h"
 #include "folders/FolderListView.h"
+#include "folders/StubFolderDialog.h"
 #include "history/HistoryFile.h"
 #include "support/WindowTest.h"
 #include "window/MainWindow.h"
@@ -17,6 +18,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
@@ -24,6 +26,7 @@
 #include <functional>
 #include <memory>
 #include <sys/stat.h>
+#include <unistd.h>
 
 // Backup runs over real folder trees on the real window; the archives are read back with unzip.
 class TestBackupRun : public WindowTest
@@ -490,6 +493,67 @@ private Q_SLOTS:
         QCOMPARE(load()->controls().keepLastBox->value(), 2);
         SettingsStore::WriteSetting(SettingsKeys::KeepLast, QStringLiteral("-3"));
         QCOMPARE(load()->controls().keepLastBox->value(), 0);
+    }
+
+    // The backup folder is the mount point of a disk (an ext4 image through a loop device), which is
+    // unmounted and mounted again as a USB disk is unplugged and plugged in.
+    void aDiskThatIsNotConnectedIsNeverWrittenUnder()
+    {
+        QTemporaryDir disk;
+        const QString image = disk.path() + QStringLiteral("/disk.img");
+        const auto mount = [&] {
+            return QProcess::execute(QStringLiteral("mount"),
+                                     { QStringLiteral("-o"), QStringLiteral("loop"), image, backups() })
+                == 0;
+        };
+        const auto unmount = [&] { return QProcess::execute(QStringLiteral("umount"), { backups() }) == 0; };
+        QFile file(image);
+        if (::geteuid() != 0 || !file.open(QIODevice::WriteOnly) || !file.resize(16 << 20)
+            || QProcess::execute(QStringLiteral("mkfs.ext4"), { QStringLiteral("-q"), QStringLiteral("-F"), image })
+                != 0
+            || !mount())
+            QSKIP("a disk image needs root, mkfs.ext4 and a loop device");
+        const auto unmountAtEnd = qScopeGuard(unmount);
+        StubFolderDialog dialog;
+        options(QStringLiteral("Backup"), false, false);
+        for (const QString& name : { QStringLiteral("Letters"), QStringLiteral("Photos") }) {
+            write(src() + name + QStringLiteral("/a.txt"), name.toUtf8());
+            m_window->controls().folderList->appendEntry(src() + name);
+        }
+        run(true);
+        const QStringList onDisk = backupFiles();
+        const QByteArray letters = read(backups() + QStringLiteral("/Backup Letters.zip"));
+        QCOMPARE(onDisk.size(), 2);
+
+        // Unplugged: nothing goes into the empty mount point, and every folder is told.
+        QVERIFY(unmount());
+        run(false);
+        QVERIFY(backupFiles().isEmpty());
+        QVERIFY(m_prompter->texts().constLast().startsWith(QStringLiteral("The backup disk is not connected (")));
+        const QString missing = QStringLiteral(" was not backup and zipped because the backup disk is not connected: ");
+        QVERIFY(logLines().at(2).startsWith(QStringLiteral("Letters") + missing));
+        QVERIFY(logLines().at(3).startsWith(QStringLiteral("Photos") + missing));
+        // Plugged in again: the archives as they were, nothing hidden beneath.
+        QVERIFY(mount());
+        QCOMPARE(backupFiles(), onDisk);
+        QCOMPARE(read(backups() + QStringLiteral("/Backup Letters.zip")), letters);
+
+        // Typed again, the folder is taken on the disk it is on now: the one beneath...
+        QVERIFY(unmount());
+        m_window->controls().backupFolderEdit->selectAll();
+        QTest::keyClicks(m_window->controls().backupFolderEdit, backups());
+        run(true);
+        QCOMPARE(backupFiles(), onDisk);
+        QDir(backups()).removeRecursively();
+        QDir().mkpath(backups());
+        // ... which the plugged disk is not, until the folder is chosen again.
+        QVERIFY(mount());
+        run(true);
+        QVERIFY(logLines().constLast().startsWith(QStringLiteral("Photos") + missing));
+        dialog.setNextDirectory(backups());
+        QTest::mouseClick(m_window->controls().chooseBackupFolderButton, Qt::LeftButton);
+        run(true);
+        QVERIFY(logLines().constLast().startsWith(QStringLiteral("Photos was backup and zipped as ")));
     }
 };
 

@@ -5,6 +5,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTest>
 
 // The log file as other programs see it: bytes on disk.
@@ -81,6 +83,48 @@ private Q_SLOTS:
         AddToHistory(FailureEntry(QStringLiteral("D"), QStringLiteral("line one\nline two\n"), QStringLiteral("T")));
         QCOMPARE(contents(HistoryFile()),
                  QByteArray("D was not backup and zipped because line one\r\nline two, T\r\n"));
+    }
+
+    // Without TEMP the log lives in the state folder; one that older versions left in the cache
+    // folder moves there once, its lines before any the new place already holds.
+    void withoutTempTheLogMovesOutOfTheCache()
+    {
+        QTemporaryDir home;
+        const QString cache = home.path() + QStringLiteral("/cache");
+        const QString state = home.path() + QStringLiteral("/state/Tessaly/Tessaly.txt");
+        QVERIFY(QDir().mkpath(cache));
+        const QByteArray old = "first\r\nsecond\r\n";
+        auto writeOldLog = [&] {
+            QFile file(cache + QStringLiteral("/Tessaly.txt"));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(old);
+        };
+        writeOldLog();
+        const QByteArray temp = qgetenv("TEMP");
+        const auto restoreTemp = qScopeGuard([&] { qputenv("TEMP", temp); });
+        qunsetenv("TEMP");
+        qputenv("XDG_CACHE_HOME", cache.toLocal8Bit());
+        qputenv("XDG_STATE_HOME", (home.path() + QStringLiteral("/state")).toLocal8Bit());
+
+        QCOMPARE(HistoryFilePath(QStringLiteral("Tessaly")), state);
+        QCOMPARE(contents(state), old);
+        QVERIFY(!QFile::exists(cache + QStringLiteral("/Tessaly.txt")));
+        SetHistoryFile(state);
+        AddToHistory(QStringLiteral("third"));
+        // Moved once: a second start finds nothing to move.
+        QCOMPARE(HistoryFilePath(QStringLiteral("Tessaly")), state);
+        QCOMPARE(contents(state), old + "third\r\n");
+        // An old log that turns up beside a new one loses no line either.
+        writeOldLog();
+        HistoryFilePath(QStringLiteral("Tessaly"));
+        QCOMPARE(contents(state), old + old + "third\r\n");
+        QVERIFY(!QFile::exists(cache + QStringLiteral("/Tessaly.txt")));
+
+        // With TEMP set the log stays there and the cache is left alone.
+        writeOldLog();
+        qputenv("TEMP", temp);
+        QCOMPARE(HistoryFilePath(QStringLiteral("Tessaly")), m_settings.tempFolder() + QStringLiteral("/Tessaly.txt"));
+        QVERIFY(QFile::exists(cache + QStringLiteral("/Tessaly.txt")));
     }
 
     void unwritableLogRaises()

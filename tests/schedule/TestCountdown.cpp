@@ -39,7 +39,8 @@ private Q_SLOTS:
                               .setProgressValue = [](int) {},
                               .statusLineHeld = [] { return false; },
                               .runBackup = []() -> RunOutcome { throw AppError::overflow(QStringLiteral("run")); },
-                              .runEnded = [&](const RunOutcome&) { ++runsEnded; } });
+                              .runEnded = [&](const RunOutcome&) { ++runsEnded; },
+                              .restarted = [] {} });
         countdown.tick();
         countdown.tick();
         QCOMPARE(prompter.shown().size(), 1);

@@ -8,11 +8,13 @@
 #include "desktop/TrayIcon.h"
 #include "folders/FolderListView.h"
 #include "history/HistoryFile.h"
+#include "schedule/OverdueWatch.h"
 #include "schedule/ScheduleController.h"
 #include "support/WindowTest.h"
 #include "window/MainWindow.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QFocusEvent>
@@ -82,6 +84,7 @@ class TestSchedule : public WindowTest
 
     void start()
     {
+        m_quietTimer.reset();
         m_window = std::make_unique<MainWindow>();
         m_window->load();
         m_quietTimer.emplace(m_window->controls().countdownTimer);
@@ -108,6 +111,7 @@ class TestSchedule : public WindowTest
     // The current window's: a test may build another window halfway.
     ScheduleController& schedule() const { return *m_window->findChild<ScheduleController*>(); }
     Countdown& countdown() const { return schedule().countdown(); }
+    OverdueWatch& overdue() const { return *m_window->findChild<OverdueWatch*>(); }
     void tick() { countdown().tick(); }
     void ticks(int count)
     {
@@ -250,7 +254,7 @@ private Q_SLOTS:
         QVERIFY(trayIcon() != ordinary);
         m_window->show();
         QCOMPARE(trayIcon(), ordinary);
-        QCOMPARE(tray().tipShown, QStringLiteral("Tessaly"));
+        QCOMPARE(tray().tipShown, QStringLiteral("Tessaly\nNot backed up yet: Missing"));
 
         // So does a run without failures, with no balloon.
         timedRun();
@@ -259,7 +263,8 @@ private Q_SLOTS:
         timedRun();
         QCOMPARE(tray().count("showMessage"), 2);
         QCOMPARE(trayIcon(), ordinary);
-        QCOMPARE(tray().tipShown, QStringLiteral("Tessaly"));
+        QCOMPARE(tray().tipShown,
+                 QStringLiteral("Tessaly\nOldest backup: ") + RegionalDateTime(m_moment) + QStringLiteral(" (Docs)"));
     }
 
     void failedTimedRunWithoutATrayIsToldInTheStatusLine()
@@ -273,6 +278,99 @@ private Q_SLOTS:
         tick();
         QCOMPARE(m_window->status(), notice);
         QCOMPARE(tray().count("showMessage"), 0);
+    }
+
+    // Backups that stopped happening are seen by the wall clock, across a restart: the tip gives the
+    // oldest, the icon is marked while one is overdue, and a balloon says so at most once a day.
+    void overdueBackupsAreTold()
+    {
+        WriteSetting(SettingsKeys::Interval, QStringLiteral("10"));
+        const QString docs = makeFolder(QStringLiteral("Docs"));
+        const auto restart = [&](FakeTrayBackend::Options options) {
+            {
+                FakeTrayFactory factory(options);
+                start();
+            }
+            m_window->controls().folderList->appendEntry(docs);
+        };
+        restart({});
+        const QImage ordinary = trayIcon();
+        schedule().backUpNow();
+        const QString since = RegionalDateTime(m_moment);
+        QCOMPARE(tray().tipShown, QStringLiteral("Tessaly\nOldest backup: ") + since + QStringLiteral(" (Docs)"));
+
+        // Hourly backups, none for two hours and a minute.
+        m_clock->set(m_moment.addSecs(2 * 3600 + 60));
+        overdue().look();
+        QVERIFY(trayIcon() != ordinary);
+        QCOMPARE(tray().balloonText,
+                 QStringLiteral("No complete backup of \"Docs\" since ") + since
+                     + QStringLiteral(".\r\nThe history log has the details: click here to open it."));
+        overdue().look();
+        QCOMPARE(tray().count("showMessage"), 1);
+
+        // Restarted the same day: marked, no balloon; the next day: a balloon again.
+        m_clock->set(m_moment.addSecs(20 * 3600));
+        restart({});
+        overdue().look();
+        QVERIFY(trayIcon() != ordinary);
+        QCOMPARE(tray().count("showMessage"), 0);
+        m_clock->set(m_moment.addSecs(27 * 3600));
+        overdue().look();
+        QCOMPARE(tray().count("showMessage"), 1);
+
+        // Not while timed backups are off; gone once a backup is complete.
+        QTest::mouseClick(m_window->controls().autoBackupButton, Qt::LeftButton);
+        overdue().look();
+        QCOMPARE(trayIcon(), ordinary);
+        QTest::mouseClick(m_window->controls().autoBackupButton, Qt::LeftButton);
+        overdue().look();
+        QVERIFY(trayIcon() != ordinary);
+        schedule().backUpNow();
+        QCOMPARE(trayIcon(), ordinary);
+
+        // Without a notification area the status line says it.
+        m_clock->set(m_moment.addSecs(60 * 3600));
+        restart({ .available = false });
+        overdue().look();
+        QVERIFY2(m_window->status().startsWith(QStringLiteral("No complete backup of \"Docs\" since ")),
+                 qPrintable(m_window->status()));
+    }
+
+    // Catching up: at start-up and after sleep the countdown goes on by the wall clock from the end of
+    // the last timed run; a run that fell due meanwhile comes within half a minute.
+    void catchingUpCountsByTheWallClock()
+    {
+        WriteSetting(SettingsKeys::Interval, QStringLiteral("1"));
+        start();
+        const QString docs = makeFolder(QStringLiteral("Docs"));
+        m_window->controls().folderList->appendEntry(docs);
+        timedRun();
+        QCOMPARE(ReadSetting(SettingsKeys::CountdownStarted), m_moment.toUTC().toString(Qt::ISODate));
+
+        // Off, as it starts: ten hours later the full interval counts.
+        WriteSetting(SettingsKeys::Interval, QStringLiteral("15"));
+        m_clock->set(m_moment.addSecs(10 * 3600));
+        start();
+        tick();
+        QCOMPARE(m_window->status(), Next + QStringLiteral("23:59:59"));
+        m_window->controls().catchUpBox->click();
+        QCOMPARE(ReadSetting(SettingsKeys::CatchUp), QStringLiteral("1"));
+
+        start();
+        m_window->controls().folderList->appendEntry(docs);
+        QVERIFY(m_window->controls().catchUpBox->isChecked());
+        tick();
+        QCOMPARE(m_window->status(), Next + QStringLiteral("13:59:59"));
+        // Asleep for twenty hours: the run fell due meanwhile.
+        m_clock->sleep(20 * 3600);
+        schedule().tick();
+        QCOMPARE(m_window->status(), Next + QStringLiteral("00:00:29"));
+        ticks(28);
+        QCOMPARE(logLines().size(), 1);
+        tick();
+        QCOMPARE(logLines().size(), 2);
+        QCOMPARE(ReadSetting(SettingsKeys::CountdownStarted), m_clock->now().toUTC().toString(Qt::ISODate));
     }
 
     void aLabelThatMatchesNoRowNeverRuns()

@@ -71,7 +71,7 @@ done
 # instead of the X notification area); home, settings, runtime folder and TEMP in the temporary folder.
 unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY SESSION_MANAGER
 export QT_QPA_PLATFORM=xcb
-export XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache" XDG_DATA_HOME="$work/data"
+export XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache" XDG_DATA_HOME="$work/data" XDG_STATE_HOME="$work/state"
 export XDG_RUNTIME_DIR="$work/runtime" TEMP="$work/temp" HOME="$work/home"
 mkdir -p "$XDG_CONFIG_HOME/Quarnell" "$XDG_CACHE_HOME" "$XDG_DATA_HOME" "$TEMP" "$HOME/Desktop"
 mkdir -m 700 "$XDG_RUNTIME_DIR"

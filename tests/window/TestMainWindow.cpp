@@ -51,6 +51,7 @@ private Q_SLOTS:
             { "optionsFrame", "mainWindow", 120, 4905, 7800, 1035 },
             { "startWithSystemBox", "optionsFrame", 240, 300, 3690, 255 },
             { "startInTrayBox", "optionsFrame", 240, 645, 2100, 255 },
+            { "restoreButton", "optionsFrame", 4380, 600, 3300, 375 },
             { "fileNameFrame", "mainWindow", 120, 6020, 7800, 1425 },
             { "prefixEdit", "fileNameFrame", 240, 330, 7335, 345 },
             { "dateStampBox", "fileNameFrame", 240, 735, 4020, 255 },

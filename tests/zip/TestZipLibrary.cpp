@@ -199,7 +199,8 @@ private Q_SLOTS:
     void quittingDuringAnArchiveCancelsIt()
     {
         // Quitting the application ends every local event loop, the binding's too: the archive
-        // is abandoned and the call returns only once the engine let go of its files.
+        // is abandoned, and the call returns once the engine let go of its files or, on a busy
+        // machine, once it waited its while; an engine left behind still takes its temporary away.
         for (int i = 0; i < 4; ++i)
             writeFile(path(QStringLiteral("Quit/part%1.txt").arg(i)),
                       textLike(32 * 1024 * 1024, static_cast<quint32>(i)));
@@ -210,6 +211,7 @@ private Q_SLOTS:
         const int result = makeZip(archive, { path(QStringLiteral("Quit/*.*")) }, &message);
         QCOMPARE(result, ZipCode::Cancelled);
         QCOMPARE(readFile(archive), QByteArray("the previous archive"));
+        QTRY_VERIFY_WITH_TIMEOUT(!ZipWorkLeftBehind(), 60000);
         QVERIFY(temporariesOf(archive).isEmpty());
     }
 };

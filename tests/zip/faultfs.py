@@ -1,11 +1,15 @@
 #!/usr/bin/python3
 """A file system that passes a folder through, for tests that need a disk that fails or is slow.
-   faultfs.py <folder> <mount point> [--eio NAME[:FROM:TO]]... [--slow NAME:SECONDS]...
+   faultfs.py <folder> <mount point> [--eio NAME[:FROM:TO]]... [--slow NAME:SECONDS]... [--requests serial]
 Reads of a file whose last name is NAME fail with EIO (only those touching bytes FROM to TO when
-given); reads of a file named after --slow wait SECONDS for each request. Runs until unmounted."""
+given); reads of a file named after --slow wait SECONDS for each request (never return when
+negative). With --requests serial, requests are answered one at a time and every read call of a
+reader is passed on as it is made, past the page cache: a disk that answers a call at a time. Runs
+until unmounted."""
 import errno
 import os
 import sys
+import threading
 import time
 
 from fusepy import FUSE, FuseOSError, Operations
@@ -43,6 +47,8 @@ class FaultFS(Operations):
     def read(self, path, size, offset, fh):
         name = os.path.basename(path)
         if name in self.slow:
+            if self.slow[name] < 0:
+                threading.Event().wait()
             time.sleep(self.slow[name])
         for failing, start, end in self.eio:
             if name == failing and offset < end and offset + size > start:
@@ -55,7 +61,7 @@ class FaultFS(Operations):
 
 def main():
     root, mount = sys.argv[1], sys.argv[2]
-    eio, slow = [], {}
+    eio, slow, serial = [], {}, {}
     args = sys.argv[3:]
     for option, value in zip(args[::2], args[1::2]):
         parts = value.split(':')
@@ -64,7 +70,9 @@ def main():
                         int(parts[2]) if len(parts) > 2 else 1 << 62))
         elif option == '--slow':
             slow[parts[0]] = float(parts[1])
-    FUSE(FaultFS(root, eio, slow), mount, foreground=True, attr_timeout=0, entry_timeout=0)
+        elif option == '--requests' and value == 'serial':
+            serial = {'nothreads': True, 'direct_io': True}
+    FUSE(FaultFS(root, eio, slow), mount, foreground=True, attr_timeout=0, entry_timeout=0, **serial)
 
 
 if __name__ == '__main__':
