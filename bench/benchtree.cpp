@@ -1,10 +1,12 @@
 // Writes the deterministic trees the archive benchmark runs on (same bytes on every machine):
 //   benchtree mixed <folder>  ~400 MB: text, sources, logs, CSV, ~40% incompressible binaries,
 //                             a 100 MB log and a 60 MB binary, 120+ folders, hidden ones, odd names
-//   benchtree small <folder>  50,000 files of 1 to 8 KB in 100 folders
+//   benchtree small <folder> [files]  50,000 (or so many) files of 1 to 8 KB, 500 to a folder
+//   benchtree tiny <folder> [files]   the same names with 64 bytes each
 //   benchtree big <folder>    one 2 GB text-like file
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -207,12 +209,13 @@ void mixed(const fs::path& root)
     makeFile(root / "media" / "video.mp4", ++seed, 30u << 20, binary);
 }
 
-void small(const fs::path& root)
+void small(const fs::path& root, int files, bool tiny)
 {
     Random r(2);
-    for (int i = 0; i < 50000; ++i) {
+    for (int i = 0; i < files; ++i) {
         const fs::path folder = root / ("dir" + std::to_string(i / 500));
-        const std::size_t size = 1024 + r.below(7 * 1024 + 1);
+        const std::size_t drawn = 1024 + r.below(7 * 1024 + 1);
+        const std::size_t size = tiny ? 64 : drawn;
         const std::uint32_t kind = r.below(10);
         if (kind < 5)
             makeFile(folder / ("note" + std::to_string(i) + ".txt"), 1000 + i, size, prose);
@@ -251,16 +254,17 @@ void big(const fs::path& root)
 
 int main(int argc, char** argv)
 {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: benchtree mixed|small|big <folder>\n");
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: benchtree mixed|small|tiny|big <folder> [files]\n");
         return 2;
     }
     const std::string kind = argv[1];
     const fs::path root = argv[2];
+    const int files = argc == 4 ? std::atoi(argv[3]) : 50000;
     if (kind == "mixed")
         mixed(root);
-    else if (kind == "small")
-        small(root);
+    else if (kind == "small" || kind == "tiny")
+        small(root, files, kind == "tiny");
     else if (kind == "big")
         big(root);
     else

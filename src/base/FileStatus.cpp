@@ -9,6 +9,7 @@
 #include <limits>
 
 #ifdef Q_OS_UNIX
+#include <fcntl.h>
 #include <sys/stat.h>
 #endif
 
@@ -23,17 +24,16 @@ qint64 NanosecondsOf(const timespec& time)
     return static_cast<qint64>(time.tv_sec) * perSecond + time.tv_nsec;
 }
 
-std::optional<FileStatus> StatusOf(const QString& path, int* error)
+#ifdef Q_OS_UNIX
+std::optional<FileStatus> StatusAt(int folderFd, const char* name, int* error)
 {
     FileStatus status;
-#ifdef Q_OS_UNIX
-    const QByteArray native = NativePath(path);
     struct stat info;
     // One call for everything but links.
-    bool found = ::lstat(native.constData(), &info) == 0;
+    bool found = ::fstatat(folderFd, name, &info, AT_SYMLINK_NOFOLLOW) == 0;
     if (found && S_ISLNK(info.st_mode)) {
         status.isLink = true;
-        found = ::stat(native.constData(), &info) == 0;
+        found = ::fstatat(folderFd, name, &info, 0) == 0;
     }
     if (!found) {
         if (error)
@@ -48,7 +48,16 @@ std::optional<FileStatus> StatusOf(const QString& path, int* error)
     status.ctimeNs = NanosecondsOf(info.st_ctim);
     status.mode = static_cast<quint32>(info.st_mode);
     status.identity = FileIdentity { static_cast<quint64>(info.st_dev), static_cast<quint64>(info.st_ino), {} };
+    return status;
+}
+#endif
+
+std::optional<FileStatus> StatusOf(const QString& path, int* error)
+{
+#ifdef Q_OS_UNIX
+    return StatusAt(AT_FDCWD, NativePath(path).constData(), error);
 #else
+    FileStatus status;
     const QFileInfo info(path);
     if (!info.exists()) {
         if (error)
@@ -62,8 +71,8 @@ std::optional<FileStatus> StatusOf(const QString& path, int* error)
     status.mtime = info.lastModified().toSecsSinceEpoch();
     status.mode = status.isDir ? 040755u : status.isFile ? 0100644u : 0u;
     status.identity.canonical = info.canonicalFilePath().toCaseFolded();
-#endif
     return status;
+#endif
 }
 
 std::optional<FileIdentity> IdentityOf(const QString& path)

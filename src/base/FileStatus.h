@@ -44,6 +44,10 @@ qint64 NanosecondsOf(const timespec& time);
 // The status of what the path names; none, with the system's error number in *error, when it
 // cannot be found.
 std::optional<FileStatus> StatusOf(const QString& path, int* error = nullptr);
+#ifdef Q_OS_UNIX
+// The same for a name in the folder open on folderFd (AT_FDCWD: a path), without building its path.
+std::optional<FileStatus> StatusAt(int folderFd, const char* name, int* error = nullptr);
+#endif
 // The identity of what the path names, links followed; none when nothing is there.
 std::optional<FileIdentity> IdentityOf(const QString& path);
 // The absolute path with every link resolved and no "." or ".." part; empty when nothing is there.

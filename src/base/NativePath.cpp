@@ -1,5 +1,7 @@
 #include "base/NativePath.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr char16_t EscapeBase = 0xDC00;
@@ -70,6 +72,9 @@ void appendUtf8(QByteArray& out, char32_t c)
 
 QByteArray NativePath(const QString& path)
 {
+    // Most paths are plain ASCII, which is its own UTF-8.
+    if (std::all_of(path.cbegin(), path.cend(), [](QChar c) { return c.unicode() < 0x80; }))
+        return path.toLatin1();
     QByteArray out;
     out.reserve(path.size());
     const qsizetype size = path.size();
@@ -91,6 +96,8 @@ QByteArray NativePath(const QString& path)
 
 QString PathFromNative(const QByteArray& bytes)
 {
+    if (std::all_of(bytes.cbegin(), bytes.cend(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return QString::fromLatin1(bytes);
     QString out;
     out.reserve(bytes.size());
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());

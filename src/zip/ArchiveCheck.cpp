@@ -23,6 +23,8 @@ namespace {
 // than a stream) up to this size; larger ones are streamed, so memory stays flat.
 constexpr zip_uint64_t WholeLimit = 16u << 20;
 constexpr std::size_t Chunk = 1u << 20;
+// Entries checked and inflated together; the directory is read a batch at a time.
+constexpr std::size_t Batch = 4096;
 
 // Room that grows and is never cleared: every byte is written before it is read.
 class Buffer
@@ -69,57 +71,77 @@ public:
             fail(QStringLiteral("it cannot be read: %1").arg(QString::fromLocal8Bit(std::strerror(m_file.error()))));
             return result();
         }
-        if (!checkStructure())
-            return result();
-        // Entries first, which names the one whose data went wrong.
-        std::vector<std::thread> workers;
-        for (int i = 1; i < std::min<int>(std::max(1, threads), static_cast<int>(m_toInflate.size())); ++i)
-            workers.emplace_back([this] { work(); });
-        work();
-        for (std::thread& worker : workers)
-            worker.join();
-        if (!stopping())
+        if (checkEntries(threads) && !stopping())
             checkEveryByte(threads);
         return result();
     }
 
 private:
     // Every entry and nothing else, each local header agreeing with the directory, which holds
-    // the CRC and size that were read. The data of entries written now is left to work().
-    bool checkStructure()
+    // the CRC and size that were read, and the data of entries written now inflated to them. The
+    // directory is read and its entries checked a batch at a time, in little memory.
+    bool checkEntries(int threads)
     {
-        CentralDirectory directory;
-        if (!ReadCentralDirectory(m_file.descriptor(), directory)) {
+        CentralDirectory frame;
+        std::uint64_t index = 0;
+        QByteArray header;
+        const bool read = ReadCentralEntries(m_file.descriptor(), frame, [&](CentralEntry&& entry) {
+            if (!sameCount(frame.count) || !checkEntry(frame, entry, index++, header))
+                return false;
+            if (m_toInflate.size() >= Batch)
+                inflateBatch(threads);
+            return !stopping();
+        });
+        if (stopping())
+            return false;
+        if (!read || !sameCount(frame.count)) {
             fail(QStringLiteral("its directory cannot be read"));
             return false;
         }
-        if (directory.entries.size() != static_cast<std::size_t>(m_expected.size())) {
-            fail(QStringLiteral("it holds %1 entries instead of %2")
-                     .arg(directory.entries.size())
-                     .arg(m_expected.size()));
+        inflateBatch(threads);
+        return !stopping();
+    }
+
+    bool sameCount(std::uint64_t count)
+    {
+        if (count == static_cast<std::uint64_t>(m_expected.size()))
+            return true;
+        fail(QStringLiteral("it holds %1 entries instead of %2").arg(count).arg(m_expected.size()));
+        return false;
+    }
+
+    bool checkEntry(const CentralDirectory& frame, const CentralEntry& entry, std::uint64_t index, QByteArray& header)
+    {
+        const auto found = m_expected.constFind(entry.name);
+        if (found == m_expected.constEnd()) {
+            fail(QStringLiteral("%1: an entry that was not written").arg(PathFromNative(entry.name)));
             return false;
         }
-        QByteArray header;
-        for (std::size_t i = 0; i < directory.entries.size(); ++i) {
-            const CentralEntry& entry = directory.entries[i];
-            const auto found = m_expected.constFind(entry.name);
-            if (found == m_expected.constEnd()) {
-                fail(QStringLiteral("%1: an entry that was not written").arg(PathFromNative(entry.name)));
-                return false;
-            }
-            std::uint64_t dataOffset = 0;
-            if (entry.crc != found->crc || static_cast<std::int64_t>(entry.size) != found->size
-                || !LocateEntryData(m_file.descriptor(), directory, entry, dataOffset, header)
-                || (found->copied
-                    && (found->copied->offset != dataOffset || found->copied->length != entry.compressedSize))) {
-                fail(QStringLiteral("%1: its headers do not match what was read").arg(PathFromNative(entry.name)));
-                return false;
-            }
-            if (!found->copied && entry.compressedSize > 0)
-                m_toInflate.push_back({ static_cast<zip_uint64_t>(i), entry.name, dataOffset, entry.compressedSize,
-                                        entry.method, &*found });
+        std::uint64_t dataOffset = 0;
+        if (entry.crc != found->crc || static_cast<std::int64_t>(entry.size) != found->size
+            || !LocateEntryData(m_file.descriptor(), frame, entry, dataOffset, header)
+            || (found->copied
+                && (found->copied->offset != dataOffset || found->copied->length != entry.compressedSize))) {
+            fail(QStringLiteral("%1: its headers do not match what was read").arg(PathFromNative(entry.name)));
+            return false;
         }
+        if (!found->copied && entry.compressedSize > 0)
+            m_toInflate.push_back({ static_cast<zip_uint64_t>(index), entry.name, dataOffset, entry.compressedSize,
+                                    entry.method, &*found });
         return true;
+    }
+
+    // The entries gathered so far, inflated on `threads` threads.
+    void inflateBatch(int threads)
+    {
+        m_next = 0;
+        std::vector<std::thread> workers;
+        for (int i = 1; i < std::min<int>(std::max(1, threads), static_cast<int>(m_toInflate.size())); ++i)
+            workers.emplace_back([this] { work(); });
+        work();
+        for (std::thread& worker : workers)
+            worker.join();
+        m_toInflate.clear();
     }
 
     // Every byte of the file, and copied data as its records say.

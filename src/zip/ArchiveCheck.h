@@ -8,7 +8,7 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
-#include <optional>
+#include <memory>
 #include <vector>
 
 // What one entry must hold: the CRC and size of the bytes that were read for it, and, where the
@@ -21,8 +21,8 @@ struct ExpectedEntry
     std::vector<DeflatePiece> pieces;
     // For data copied from an earlier archive that passed this check when it was written: where
     // the compressed bytes lie in the new file and what their record says they are, which is all
-    // that needs checking.
-    std::optional<RecordedData> copied;
+    // that needs checking. Apart, as most entries have none.
+    std::shared_ptr<const RecordedData> copied;
 };
 using ExpectedEntries = QHash<QByteArray, ExpectedEntry>; // by the entry's stored name
 

@@ -48,45 +48,17 @@ CompressionPipeline::CompressionPipeline(const std::vector<ZipItem>& items, cons
     , m_files(files)
     , m_settings(settings)
     , m_cancelled(std::move(cancelled))
-    , m_outcomes(files.size())
-    , m_descriptors(files.size(), Unopened)
-    , m_openFailures(files.size())
-    , m_reads(files.size())
     , m_trust(trust)
 {
     m_settings.threads = std::max(1, m_settings.threads);
     m_settings.budget = std::max(m_settings.budget, std::max(m_settings.wholeFileLimit, m_settings.pieceSize));
-    for (std::size_t f = 0; f < files.size(); ++f) {
-        m_firstPiece.push_back(m_pieces.size());
-        const ZipItem& item = items[static_cast<std::size_t>(files[f])];
-        if (item.size <= m_settings.wholeFileLimit) {
-            Piece piece;
-            piece.file = static_cast<int>(f);
-            piece.length = item.size;
-            piece.whole = true;
-            piece.lastPlanned = true;
-            piece.cost = std::max<std::int64_t>(item.size, 1);
-            m_pieces.push_back(std::move(piece));
-            continue;
-        }
-        for (std::int64_t offset = 0; offset < item.size; offset += m_settings.pieceSize) {
-            Piece piece;
-            piece.file = static_cast<int>(f);
-            piece.offset = offset;
-            piece.length = std::min<std::int64_t>(m_settings.pieceSize, item.size - offset);
-            piece.lastPlanned = offset + piece.length >= item.size;
-            piece.cost = piece.length;
-            m_pieces.push_back(std::move(piece));
-        }
-    }
-    m_firstPiece.push_back(m_pieces.size());
 }
 
 CompressionPipeline::~CompressionPipeline()
 {
     stop();
-    for (std::size_t f = 0; f < m_descriptors.size(); ++f)
-        closeSource(static_cast<int>(f));
+    for (FileState& file : m_window)
+        closeSource(file);
 }
 
 void CompressionPipeline::start()
@@ -108,98 +80,132 @@ void CompressionPipeline::stop()
     m_threads.clear();
 }
 
-int CompressionPipeline::descriptorOf(int file, const SourceFile*& failure)
+bool CompressionPipeline::planUpTo(std::size_t piece)
 {
-    const auto f = static_cast<std::size_t>(file);
-    std::lock_guard lock(m_openMutex);
-    int& fd = m_descriptors[f];
-    if (fd == Unopened) {
-        SourceFile source = OpenSourceFile(m_items[static_cast<std::size_t>(m_files[f])]);
-        fd = source.fd >= 0 ? source.fd : Failed;
-        if (fd >= 0)
-            m_reads[f] = { source.evidence, source.readStartNs, m_trust.trusted(fd, source.device) };
-        else
-            m_openFailures[f] = std::move(source);
+    while (m_firstHeld + m_pieces.size() <= piece) {
+        if (m_plannedFiles >= m_files.size())
+            return false;
+        FileState& file = m_window.emplace_back();
+        file.item = &m_items[static_cast<std::size_t>(m_files[m_plannedFiles++])];
+        file.firstPiece = m_firstHeld + m_pieces.size();
+        const std::int64_t size = file.item->size;
+        const bool whole = size <= m_settings.wholeFileLimit;
+        const std::int64_t step = whole ? std::max<std::int64_t>(size, 1) : m_settings.pieceSize;
+        for (std::int64_t offset = 0; offset == 0 || offset < size; offset += step) {
+            Piece& planned = m_pieces.emplace_back();
+            planned.state = &file;
+            planned.offset = offset;
+            planned.length = std::min(step, size - offset);
+            planned.lastPlanned = offset + step >= size;
+            planned.cost = whole ? step : planned.length;
+        }
+        file.endPiece = m_firstHeld + m_pieces.size();
     }
-    if (fd == Failed)
-        failure = &m_openFailures[f];
-    return fd;
+    return true;
 }
 
-void CompressionPipeline::closeSource(int file)
+bool CompressionPipeline::mayTake()
 {
-    std::lock_guard lock(m_openMutex);
-    int& fd = m_descriptors[static_cast<std::size_t>(file)];
-    if (fd >= 0)
-        ::close(fd);
-    fd = Failed;
+    // Pieces are taken in order, each when its input fits the budget and the count of pieces held
+    // stays small (it bounds the files held open); the writer frees both in the same order, so the
+    // oldest piece always gets its turn.
+    return m_inFlight == 0
+        || (m_inFlight + pieceAt(m_next).cost <= m_settings.budget && m_next - m_firstHeld < m_settings.piecesInFlight);
 }
 
-bool CompressionPipeline::readWhole(int file)
+int CompressionPipeline::descriptorOf(FileState& file, const SourceFile*& failure)
 {
-    const auto f = static_cast<std::size_t>(file);
     std::lock_guard lock(m_openMutex);
-    const int fd = m_descriptors[f];
+    if (file.fd == Unopened) {
+        SourceFile source = OpenSourceFile(*file.item);
+        file.fd = source.fd >= 0 ? source.fd : Failed;
+        if (file.fd >= 0)
+            file.read = { source.evidence, source.readStartNs, m_trust.trusted(file.fd, source.device) };
+        else
+            file.openFailure = std::make_unique<SourceFile>(std::move(source));
+    }
+    if (file.fd == Failed)
+        failure = file.openFailure.get();
+    return file.fd;
+}
+
+void CompressionPipeline::closeSource(FileState& file)
+{
+    std::lock_guard lock(m_openMutex);
+    if (file.fd >= 0)
+        ::close(file.fd);
+    file.fd = Failed;
+}
+
+bool CompressionPipeline::readWhole(FileState& file)
+{
+    std::lock_guard lock(m_openMutex);
     // A file whose size is not the one the walk saw was read to another length than its own.
-    return fd < 0
-        || (StillAsOpened(fd, m_reads[f].evidence)
-            && m_reads[f].evidence.size
-                == static_cast<std::uint64_t>(m_items[static_cast<std::size_t>(m_files[f])].size));
+    return file.fd < 0
+        || (StillAsOpened(file.fd, file.read.evidence)
+            && file.read.evidence.size == static_cast<std::uint64_t>(file.item->size));
 }
 
 void CompressionPipeline::work()
 {
     DeflateWorker deflater(m_settings.level);
     std::vector<std::uint8_t> input;
+    std::vector<Piece*> batch;
     for (;;) {
-        std::size_t index = 0;
+        batch.clear();
         {
             std::unique_lock lock(m_mutex);
-            // Pieces are taken in order, each when its input fits the budget and the count of
-            // files held open stays small; the writer frees both in the same order, so the oldest
-            // piece always gets its turn.
-            m_workCondition.wait(lock, [this] {
-                return m_stopping || m_next >= m_pieces.size() || m_inFlight == 0
-                    || (m_inFlight + m_pieces[m_next].cost <= m_settings.budget
-                        && m_next - m_released < m_settings.piecesInFlight);
-            });
-            if (m_stopping || m_next >= m_pieces.size())
+            m_workCondition.wait(lock, [this] { return m_stopping || !planUpTo(m_next) || mayTake(); });
+            if (m_stopping || !planUpTo(m_next))
                 return;
-            index = m_next++;
-            m_inFlight += m_pieces[index].cost;
+            // Small pieces go in runs, with one hand-off each way per run rather than per file.
+            std::int64_t batchCost = 0;
+            do {
+                Piece& piece = pieceAt(m_next++);
+                m_inFlight += piece.cost;
+                batchCost += piece.cost;
+                batch.push_back(&piece);
+            } while (batch.size() < MaxBatch && batchCost < BatchBytes && planUpTo(m_next)
+                     && pieceAt(m_next).cost < BatchBytes && mayTake());
         }
-        Piece& piece = m_pieces[index];
-        if (m_cancelled()) {
-            AppendEmptyFinalBlock(piece.out);
-            piece.endsStream = true;
-            piece.failed = true;
-            piece.error = QStringLiteral("cancelled");
-        } else {
-            try {
-                process(deflater, piece, input);
-            } catch (const std::exception& e) {
-                // The entry is dropped; its stream is still closed so the archive stays readable.
-                piece.out.clear();
-                AppendEmptyFinalBlock(piece.out);
-                piece.endsStream = true;
-                piece.failed = true;
-                piece.error = QString::fromLocal8Bit(e.what());
-            }
-        }
+        for (Piece* piece : batch)
+            processOrFail(deflater, *piece, input);
         {
             std::lock_guard lock(m_mutex);
-            piece.ready = true;
+            for (Piece* piece : batch)
+                piece->ready = true;
         }
         m_readyCondition.notify_all();
     }
 }
 
+void CompressionPipeline::processOrFail(DeflateWorker& deflater, Piece& piece, std::vector<std::uint8_t>& input)
+{
+    if (m_cancelled()) {
+        AppendEmptyFinalBlock(piece.out);
+        piece.endsStream = true;
+        piece.failed = true;
+        piece.error = QStringLiteral("cancelled");
+        return;
+    }
+    try {
+        process(deflater, piece, input);
+    } catch (const std::exception& e) {
+        // The entry is dropped; its stream is still closed so the archive stays readable.
+        piece.out.clear();
+        AppendEmptyFinalBlock(piece.out);
+        piece.endsStream = true;
+        piece.failed = true;
+        piece.error = QString::fromLocal8Bit(e.what());
+    }
+}
+
 void CompressionPipeline::process(DeflateWorker& deflater, Piece& piece, std::vector<std::uint8_t>& input)
 {
-    const ZipItem& item = m_items[static_cast<std::size_t>(m_files[static_cast<std::size_t>(piece.file)])];
+    const ZipItem& item = *piece.state->item;
     input.resize(static_cast<std::size_t>(piece.length));
     const SourceFile* failure = nullptr;
-    const int fd = descriptorOf(piece.file, failure);
+    const int fd = descriptorOf(*piece.state, failure);
     std::int64_t got = -1;
     if (fd >= 0) {
         got = readAt(fd, piece.offset, piece.length, input.data(), piece.reason, m_cancelled);
@@ -226,81 +232,103 @@ void CompressionPipeline::process(DeflateWorker& deflater, Piece& piece, std::ve
     deflater.compressPiece(input.data(), static_cast<std::size_t>(got), closes, piece.out);
 }
 
-bool CompressionPipeline::waitReady(std::size_t index)
+CompressionPipeline::Piece* CompressionPipeline::waitReady(std::size_t number)
 {
     std::unique_lock lock(m_mutex);
-    while (!m_pieces[index].ready) {
+    for (;;) {
+        Piece& piece = pieceAt(number);
+        if (piece.ready)
+            return &piece;
         if (m_stopping)
-            return false;
+            return nullptr;
         m_readyCondition.wait_for(lock, std::chrono::milliseconds(50));
         if (m_cancelled())
-            return false;
+            return nullptr;
     }
-    return true;
 }
 
-void CompressionPipeline::release(std::size_t index)
+void CompressionPipeline::releaseOldest()
 {
-    Piece& piece = m_pieces[index];
+    Piece& piece = m_pieces.front();
+    FileState& file = *piece.state;
     // Every piece before it was released: no worker reads the file any more.
-    if (index + 1 == m_firstPiece[static_cast<std::size_t>(piece.file) + 1]) {
-        if (!readWhole(piece.file))
-            m_outcomes[static_cast<std::size_t>(piece.file)].changed = true;
-        closeSource(piece.file);
+    if (m_firstHeld + 1 == file.endPiece) {
+        if (!readWhole(file))
+            file.outcome.changed = true;
+        closeSource(file);
     }
     {
         std::lock_guard lock(m_mutex);
         m_inFlight -= piece.cost;
-        piece.cost = 0;
-        ++m_released;
+        m_pieces.pop_front();
+        ++m_firstHeld;
     }
-    std::vector<std::uint8_t>().swap(piece.out);
     m_workCondition.notify_all();
+}
+
+bool CompressionPipeline::enterFile(int file)
+{
+    const auto number = static_cast<std::size_t>(file);
+    {
+        std::lock_guard lock(m_mutex);
+        while (m_plannedFiles <= number)
+            planUpTo(m_firstHeld + m_pieces.size());
+        m_reading = &m_window[number - m_firstFile];
+    }
+    // Pieces of files the writer passed over are let go, so the workers never wait on them.
+    for (; m_readPiece < m_reading->firstPiece; ++m_readPiece) {
+        if (!waitReady(m_readPiece))
+            return false;
+        releaseOldest();
+    }
+    std::lock_guard lock(m_mutex);
+    for (; m_firstFile < number; ++m_firstFile)
+        m_window.pop_front();
+    m_readFile = file;
+    m_readOffset = 0;
+    m_streamEnded = false;
+    return true;
 }
 
 std::int64_t CompressionPipeline::read(int file, std::uint8_t* buffer, std::int64_t capacity)
 {
-    if (file != m_readFile) {
-        m_readFile = file;
-        m_readPiece = m_firstPiece[static_cast<std::size_t>(file)];
-        m_readOffset = 0;
-        m_streamEnded = false;
-        m_outcomes[static_cast<std::size_t>(file)] = EntryOutcome {};
-    }
-    const std::size_t end = m_firstPiece[static_cast<std::size_t>(file) + 1];
-    EntryOutcome& outcome = m_outcomes[static_cast<std::size_t>(file)];
+    if (file != m_readFile && !enterFile(file))
+        return -1;
+    EntryOutcome& outcome = m_reading->outcome;
     std::int64_t copied = 0;
-    while (copied < capacity && m_readPiece < end) {
-        if (!waitReady(m_readPiece))
+    while (copied < capacity && m_readPiece < m_reading->endPiece) {
+        Piece* piece = waitReady(m_readPiece);
+        if (!piece)
             return -1;
-        Piece& piece = m_pieces[m_readPiece];
         if (m_streamEnded) {
             // The file came to its end early; pieces planned beyond it are dropped.
-            release(m_readPiece++);
+            ++m_readPiece;
+            releaseOldest();
             continue;
         }
         if (m_readOffset == 0) {
-            outcome.crc = Crc32Combine(outcome.crc, piece.crc, static_cast<std::uint64_t>(piece.readBytes));
-            outcome.size += piece.readBytes;
-            if (piece.failed) {
+            outcome.crc = Crc32Combine(outcome.crc, piece->crc, static_cast<std::uint64_t>(piece->readBytes));
+            outcome.size += piece->readBytes;
+            if (piece->failed) {
                 outcome.failed = true;
-                outcome.error = piece.error;
-                outcome.reason = piece.reason;
-                outcome.vanished = piece.vanished;
-                outcome.notAFile = piece.notAFile;
+                outcome.error = piece->error;
+                outcome.reason = piece->reason;
+                outcome.vanished = piece->vanished;
+                outcome.notAFile = piece->notAFile;
             }
         }
-        const std::size_t left = piece.out.size() - m_readOffset;
+        const std::size_t left = piece->out.size() - m_readOffset;
         const std::size_t n = std::min<std::size_t>(left, static_cast<std::size_t>(capacity - copied));
-        std::memcpy(buffer + copied, piece.out.data() + m_readOffset, n);
+        std::memcpy(buffer + copied, piece->out.data() + m_readOffset, n);
         m_readOffset += n;
         copied += static_cast<std::int64_t>(n);
         outcome.compressedSize += static_cast<std::int64_t>(n);
-        if (m_readOffset == piece.out.size()) {
-            outcome.pieces.push_back({ static_cast<std::int64_t>(piece.out.size()), piece.readBytes });
-            m_streamEnded = piece.endsStream;
+        if (m_readOffset == piece->out.size()) {
+            outcome.pieces.push_back({ static_cast<std::int64_t>(piece->out.size()), piece->readBytes });
+            m_streamEnded = piece->endsStream;
             m_readOffset = 0;
-            release(m_readPiece++);
+            ++m_readPiece;
+            releaseOldest();
         }
     }
     return copied;

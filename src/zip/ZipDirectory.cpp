@@ -114,6 +114,19 @@ bool applyZip64(const QByteArray& extra, CentralEntry& entry, bool sizeLarge, bo
 bool ReadCentralDirectory(int fd, CentralDirectory& directory)
 {
     directory = {};
+    CentralDirectory read;
+    if (!ReadCentralEntries(fd, read, [&read](CentralEntry&& entry) {
+            read.entries.push_back(std::move(entry));
+            return true;
+        }))
+        return false;
+    directory = std::move(read);
+    return true;
+}
+
+bool ReadCentralEntries(int fd, CentralDirectory& directory, const std::function<bool(CentralEntry&& entry)>& sink)
+{
+    directory = {};
     struct stat st;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
         return false;
@@ -167,6 +180,8 @@ bool ReadCentralDirectory(int fd, CentralDirectory& directory)
 
     // Read a stretch at a time, so a directory that claims more than the file holds costs no more
     // than its first stretch: nothing is set aside for the entries it claims.
+    directory.start = directoryStart;
+    directory.count = count;
     DirectoryReader d(fd, directoryStart, directorySize);
     std::uint64_t at = 0;
     for (std::uint64_t i = 0; i < count; ++i) {
@@ -193,13 +208,11 @@ bool ReadCentralDirectory(int fd, CentralDirectory& directory)
             return false;
         if (entry.localHeaderOffset >= directoryStart)
             return false;
-        directory.entries.push_back(std::move(entry));
+        if (!sink(std::move(entry)))
+            return false;
         at += 46 + nameLength + extraLength + commentLength;
     }
-    if (at != directorySize)
-        return false;
-    directory.start = directoryStart;
-    return true;
+    return at == directorySize;
 }
 
 bool LocateEntryData(int fd, const CentralDirectory& directory, const CentralEntry& entry, std::uint64_t& dataOffset,

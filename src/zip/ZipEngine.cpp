@@ -109,6 +109,18 @@ constexpr int MaxAttempts = 4;
 // How often a file that changed while it was read is read again.
 constexpr int MaxRereads = 3;
 
+// The pieces a large entry was compressed in, for the read-back. Most entries are one piece, which
+// the read-back inflates whole without being told, so nothing is kept for them.
+std::vector<DeflatePiece> piecesWorthKeeping(const std::vector<DeflatePiece>& pieces)
+{
+    return pieces.size() > 1 ? pieces : std::vector<DeflatePiece>();
+}
+
+std::unique_ptr<PreviousArchive::Match> boxed(std::optional<PreviousArchive::Match> match)
+{
+    return match ? std::make_unique<PreviousArchive::Match>(std::move(*match)) : nullptr;
+}
+
 // One entry of the archive to write, in order.
 struct Planned
 {
@@ -123,7 +135,7 @@ struct Planned
         = Kind::Folder;
     const ZipItem* item = nullptr; // all but kept ones
     int file = -1; // compressed files: the pipeline's number
-    std::optional<PreviousArchive::Match> copied; // reused and carried files
+    std::unique_ptr<PreviousArchive::Match> copied; // reused and carried files; apart, as most entries have none
     QByteArray record; // reused files: the record field to write
     const CentralEntry* kept = nullptr;
 };
@@ -293,16 +305,16 @@ private:
         std::vector<Planned> planned;
         planned.reserve(kept.size() + m_items.size());
         for (const CentralEntry* entry : kept)
-            planned.push_back({ Planned::Kind::Kept, nullptr, -1, std::nullopt, {}, entry });
+            planned.push_back({ Planned::Kind::Kept, nullptr, -1, nullptr, {}, entry });
         for (std::size_t i = 0; i < m_items.size(); ++i) {
             const ZipItem& item = m_items[i];
-            Planned entry { Planned::Kind::Folder, &item, -1, std::nullopt, {}, nullptr };
+            Planned entry { Planned::Kind::Folder, &item, -1, nullptr, {}, nullptr };
             if (item.isDir) {
                 planned.push_back(std::move(entry));
                 continue;
             }
             if (!item.unreadable.isEmpty()) {
-                entry.copied = recorded(item.name);
+                entry.copied = boxed(recorded(item.name));
                 if (!entry.copied) {
                     fileMissing(QStringLiteral("could not open for reading: %1: %2").arg(item.path, item.unreadable));
                     continue;
@@ -312,7 +324,7 @@ private:
                 planned.push_back(std::move(entry));
                 continue;
             }
-            entry.copied = unchanged(item);
+            entry.copied = boxed(unchanged(item));
             const std::optional<QByteArray> record
                 = entry.copied ? reusedRecord(item, *entry.copied) : std::optional<QByteArray>();
             if (record) {
@@ -427,7 +439,7 @@ private:
         }
         ExpectedEntries expected;
         DiskFlush flush(temporary->descriptor());
-        ZipWriter writer(temporary->descriptor());
+        ZipWriter writer(temporary->descriptor(), ZipWriter::Mode::Write, m_folder);
         if (m_tagger)
             writer.hashEntryData();
         const std::optional<std::int32_t> result = writeEntries(writer, planned, expected);
@@ -555,8 +567,8 @@ private:
                         ExpectedEntry { match.record.crc,
                                         static_cast<std::int64_t>(match.record.evidence.size),
                                         {},
-                                        RecordedData { writer.dataOffset(writer.entryCount() - 1),
-                                                       match.record.compressedSize, proofOf(match) } });
+                                        std::make_shared<const RecordedData>(RecordedData {
+                                            writer.dataOffset(), match.record.compressedSize, proofOf(match) }) });
         return true;
     }
 
@@ -580,7 +592,7 @@ private:
     {
         if (!m_previousIsTarget || !m_previous.isOpen())
             return Current::No;
-        ZipWriter probe(m_previous.descriptor(), ZipWriter::Mode::Compare);
+        ZipWriter probe(m_previous.descriptor(), ZipWriter::Mode::Compare, m_folder);
         std::vector<RecordedData> data;
         std::vector<QByteArray> names;
         ExpectedEntries ignored;
@@ -600,7 +612,7 @@ private:
             return Current::No;
         // Its data is read as a new archive's copied data would be checked.
         const FilePassResult pass
-            = ReadWholeFile(m_previous.descriptor(), probe.size(), data, threads(), cancelCheck());
+            = ReadWholeFile(m_previous.descriptor(), probe.archiveSize(), data, threads(), cancelCheck());
         if (pass.readable && pass.damaged.empty() && pass.crc == probe.fileCrc()) {
             if (!m_previousKnown)
                 KnownArchives::Remember(m_target);
@@ -638,7 +650,7 @@ private:
             if (!writer.write(chunk.data(), static_cast<std::size_t>(n)))
                 return false;
         }
-        const CompressionPipeline::EntryOutcome& outcome = pipeline.outcome(entry.file);
+        const CompressionPipeline::EntryOutcome& outcome = pipeline.outcome();
         if (outcome.failed) {
             writer.abandonEntry();
             return unreadable(writer, *entry.item, outcome.error, outcome.reason, outcome.vanished, outcome.notAFile,
@@ -648,10 +660,11 @@ private:
             writer.abandonEntry();
             return compressAgain(writer, *entry.item, expected);
         }
-        const CompressionPipeline::SourceRead& read = pipeline.sourceRead(entry.file);
+        const CompressionPipeline::SourceRead& read = pipeline.sourceRead();
         const QByteArray record = recordFor(*entry.item, read.evidence, read.readStartNs, read.evidenceTrusted,
                                             outcome.crc, outcome.size, writer);
-        expected.insert(entry.item->name, ExpectedEntry { outcome.crc, outcome.size, outcome.pieces, std::nullopt });
+        expected.insert(entry.item->name,
+                        ExpectedEntry { outcome.crc, outcome.size, piecesWorthKeeping(outcome.pieces), nullptr });
         return writer.endEntry(outcome.crc, static_cast<std::uint64_t>(outcome.compressedSize),
                                static_cast<std::uint64_t>(outcome.size), record);
     }
@@ -668,7 +681,7 @@ private:
         record.evidenceTrusted = evidenceTrusted;
         record.readAtNs = readStartNs;
         record.crc = crc;
-        record.compressedSize = writer.size() - writer.dataOffset(writer.entryCount() - 1);
+        record.compressedSize = writer.size() - writer.dataOffset();
         record.dataCrc = digest.crc;
         record.dataHash = digest.hash;
         record.evidence.size = static_cast<std::uint64_t>(size);
@@ -703,7 +716,8 @@ private:
                                        .arg(item.path));
                 m_filesNotCurrent = true;
             }
-            expected.insert(item.name, ExpectedEntry { again.crc, again.size, again.pieces, std::nullopt });
+            expected.insert(item.name,
+                            ExpectedEntry { again.crc, again.size, piecesWorthKeeping(again.pieces), nullptr });
             return writer.endEntry(again.crc, static_cast<std::uint64_t>(again.compressedSize),
                                    static_cast<std::uint64_t>(again.size), record);
         }
@@ -719,7 +733,7 @@ private:
             return true;
         }
         Planned carried {
-            Planned::Kind::Carried, &item, -1, vanished ? std::nullopt : recorded(item.name), {}, nullptr
+            Planned::Kind::Carried, &item, -1, vanished ? nullptr : boxed(recorded(item.name)), {}, nullptr
         };
         if (!carried.copied) {
             fileMissing(error);
@@ -744,7 +758,7 @@ private:
         entry.dosTime = old.dosTime;
         entry.externalAttributes = old.externalAttributes;
         entry.centralExtra = withoutZip64Field(old.extra);
-        expected.insert(old.name, ExpectedEntry { old.crc, static_cast<std::int64_t>(old.size), {}, std::nullopt });
+        expected.insert(old.name, ExpectedEntry { old.crc, static_cast<std::int64_t>(old.size), {}, nullptr });
         return writer.addCopied(entry, *data);
     }
 

@@ -74,9 +74,10 @@ std::uint32_t DosDateTime(std::int64_t secondsSinceEpoch)
     return dos(year, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, std::min(local.tm_sec, 59));
 }
 
-ZipWriter::ZipWriter(int fd, Mode mode)
+ZipWriter::ZipWriter(int fd, Mode mode, const QString& spillFolder)
     : m_fd(fd)
     , m_compareOnly(mode == Mode::Compare)
+    , m_records(spillFolder)
 {
     m_buffer.reserve(FlushAt + (1u << 16));
 }
@@ -92,33 +93,38 @@ ZipWriter::Central ZipWriter::centralFor(const Entry& entry) const
     c.externalAttributes = entry.externalAttributes;
     c.offset = m_end;
     c.zip64Local = !entry.isDir && needsZip64(entry.sizeHint);
-    if (entry.isDir)
-        c.crc = 0;
     return c;
+}
+
+QByteArray ZipWriter::LocalHeader(const QByteArray& name, std::uint16_t flags, std::uint16_t method,
+                                  std::uint32_t dosTime, std::uint32_t crc, std::uint64_t compressedSize,
+                                  std::uint64_t size, bool zip64)
+{
+    QByteArray h;
+    h.reserve(30 + name.size() + 20);
+    put32(h, LocalSignature);
+    put16(h, versionNeeded(zip64, method == 0));
+    put16(h, flags);
+    put16(h, method);
+    put32(h, dosTime);
+    put32(h, crc);
+    put32(h, zip64 ? static_cast<std::uint32_t>(Max32) : static_cast<std::uint32_t>(compressedSize));
+    put32(h, zip64 ? static_cast<std::uint32_t>(Max32) : static_cast<std::uint32_t>(size));
+    put16(h, static_cast<std::uint16_t>(name.size()));
+    put16(h, zip64 ? 20 : 0);
+    h.append(name);
+    if (zip64) {
+        put16(h, Zip64Id);
+        put16(h, 16);
+        put64(h, size);
+        put64(h, compressedSize);
+    }
+    return h;
 }
 
 QByteArray ZipWriter::localHeader(const Central& c) const
 {
-    QByteArray h;
-    h.reserve(30 + c.name.size() + 20);
-    put32(h, LocalSignature);
-    put16(h, versionNeeded(c.zip64Local, c.method == 0));
-    put16(h, c.flags);
-    put16(h, c.method);
-    put32(h, c.dosTime);
-    put32(h, c.crc);
-    put32(h, c.zip64Local ? static_cast<std::uint32_t>(Max32) : static_cast<std::uint32_t>(c.compressedSize));
-    put32(h, c.zip64Local ? static_cast<std::uint32_t>(Max32) : static_cast<std::uint32_t>(c.size));
-    put16(h, static_cast<std::uint16_t>(c.name.size()));
-    put16(h, c.zip64Local ? 20 : 0);
-    h.append(c.name);
-    if (c.zip64Local) {
-        put16(h, Zip64Id);
-        put16(h, 16);
-        put64(h, c.size);
-        put64(h, c.compressedSize);
-    }
-    return h;
+    return LocalHeader(c.name, c.flags, c.method, c.dosTime, c.crc, c.compressedSize, c.size, c.zip64Local);
 }
 
 bool ZipWriter::fits(const Entry& entry)
@@ -130,19 +136,88 @@ bool ZipWriter::fits(const Entry& entry)
     return false;
 }
 
+bool ZipWriter::complete(const Central& c, const QByteArray& header, std::uint32_t dataCrc)
+{
+    if (m_compareOnly && !(flushCopy() && flushBuffer())) {
+        takeBack(c.offset);
+        return false;
+    }
+    m_entriesCrc = Crc32(m_entriesCrc, reinterpret_cast<const std::uint8_t*>(header.constData()),
+                         static_cast<std::size_t>(header.size()));
+    m_entriesCrc = Crc32Combine(m_entriesCrc, dataCrc, c.compressedSize);
+    m_entriesEnd = m_end;
+    if (!c.name.endsWith('/')) {
+        ++m_fileCount;
+        m_fileBytes += c.size;
+    }
+
+    QByteArray zip64;
+    if (c.size >= Max32)
+        put64(zip64, c.size);
+    if (c.compressedSize >= Max32)
+        put64(zip64, c.compressedSize);
+    if (c.offset >= Max32)
+        put64(zip64, c.offset);
+    const bool large = !zip64.isEmpty() || c.zip64Local;
+    QByteArray h;
+    h.reserve(46 + c.name.size() + 28 + c.extra.size());
+    put32(h, CentralSignature);
+    put16(h, MadeByUnix | versionNeeded(large, c.method == 0));
+    put16(h, versionNeeded(large, c.method == 0));
+    put16(h, c.flags);
+    put16(h, c.method);
+    put32(h, c.dosTime);
+    put32(h, c.crc);
+    put32(h, clamp32(c.compressedSize));
+    put32(h, clamp32(c.size));
+    put16(h, static_cast<std::uint16_t>(c.name.size()));
+    put16(h, static_cast<std::uint16_t>((zip64.isEmpty() ? 0 : 4 + zip64.size()) + c.extra.size()));
+    put16(h, 0); // comment
+    put16(h, 0); // disk
+    put16(h, 0); // internal attributes
+    put32(h, c.externalAttributes);
+    put32(h, clamp32(c.offset));
+    h.append(c.name);
+    if (!zip64.isEmpty()) {
+        put16(h, Zip64Id);
+        put16(h, static_cast<std::uint16_t>(zip64.size()));
+        h.append(zip64);
+    }
+    h.append(c.extra);
+    if (!m_records.append(h.constData(), static_cast<std::size_t>(h.size())))
+        return fail(false);
+    return true;
+}
+
+void ZipWriter::takeBack(std::uint64_t start)
+{
+    m_copy = {};
+    if (start >= m_bufferStart) {
+        m_buffer.resize(static_cast<std::size_t>(start - m_bufferStart));
+    } else {
+        // Part of it is in the file already: it is overwritten by what follows, and the file is
+        // cut to its true length at the end.
+        m_buffer.clear();
+        m_bufferStart = start;
+    }
+    m_end = start;
+}
+
 bool ZipWriter::beginEntry(const Entry& entry)
 {
     if (!fits(entry))
         return false;
+    if (m_compareOnly && !entry.isDir)
+        return differ(); // data made now is never in the file already
     Central c = centralFor(entry);
     const QByteArray header = localHeader(c);
     c.headerLength = static_cast<std::uint32_t>(header.size());
     if (!append(header))
         return false;
-    m_entries.push_back(std::move(c));
-    m_open = !entry.isDir;
+    m_current = std::move(c);
     m_dataCrc = 0;
-    return true;
+    m_open = !entry.isDir;
+    return m_open || complete(m_current, header, 0);
 }
 
 bool ZipWriter::write(const std::uint8_t* data, std::size_t size)
@@ -165,7 +240,7 @@ ZipWriter::DataDigest ZipWriter::dataDigest()
 bool ZipWriter::endEntry(std::uint32_t crc, std::uint64_t compressedSize, std::uint64_t size,
                          const QByteArray& centralExtra)
 {
-    Central& c = m_entries.back();
+    Central& c = m_current;
     if (!centralExtra.isEmpty())
         c.extra = centralExtra;
     m_open = false;
@@ -178,26 +253,38 @@ bool ZipWriter::endEntry(std::uint32_t crc, std::uint64_t compressedSize, std::u
     c.crc = crc;
     c.compressedSize = compressedSize;
     c.size = size;
-    c.dataCrc = m_dataCrc;
-    return patch(c.offset, localHeader(c));
+    const QByteArray header = localHeader(c);
+    return patch(c.offset, header) && complete(c, header, m_dataCrc);
 }
 
 void ZipWriter::abandonEntry()
 {
-    const std::uint64_t start = m_entries.back().offset;
-    m_entries.pop_back();
     m_open = false;
     if (m_hash)
         m_hash->finish();
-    if (start >= m_bufferStart) {
-        m_buffer.resize(static_cast<std::size_t>(start - m_bufferStart));
-    } else {
-        // Part of it is in the file already: it is overwritten by what follows, and the file is
-        // cut to its true length at the end.
-        m_buffer.clear();
-        m_bufferStart = start;
+    takeBack(m_current.offset);
+}
+
+bool ZipWriter::addCompressed(const Entry& entry, const CompressedData& data)
+{
+    if (!fits(entry))
+        return false;
+    if (m_compareOnly)
+        return differ();
+    Central c = centralFor(entry);
+    if (!c.zip64Local && (data.compressedSize >= Max32 || data.size >= Max32)) {
+        m_error = EFBIG;
+        return false;
     }
-    m_end = start;
+    c.crc = data.crc;
+    c.compressedSize = data.compressedSize;
+    c.size = data.size;
+    const QByteArray header = localHeader(c);
+    c.headerLength = static_cast<std::uint32_t>(header.size());
+    if (!append(header) || !append(data.data, data.compressedSize))
+        return false;
+    m_current = std::move(c);
+    return complete(m_current, header, data.dataCrc);
 }
 
 bool ZipWriter::addCopied(const Entry& entry, const CopiedData& data)
@@ -216,93 +303,27 @@ bool ZipWriter::addCopied(const Entry& entry, const CopiedData& data)
     // When the source's own header is the one this writer would write, header and data are copied
     // together, and a run of such entries in one piece.
     const bool sameHeader = data.localHeader == header;
+    std::uint32_t dataCrc = 0;
     if (!data.dataCrc) {
-        if (!append(header) || !copyThroughMemory(data.fd, data.dataOffset, data.compressedSize, c.dataCrc))
+        if (!append(header) || !copyThroughMemory(data.fd, data.dataOffset, data.compressedSize, dataCrc))
             return false;
     } else if (sameHeader) {
         if (!copyRange(data.fd, data.entryOffset, header.size() + data.compressedSize))
             return false;
-        c.dataCrc = *data.dataCrc;
+        dataCrc = *data.dataCrc;
     } else {
         if (!append(header) || !copyRange(data.fd, data.dataOffset, data.compressedSize))
             return false;
-        c.dataCrc = *data.dataCrc;
+        dataCrc = *data.dataCrc;
     }
-    m_entries.push_back(std::move(c));
-    return true;
+    m_current = std::move(c);
+    return complete(m_current, header, dataCrc);
 }
 
-std::uint64_t ZipWriter::dataOffset(std::size_t index) const
+QByteArray ZipWriter::endRecords(std::uint64_t directoryStart, const QByteArray& comment) const
 {
-    return m_entries[index].offset + m_entries[index].headerLength;
-}
-
-std::uint64_t ZipWriter::fileCount() const
-{
-    return static_cast<std::uint64_t>(
-        std::count_if(m_entries.begin(), m_entries.end(), [](const Central& c) { return !c.name.endsWith('/'); }));
-}
-
-std::uint64_t ZipWriter::fileBytes() const
-{
-    std::uint64_t bytes = 0;
-    for (const Central& c : m_entries)
-        bytes += c.size;
-    return bytes;
-}
-
-bool ZipWriter::finish(const QByteArray& comment)
-{
-    // The entries lie one after another from the start: each local header, then its data.
-    m_fileCrc = 0;
-    for (const Central& c : m_entries) {
-        const QByteArray header = localHeader(c);
-        m_fileCrc = Crc32(m_fileCrc, reinterpret_cast<const std::uint8_t*>(header.constData()),
-                          static_cast<std::size_t>(header.size()));
-        m_fileCrc = Crc32Combine(m_fileCrc, c.dataCrc, c.compressedSize);
-    }
-    const std::uint64_t directoryStart = m_end;
-    for (const Central& c : m_entries) {
-        QByteArray zip64;
-        if (c.size >= Max32)
-            put64(zip64, c.size);
-        if (c.compressedSize >= Max32)
-            put64(zip64, c.compressedSize);
-        if (c.offset >= Max32)
-            put64(zip64, c.offset);
-        const bool large = !zip64.isEmpty() || c.zip64Local;
-        QByteArray h;
-        h.reserve(46 + c.name.size() + 28 + c.extra.size());
-        put32(h, CentralSignature);
-        put16(h, MadeByUnix | versionNeeded(large, c.method == 0));
-        put16(h, versionNeeded(large, c.method == 0));
-        put16(h, c.flags);
-        put16(h, c.method);
-        put32(h, c.dosTime);
-        put32(h, c.crc);
-        put32(h, clamp32(c.compressedSize));
-        put32(h, clamp32(c.size));
-        put16(h, static_cast<std::uint16_t>(c.name.size()));
-        put16(h, static_cast<std::uint16_t>((zip64.isEmpty() ? 0 : 4 + zip64.size()) + c.extra.size()));
-        put16(h, 0); // comment
-        put16(h, 0); // disk
-        put16(h, 0); // internal attributes
-        put32(h, c.externalAttributes);
-        put32(h, clamp32(c.offset));
-        h.append(c.name);
-        if (!zip64.isEmpty()) {
-            put16(h, Zip64Id);
-            put16(h, static_cast<std::uint16_t>(zip64.size()));
-            h.append(zip64);
-        }
-        h.append(c.extra);
-        m_fileCrc = Crc32(m_fileCrc, reinterpret_cast<const std::uint8_t*>(h.constData()),
-                          static_cast<std::size_t>(h.size()));
-        if (!append(h))
-            return false;
-    }
-    const std::uint64_t directoryEnd = m_end;
-    const std::uint64_t count = m_entries.size();
+    const std::uint64_t directoryEnd = directoryStart + m_records.size();
+    const std::uint64_t count = m_records.count();
     QByteArray end;
     if (count >= Max16 || directoryStart >= Max32 || directoryEnd - directoryStart >= Max32) {
         put32(end, End64Signature);
@@ -329,20 +350,61 @@ bool ZipWriter::finish(const QByteArray& comment)
     put32(end, clamp32(directoryStart));
     put16(end, static_cast<std::uint16_t>(comment.size()));
     end.append(comment);
+    return end;
+}
+
+bool ZipWriter::finish(const QByteArray& comment)
+{
+    // The entries lie one after another from the start: each local header, then its data.
+    const std::uint64_t directoryStart = m_entriesEnd;
+    const QByteArray end = endRecords(directoryStart, comment);
+    m_fileCrc = Crc32Combine(m_entriesCrc, m_records.crc(), m_records.size());
     m_fileCrc = Crc32(m_fileCrc, reinterpret_cast<const std::uint8_t*>(end.constData()),
                       static_cast<std::size_t>(end.size()));
-    if (!append(end) || !flushCopy() || !flushBuffer())
-        return false;
+    m_archiveSize = directoryStart + m_records.size() + static_cast<std::uint64_t>(end.size());
     if (m_compareOnly) {
+        // Compared a stretch at a time where the file holds it; the writer itself is left as it
+        // is, so that it can still write the archive elsewhere.
+        std::uint64_t at = directoryStart;
+        std::vector<std::uint8_t> there;
+        const auto same = [&](const std::uint8_t* data, std::size_t size) {
+            there.resize(size);
+            const ssize_t n = ::pread(m_fd, there.data(), size, static_cast<off_t>(at));
+            at += size;
+            return n == static_cast<ssize_t>(size) && std::memcmp(there.data(), data, size) == 0;
+        };
         struct stat st;
-        if (::fstat(m_fd, &st) != 0 || static_cast<std::uint64_t>(st.st_size) != m_end)
+        if (!m_records.eachStretch(same)
+            || !same(reinterpret_cast<const std::uint8_t*>(end.constData()), static_cast<std::size_t>(end.size()))
+            || ::fstat(m_fd, &st) != 0 || static_cast<std::uint64_t>(st.st_size) != at)
             return differ();
         return true;
     }
+    const auto appendStretch = [this](const std::uint8_t* data, std::size_t size) { return append(data, size); };
+    if (!m_records.eachStretch(appendStretch)) {
+        if (m_error == 0)
+            fail(false);
+        return false;
+    }
+    if (!append(end) || !flushCopy() || !flushBuffer())
+        return false;
     // An entry taken back at the end may have left bytes beyond the archive's end.
     if (::ftruncate(m_fd, static_cast<off_t>(m_end)) != 0)
         return fail(false);
     return true;
+}
+
+bool ZipWriter::divert(int fd)
+{
+    // Every complete entry is what the compared file holds: those bytes are copied from it.
+    takeBack(m_entriesEnd);
+    const int compared = m_fd;
+    m_fd = fd;
+    m_compareOnly = false;
+    m_differs = false;
+    m_bufferStart = m_end;
+    m_copy = { compared, 0, 0, m_end };
+    return flushCopy();
 }
 
 bool ZipWriter::append(const QByteArray& bytes)
@@ -354,10 +416,16 @@ bool ZipWriter::append(const std::uint8_t* data, std::size_t size)
 {
     if (!flushCopy())
         return false;
-    m_buffer.insert(m_buffer.end(), data, data + size);
-    m_end += size;
-    if (m_buffer.size() >= FlushAt)
-        return flushBuffer();
+    // Taken a buffer's worth at a time, so a large stretch (the central directory) is never held twice.
+    while (size > 0) {
+        const std::size_t part = std::min(size, FlushAt - std::min(FlushAt - 1, m_buffer.size()));
+        m_buffer.insert(m_buffer.end(), data, data + part);
+        m_end += part;
+        data += part;
+        size -= part;
+        if (m_buffer.size() >= FlushAt && !flushBuffer())
+            return false;
+    }
     return true;
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "zip/CentralRecords.h"
 #include "zip/Digest.h"
 
 #include <QByteArray>
+#include <QString>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -13,7 +15,8 @@
 // the end the central directory, with ZIP64 records wherever a size, an offset or the entry count
 // needs them. Writes go through a large buffer; compressed data taken from another archive is
 // copied file to file by the kernel, and runs of whole entries that are already laid out as this
-// writer would lay them out are copied in one piece.
+// writer would lay them out are copied in one piece. Each entry's central record is made once the
+// entry is complete and kept as bytes (see CentralRecords), so nothing else is held per entry.
 class ZipWriter final
 {
 public:
@@ -44,6 +47,16 @@ public:
         std::optional<std::uint32_t> dataCrc;
     };
 
+    // Deflate data made whole before its entry is written.
+    struct CompressedData
+    {
+        const std::uint8_t* data = nullptr;
+        std::size_t compressedSize = 0;
+        std::uint64_t size = 0; // of the file's bytes
+        std::uint32_t crc = 0; // of the file's bytes
+        std::uint32_t dataCrc = 0; // of the compressed bytes
+    };
+
     // What the data of the entry begun last came to, as it went through write().
     struct DataDigest
     {
@@ -58,16 +71,18 @@ public:
     {
         Write,
         // Nothing is written: every byte is compared with what the file already holds, and
-        // differs() tells whether writing would have changed it.
+        // differs() tells whether writing would have changed it. divert() then writes it all into
+        // another file after all.
         Compare
     };
 
-    // The descriptor stays the caller's; writing starts at offset 0.
-    explicit ZipWriter(int fd, Mode mode = Mode::Write);
+    // The descriptor stays the caller's; writing starts at offset 0. The central records spill
+    // into spillFolder once large (see CentralRecords).
+    explicit ZipWriter(int fd, Mode mode = Mode::Write, const QString& spillFolder = {});
     ZipWriter(const ZipWriter&) = delete;
     ZipWriter& operator=(const ZipWriter&) = delete;
 
-    // Also sums every entry's data with SHA-256, for the records of later reuse.
+    // Also sums the data written through write() with SHA-256, for the records of later reuse.
     void hashEntryData() { m_hash = std::make_unique<Sha256>(); }
 
     // A folder, or an entry whose deflate data follows through write() and ends with endEntry().
@@ -80,27 +95,42 @@ public:
     DataDigest dataDigest();
     // Takes back the entry begun last, as if it had never been begun.
     void abandonEntry();
+    // A whole entry whose deflate data was made beforehand.
+    bool addCompressed(const Entry& entry, const CompressedData& data);
     // A whole entry whose deflate data is taken as it is from another archive.
     bool addCopied(const Entry& entry, const CopiedData& data);
 
     // Writes the central directory and the end records, with the archive's comment (at most 65,535
-    // bytes), and flushes the buffer (not to the disk).
+    // bytes), and flushes the buffer (not to the disk). In Compare mode, tells whether the file holds
+    // exactly this archive, and may be asked again after divert().
     bool finish(const QByteArray& comment = {});
+    // Compare mode, once differs(): writes everything so far into fd instead (the bytes the
+    // compared file holds alike are copied from it), and goes on writing there.
+    bool divert(int fd);
 
     std::uint64_t size() const { return m_end; }
+    // Once finished: the size of the whole archive.
+    std::uint64_t archiveSize() const { return m_archiveSize; }
     // Once finished: the CRC-32 of every byte of the archive as this writer meant it to be, copied
     // data taken to be what its record says.
     std::uint32_t fileCrc() const { return m_fileCrc; }
-    // Where the data of each entry begins, in the order written.
-    std::uint64_t dataOffset(std::size_t index) const;
-    std::size_t entryCount() const { return m_entries.size(); }
-    // The files among the entries so far (folders not counted), and the bytes they hold.
-    std::uint64_t fileCount() const;
-    std::uint64_t fileBytes() const;
+    // Where the data of the entry begun or added last begins.
+    std::uint64_t dataOffset() const { return m_current.offset + m_current.headerLength; }
+    std::uint64_t entryCount() const { return m_records.count(); }
+    // The central directory's records, in entry order.
+    const CentralRecords& records() const { return m_records; }
+    // The files among the complete entries (folders not counted), and the bytes they hold.
+    std::uint64_t fileCount() const { return m_fileCount; }
+    std::uint64_t fileBytes() const { return m_fileBytes; }
     // The system error of the first failure, and whether it happened reading another archive.
     int error() const { return m_error; }
     bool failedReading() const { return m_failedReading; }
     bool differs() const { return m_differs; }
+
+    // The local header this writer writes for an entry with these figures.
+    static QByteArray LocalHeader(const QByteArray& name, std::uint16_t flags, std::uint16_t method,
+                                  std::uint32_t dosTime, std::uint32_t crc, std::uint64_t compressedSize,
+                                  std::uint64_t size, bool zip64);
 
 private:
     struct Central
@@ -116,13 +146,16 @@ private:
         std::uint64_t offset = 0;
         std::uint32_t headerLength = 0;
         std::uint32_t externalAttributes = 0;
-        std::uint32_t dataCrc = 0; // of the compressed bytes
         bool zip64Local = false;
     };
 
     bool fits(const Entry& entry);
     Central centralFor(const Entry& entry) const;
     QByteArray localHeader(const Central& central) const;
+    // The entry is complete: its record joins the directory and its bytes the file's CRC. In
+    // Compare mode its bytes are compared first, and an entry that differs is taken back.
+    bool complete(const Central& central, const QByteArray& header, std::uint32_t dataCrc);
+    void takeBack(std::uint64_t start);
     bool append(const std::uint8_t* data, std::size_t size);
     bool append(const QByteArray& bytes);
     bool patch(std::uint64_t offset, const QByteArray& bytes);
@@ -134,6 +167,7 @@ private:
     bool flushBuffer();
     bool flushCopy();
     bool writeAt(const std::uint8_t* data, std::size_t size, std::uint64_t offset);
+    QByteArray endRecords(std::uint64_t directoryStart, const QByteArray& comment) const;
     bool fail(bool reading);
     bool differ();
 
@@ -153,11 +187,17 @@ private:
         std::uint64_t length = 0;
     } m_copy;
 
-    std::vector<Central> m_entries;
+    CentralRecords m_records;
+    Central m_current; // the entry begun or added last
     bool m_open = false; // an entry begun and not ended
     std::uint32_t m_dataCrc = 0; // of the open entry's data so far
     std::unique_ptr<Sha256> m_hash;
+    std::uint32_t m_entriesCrc = 0; // of the complete entries' bytes, from offset 0
+    std::uint64_t m_entriesEnd = 0; // where the complete entries end
+    std::uint64_t m_fileCount = 0;
+    std::uint64_t m_fileBytes = 0;
     std::uint32_t m_fileCrc = 0;
+    std::uint64_t m_archiveSize = 0;
     int m_error = 0;
     bool m_failedReading = false;
 };
