@@ -13,6 +13,7 @@
 #include <QHash>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <unistd.h>
 #include <zip.h>
 #include <zlib.h>
@@ -110,12 +111,13 @@ void checkReuse(const PreviousArchive& previous)
         // A copy that cannot be read makes a backup start over without this archive.
         if (!(written = writer.addCopied(copied, match->data)))
             break;
-        expected.insert(entry.name,
-                        ExpectedEntry { match->record.crc,
-                                        static_cast<std::int64_t>(match->record.evidence.size),
-                                        {},
-                                        RecordedData { writer.dataOffset(writer.entryCount() - 1),
-                                                       match->record.compressedSize, match->record.dataHash } });
+        expected.insert(
+            entry.name,
+            ExpectedEntry { match->record.crc,
+                            static_cast<std::int64_t>(match->record.evidence.size),
+                            {},
+                            std::make_shared<const RecordedData>(RecordedData {
+                                writer.dataOffset(), match->record.compressedSize, match->record.dataHash }) });
         vouched.insert(entry.name, match->record);
     }
     written = written && !vouched.isEmpty() && writer.finish();
