@@ -52,9 +52,9 @@ run_tool() {
 }
 
 printf 'scale: %s runs per tool, load average at the start %s\n' "$runs" "$(cut -d' ' -f1-3 /proc/loadavg)"
-for spec in $trees; do
-    kind=${spec%%:*}
-    count=${spec##*:}
+for kind_and_count in $trees; do
+    kind=${kind_and_count%%:*}
+    count=${kind_and_count##*:}
     tree="$work/trees/$kind-$count"
     "$build/bench/benchtree" "$kind" "$tree" "$count"
     rm -f "$work"/*.runs
